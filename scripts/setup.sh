@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs every package the build, the tests and the demo need. Idempotent; run as root.
+set -euo pipefail
+export DEBIAN_FRONTEND=noninteractive
+
+packages=(
+  build-essential cmake ninja-build pkg-config clang
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  mingw-w64 g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+  wine wine32 xvfb xauth
+  libcurl4-openssl-dev libpcre2-dev
+  python3 locales
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+  missing+=(wine32)
+fi
+if [ ${#missing[@]} -gt 0 ]; then
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+echo "setup: all packages present"

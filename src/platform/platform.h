@@ -1,0 +1,105 @@
+// The one narrow interface between the portable core and the operating system.
+//
+// Two implementations exist, chosen at link time: win32/ calls the real kernel32, user32,
+// shell32 and friends; posix/ gives the same observable behaviour on Linux, or does nothing
+// and says so where Linux has no equivalent (windows, dialogs). Paths handed in are Windows
+// paths (backslash separators); the posix side maps them onto its own file system.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// Windows error codes the core maps to host results.
+enum ErrorCode : std::uint32_t {
+  kErrorNone = 0,
+  kErrorFileNotFound = 2,
+  kErrorPathNotFound = 3,
+  kErrorTooManyOpenFiles = 4,
+  kErrorAccessDenied = 5,
+  kErrorFileExists = 80,
+};
+
+// FILETIME: 100-ns intervals since 1601-01-01 UTC, low half first.
+struct FileTime {
+  std::uint32_t low;
+  std::uint32_t high;
+};
+
+// SYSTEMTIME, field for field.
+struct SystemTime {
+  std::uint16_t year, month, dayOfWeek, day, hour, minute, second, milliseconds;
+};
+
+// The host's directory-entry record, laid out exactly as WIN32_FIND_DATAA (320 bytes).
+struct FindData {
+  std::uint32_t attributes;
+  FileTime creationTime;
+  FileTime lastAccessTime;
+  FileTime lastWriteTime;
+  std::uint32_t sizeHigh;
+  std::uint32_t sizeLow;
+  std::uint32_t reserved0;
+  std::uint32_t reserved1;
+  char fileName[260];
+  char alternateFileName[14];
+};
+static_assert(sizeof(FindData) == 320, "FindData must match WIN32_FIND_DATAA");
+
+constexpr std::uint32_t kAttributeDirectory = 0x10;
+constexpr std::uint32_t kAttributeNormal = 0x80;
+
+// ---- Private-profile (ini) files -------------------------------------------------------
+// Reads a value into buffer (size bytes, always terminated), as GetPrivateProfileStringA
+// does: names matched without regard to case, blanks around names and values dropped, one
+// pair of matching quotes around a value removed, the result cut to size - 1 characters.
+// Returns the number of characters written, terminator excluded.
+std::size_t ReadIniValue(const char* section, const char* key, const char* fallback,
+                              char* buffer, std::size_t size, const char* file);
+// Writes key=value into section, creating the file and the section when needed.
+bool WriteIniValue(const char* section, const char* key, const char* value,
+                        const char* file);
+
+// ---- Files ------------------------------------------------------------------------------
+// Creates (or truncates) a file for writing and writes data in one call. False when the
+// file cannot be created; the outcome of the write itself is reported through written.
+bool WriteWholeFile(const char* path, const void* data, std::size_t size, bool* written);
+// Copies a file; with failIfExists an existing target fails with kErrorFileExists.
+bool CopyFileTo(const char* source, const char* target, bool failIfExists);
+// The error code of the last failed platform call on this thread.
+std::uint32_t LastError();
+void SetLastError(std::uint32_t code);
+
+// ---- Directory search -------------------------------------------------------------------
+// A running search of one folder for a pattern such as "C:\dir\*.*". Opaque.
+struct DirectorySearch;
+// Starts a search and writes the first entry; null when nothing can be listed.
+DirectorySearch* FindFirstEntry(const char* pattern, FindData* out);
+bool FindNextEntry(DirectorySearch* search, FindData* out);
+void FindClose(DirectorySearch* search);
+
+// ---- Module, text and time ----------------------------------------------------------------
+// Full path of the module holding this code, cut to fit size bytes.
+void ModulePath(void* moduleHandle, char* buffer, std::size_t size);
+// UTF-8 text to the system's ANSI code page (Windows-1251 where nothing else is set).
+std::string Utf8ToAnsi(const std::string& utf8);
+bool SystemTimeToFileTime(const SystemTime& in, FileTime* out);
+// Seconds since 1970-01-01 UTC.
+std::int64_t CurrentUnixTime();
+
+// ---- Shell, libraries and the host window --------------------------------------------------
+// Opens a file with its associated program; false where the platform has no such thing.
+bool ShellOpen(const char* path);
+void* LoadDynamicLibrary(const char* path);
+void* FindFunction(void* library, const char* name);
+// An icon from the module's resources; null where there is none.
+void* LoadModuleIcon(void* module, int id);
+// The first visible top-level window of the calling thread; null when there is none.
+void* FindVisibleThreadWindow();
+// Sends a message synchronously; does nothing for a null window.
+void SendWindowMessage(void* window, std::uint32_t message, std::uintptr_t wParam,
+                       std::intptr_t lParam);
+
+}  // namespace platform

@@ -1,0 +1,321 @@
+// The platform layer on POSIX systems: files, folders, libraries and time from libc; no
+// windows, no shell. The host window is a message sink that a host program may export.
+#include <dirent.h>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/posix/posix_paths.h"
+
+namespace platform {
+
+namespace {
+
+thread_local std::uint32_t lastError = 0;
+
+std::uint32_t FromErrno(int e) {
+  switch (e) {
+    case ENOENT:
+      return kErrorFileNotFound;
+    case ENOTDIR:
+      return kErrorPathNotFound;
+    case EMFILE:
+    case ENFILE:
+      return kErrorTooManyOpenFiles;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+      return kErrorAccessDenied;
+    case EEXIST:
+      return kErrorFileExists;
+    default:
+      return 31;  // ERROR_GEN_FAILURE
+  }
+}
+
+void CopyName(const std::string& name, char* out, std::size_t size) {
+  std::size_t n = std::min(name.size(), size - 1);
+  std::memcpy(out, name.data(), n);
+  out[n] = '\0';
+}
+
+FileTime FromUnix(std::int64_t seconds, long nanoseconds) {
+  std::uint64_t t = std::uint64_t(seconds + 11644473600LL) * 10000000ULL +
+                    std::uint64_t(nanoseconds / 100);
+  return FileTime{std::uint32_t(t), std::uint32_t(t >> 32)};
+}
+
+// Matches a Windows wildcard pattern without regard to case; "*.*" matches every name.
+bool WildcardMatch(const char* pattern, const char* name) {
+  if (std::strcmp(pattern, "*.*") == 0) return true;
+  const char* star = nullptr;
+  const char* resume = nullptr;
+  while (*name) {
+    char p = *pattern, n = *name;
+    if (p >= 'A' && p <= 'Z') p += 32;
+    if (n >= 'A' && n <= 'Z') n += 32;
+    if (p == '*') {
+      star = pattern++;
+      resume = name;
+    } else if (p == '?' || (p != '\0' && p == n)) {
+      ++pattern;
+      ++name;
+    } else if (star) {
+      pattern = star + 1;
+      name = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (*pattern == '*') ++pattern;
+  return *pattern == '\0';
+}
+
+}  // namespace
+
+bool WriteWholeFile(const char* path, const void* data, std::size_t size, bool* written) {
+  int fd = ::open(PosixPath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    lastError = FromErrno(errno);
+    return false;
+  }
+  const char* p = static_cast<const char*>(data);
+  std::size_t left = size;
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n <= 0) break;
+    p += n;
+    left -= std::size_t(n);
+  }
+  if (written) *written = left == 0;
+  ::close(fd);
+  return true;
+}
+
+bool CopyFileTo(const char* source, const char* target, bool failIfExists) {
+  int in = ::open(PosixPath(source).c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) {
+    lastError = FromErrno(errno);
+    return false;
+  }
+  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : O_TRUNC);
+  int out = ::open(PosixPath(target).c_str(), flags, 0644);
+  if (out < 0) {
+    lastError = FromErrno(errno);
+    ::close(in);
+    return false;
+  }
+  char chunk[65536];
+  bool ok = true;
+  for (;;) {
+    ssize_t n = ::read(in, chunk, sizeof chunk);
+    if (n == 0) break;
+    if (n < 0 || ::write(out, chunk, std::size_t(n)) != n) {
+      lastError = FromErrno(errno);
+      ok = false;
+      break;
+    }
+  }
+  ::close(in);
+  if (::close(out) != 0) ok = false;
+  return ok;
+}
+
+std::uint32_t LastError() { return lastError; }
+void SetLastError(std::uint32_t code) { lastError = code; }
+
+// The whole listing is read at the start and handed out in name order, the folder's own
+// "." and ".." first, as Windows does for a folder that is not a drive root.
+struct DirectorySearch {
+  std::vector<FindData> entries;
+  std::size_t next = 0;
+};
+
+DirectorySearch* FindFirstEntry(const char* pattern, FindData* out) {
+  std::string p = PosixPath(pattern);
+  std::size_t slash = p.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : p.substr(0, slash);
+  std::string mask = slash == std::string::npos ? p : p.substr(slash + 1);
+  if (folder.empty()) folder = "/";
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) {
+    lastError = FromErrno(errno);
+    return nullptr;
+  }
+  std::vector<std::string> names;
+  while (dirent* e = ::readdir(dir)) {
+    if (WildcardMatch(mask.c_str(), e->d_name)) names.push_back(e->d_name);
+  }
+  ::closedir(dir);
+  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    bool ad = a == "." || a == "..", bd = b == "." || b == "..";
+    if (ad != bd) return ad;
+    return a < b;
+  });
+  auto* search = new DirectorySearch;
+  for (const std::string& name : names) {
+    struct stat st;
+    if (::stat((folder + "/" + name).c_str(), &st) != 0) continue;
+    FindData d;
+    std::memset(&d, 0, sizeof d);
+    d.attributes = S_ISDIR(st.st_mode) ? kAttributeDirectory : 0x20;  // archive, as Windows
+    d.creationTime = FromUnix(st.st_ctim.tv_sec, st.st_ctim.tv_nsec);
+    d.lastAccessTime = FromUnix(st.st_atim.tv_sec, st.st_atim.tv_nsec);
+    d.lastWriteTime = FromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+    if (!S_ISDIR(st.st_mode)) {
+      d.sizeLow = std::uint32_t(st.st_size);
+      d.sizeHigh = std::uint32_t(std::uint64_t(st.st_size) >> 32);
+    }
+    CopyName(name, d.fileName, sizeof d.fileName);
+    search->entries.push_back(d);
+  }
+  if (search->entries.empty()) {
+    delete search;
+    lastError = kErrorFileNotFound;
+    return nullptr;
+  }
+  *out = search->entries[0];
+  search->next = 1;
+  return search;
+}
+
+bool FindNextEntry(DirectorySearch* search, FindData* out) {
+  if (!search || search->next >= search->entries.size()) {
+    lastError = 18;  // ERROR_NO_MORE_FILES
+    return false;
+  }
+  *out = search->entries[search->next++];
+  return true;
+}
+
+void FindClose(DirectorySearch* search) { delete search; }
+
+void ModulePath(void*, char* buffer, std::size_t size) {
+  if (size == 0) return;
+  Dl_info info;
+  std::string path;
+  if (::dladdr(reinterpret_cast<void*>(&ModulePath), &info) && info.dli_fname) {
+    char resolved[4096];
+    path = ::realpath(info.dli_fname, resolved) ? resolved : info.dli_fname;
+  }
+  CopyName(path, buffer, size);
+}
+
+namespace {
+// Windows-1251 for the code points 0x80..0xBF of the code page; 0 where a byte is unused.
+const std::uint16_t kCp1251High[64] = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409,
+    0x2039, 0x040A, 0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x0000, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0,
+    0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB,
+    0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6,
+    0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457};
+
+char ToCp1251(std::uint32_t cp) {
+  if (cp < 0x80) return char(cp);
+  if (cp >= 0x0410 && cp <= 0x044F) return char(0xC0 + (cp - 0x0410));
+  for (int i = 0; i < 64; ++i) {
+    if (kCp1251High[i] == cp) return char(0x80 + i);
+  }
+  return '?';
+}
+}  // namespace
+
+std::string Utf8ToAnsi(const std::string& utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  std::size_t i = 0;
+  const std::size_t n = utf8.size();
+  while (i < n) {
+    unsigned char c = utf8[i];
+    std::uint32_t cp;
+    std::size_t len;
+    if (c < 0x80) {
+      cp = c, len = 1;
+    } else if ((c & 0xE0) == 0xC0) {
+      cp = c & 0x1F, len = 2;
+    } else if ((c & 0xF0) == 0xE0) {
+      cp = c & 0x0F, len = 3;
+    } else if ((c & 0xF8) == 0xF0) {
+      cp = c & 0x07, len = 4;
+    } else {
+      out += '?';  // a stray continuation or invalid lead byte
+      ++i;
+      continue;
+    }
+    std::size_t k = 1;
+    for (; k < len && i + k < n && (static_cast<unsigned char>(utf8[i + k]) & 0xC0) == 0x80; ++k) {
+      cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    }
+    out += k == len ? ToCp1251(cp) : '?';
+    i += k;
+  }
+  return out;
+}
+
+bool SystemTimeToFileTime(const SystemTime& in, FileTime* out) {
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  int y = in.year, m = in.month, d = in.day;
+  bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+  if (y < 1601 || y > 30827 || m < 1 || m > 12 || d < 1 ||
+      d > kDays[m - 1] + (m == 2 && leap ? 1 : 0) || in.hour > 23 || in.minute > 59 ||
+      in.second > 59 || in.milliseconds > 999) {
+    lastError = 87;  // ERROR_INVALID_PARAMETER
+    return false;
+  }
+  // Days from 1601-01-01 by the civil-from-days algorithm (proleptic Gregorian).
+  y -= m <= 2;
+  const std::int64_t era = y / 400;
+  const std::int64_t yoe = y - era * 400;
+  const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  const std::int64_t daysSince1970 = era * 146097 + doe - 719468;
+  const std::int64_t seconds = daysSince1970 * 86400 + in.hour * 3600 + in.minute * 60 + in.second;
+  FileTime ft = FromUnix(seconds, 0);
+  std::uint64_t t = (std::uint64_t(ft.high) << 32 | ft.low) + in.milliseconds * 10000ULL;
+  *out = FileTime{std::uint32_t(t), std::uint32_t(t >> 32)};
+  return true;
+}
+
+std::int64_t CurrentUnixTime() { return std::int64_t(std::time(nullptr)); }
+
+bool ShellOpen(const char*) { return false; }  // no associated programs here
+
+void* LoadDynamicLibrary(const char* path) {
+  void* h = ::dlopen(PosixPath(path).c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!h) lastError = kErrorFileNotFound;
+  return h;
+}
+
+void* FindFunction(void* library, const char* name) {
+  return library ? ::dlsym(library, name) : nullptr;
+}
+
+void* LoadModuleIcon(void*, int) { return nullptr; }  // no icon resources here
+
+// A host program stands in for a window by exporting this function; messages sent to the
+// "window" are handed to it.
+using HostMessageSink = void (*)(std::uint32_t, std::uintptr_t, std::intptr_t);
+
+void* FindVisibleThreadWindow() {
+  return ::dlsym(RTLD_DEFAULT, "frameleaf_host_message_sink");
+}
+
+void SendWindowMessage(void* window, std::uint32_t message, std::uintptr_t wParam,
+                       std::intptr_t lParam) {
+  if (!window) return;
+  reinterpret_cast<HostMessageSink>(window)(message, wParam, lParam);
+}
+
+}  // namespace platform

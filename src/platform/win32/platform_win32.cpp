@@ -1,0 +1,147 @@
+// The platform layer over the real Windows API.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstddef>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+static_assert(sizeof(platform::FindData) == sizeof(WIN32_FIND_DATAA), "record size");
+static_assert(offsetof(platform::FindData, fileName) == offsetof(WIN32_FIND_DATAA, cFileName),
+              "record layout");
+static_assert(offsetof(platform::FindData, sizeLow) == offsetof(WIN32_FIND_DATAA, nFileSizeLow),
+              "record layout");
+
+namespace platform {
+
+namespace {
+DWORD ClampSize(std::size_t size) { return size > 0x7fffffff ? 0x7fffffff : DWORD(size); }
+}  // namespace
+
+std::size_t ReadIniValue(const char* section, const char* key, const char* fallback,
+                              char* buffer, std::size_t size, const char* file) {
+  if (size == 0) return 0;
+  return GetPrivateProfileStringA(section, key, fallback, buffer, ClampSize(size), file);
+}
+
+bool WriteIniValue(const char* section, const char* key, const char* value,
+                        const char* file) {
+  return WritePrivateProfileStringA(section, key, value, file) != 0;
+}
+
+bool WriteWholeFile(const char* path, const void* data, std::size_t size, bool* written) {
+  HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD done = 0;
+  BOOL ok = WriteFile(file, data, ClampSize(size), &done, nullptr);
+  if (written) *written = ok && done == size;
+  CloseHandle(file);
+  return true;
+}
+
+bool CopyFileTo(const char* source, const char* target, bool failIfExists) {
+  return CopyFileA(source, target, failIfExists ? TRUE : FALSE) != 0;
+}
+
+std::uint32_t LastError() { return GetLastError(); }
+void SetLastError(std::uint32_t code) { ::SetLastError(code); }
+
+struct DirectorySearch {
+  HANDLE handle;
+};
+
+DirectorySearch* FindFirstEntry(const char* pattern, FindData* out) {
+  HANDLE h = FindFirstFileA(pattern, reinterpret_cast<WIN32_FIND_DATAA*>(out));
+  if (h == INVALID_HANDLE_VALUE) return nullptr;
+  return new DirectorySearch{h};
+}
+
+bool FindNextEntry(DirectorySearch* search, FindData* out) {
+  if (!search) return false;
+  return FindNextFileA(search->handle, reinterpret_cast<WIN32_FIND_DATAA*>(out)) != 0;
+}
+
+void FindClose(DirectorySearch* search) {
+  if (!search) return;
+  ::FindClose(search->handle);
+  delete search;
+}
+
+void ModulePath(void* moduleHandle, char* buffer, std::size_t size) {
+  if (size == 0) return;
+  DWORD n = GetModuleFileNameA(static_cast<HMODULE>(moduleHandle), buffer, ClampSize(size));
+  if (n >= size) n = DWORD(size - 1);
+  buffer[n] = '\0';
+}
+
+std::string Utf8ToAnsi(const std::string& utf8) {
+  if (utf8.empty()) return std::string();
+  int wide = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+  if (wide <= 0) return std::string();
+  std::vector<wchar_t> w(wide);
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), w.data(), wide);
+  int narrow = WideCharToMultiByte(CP_ACP, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
+  if (narrow <= 0) return std::string();
+  std::string out(narrow, '\0');
+  WideCharToMultiByte(CP_ACP, 0, w.data(), wide, &out[0], narrow, nullptr, nullptr);
+  return out;
+}
+
+bool SystemTimeToFileTime(const SystemTime& in, FileTime* out) {
+  SYSTEMTIME st;
+  std::memcpy(&st, &in, sizeof st);
+  FILETIME ft;
+  if (!::SystemTimeToFileTime(&st, &ft)) return false;
+  out->low = ft.dwLowDateTime;
+  out->high = ft.dwHighDateTime;
+  return true;
+}
+
+std::int64_t CurrentUnixTime() {
+  FILETIME ft;
+  GetSystemTimeAsFileTime(&ft);
+  std::uint64_t t = (std::uint64_t(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+  return std::int64_t(t / 10000000ULL) - 11644473600LL;
+}
+
+bool ShellOpen(const char* path) {
+  HINSTANCE r = ShellExecuteA(nullptr, "open", path, nullptr, nullptr, SW_SHOWNORMAL);
+  return reinterpret_cast<INT_PTR>(r) > 32;
+}
+
+void* LoadDynamicLibrary(const char* path) { return LoadLibraryA(path); }
+
+void* FindFunction(void* library, const char* name) {
+  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
+
+void* LoadModuleIcon(void* module, int id) {
+  return LoadImageA(static_cast<HINSTANCE>(module), MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16,
+                    LR_DEFAULTCOLOR);
+}
+
+namespace {
+BOOL CALLBACK TakeFirstVisible(HWND window, LPARAM found) {
+  if (!IsWindowVisible(window)) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+}  // namespace
+
+void* FindVisibleThreadWindow() {
+  HWND found = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), TakeFirstVisible, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+void SendWindowMessage(void* window, std::uint32_t message, std::uintptr_t wParam,
+                       std::intptr_t lParam) {
+  if (!window) return;
+  SendMessageA(static_cast<HWND>(window), message, wParam, lParam);
+}
+
+}  // namespace platform

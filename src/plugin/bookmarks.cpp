@@ -1,0 +1,116 @@
+#include "plugin/bookmarks.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "common/fixed_text.h"
+#include "plugin/plugin_state.h"
+
+namespace plugin {
+
+namespace {
+
+const char kTabs[] = "tabs";
+
+std::string Read(const char* section, const char* key, const char* fallback) {
+  char value[kPathSize];
+  platform::ReadIniValue(section, key, fallback, value, sizeof value,
+                              State().paths.bookmarkFile);
+  return value;
+}
+
+void Write(const char* section, const char* key, const char* value) {
+  platform::WriteIniValue(section, key, value, State().paths.bookmarkFile);
+}
+
+std::string Key(long n) { return std::to_string(n); }
+
+// Reads "count"; false when the key holds an empty value, which blocks every change.
+bool ReadCount(long* count) {
+  std::string value = Read(kTabs, "count", "0");
+  if (value.empty()) return false;
+  *count = std::strtol(value.c_str(), nullptr, 10);
+  return true;
+}
+
+void Append(long count, const char* name, const char* url) {
+  const std::string n = Key(count + 1);
+  Write(kTabs, "count", n.c_str());
+  Write(kTabs, n.c_str(), name);
+  Write(name, "url", url);
+}
+
+// The first key from 1 to count whose bookmark is called name; 0 when none is. Names are
+// compared whole: a bookmark "b" must not stand in for a bookmark "ab".
+long FindBookmark(long count, const char* name) {
+  for (long i = 1; i <= count; ++i) {
+    if (Read(kTabs, Key(i).c_str(), "0") == name) return i;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void AddBookmarkByPrompts() {
+  long count;
+  if (!ReadCount(&count)) return;
+  const settings::LanguageStrings& lang = State().language;
+  char name[kPathSize], url[kPathSize];
+  common::CopyCut(name, lang.Text(6));
+  if (!Ask(kRequestOther, "Totall Commander", lang.Text(7), name, kPathSize)) return;
+  common::CopyCut(url, "http://");
+  if (!Ask(kRequestOther, "Totall Commander", "Url", url, kPathSize)) return;
+  Append(count, name, url);
+  RereadPanel();
+}
+
+int MakeDirectory(const char* path) {
+  if (!path || !*path) return 0;
+  long count;
+  if (!ReadCount(&count)) return 0;
+  char name[kPathSize], url[kPathSize];
+  common::CopyCut(name, path + 1);
+  common::CopyCut(url, "http://");
+  if (!Ask(kRequestOther, "Total Commander", "Url", url, kPathSize)) return 0;
+  Append(count, name, url);
+  RereadPanel();
+  return 1;
+}
+
+int RenameBookmark(const char* oldName, const char* newName) {
+  if (!oldName || !newName || std::strlen(oldName) < 3 || std::strlen(newName) < 3) {
+    return kFileNotFound;
+  }
+  if (Progress(oldName, newName, 0)) return kFileUserAbort;
+  if (!InsideSingleRename()) return kFileWriteError;
+  if (common::PathDepth(oldName) != 1) return kFileWriteError;
+  long count;
+  if (!ReadCount(&count)) return kFileOk;
+  if (count < 1) return kFileWriteError;
+  const long i = FindBookmark(count, oldName + 1);
+  if (i == 0) return kFileWriteError;
+  Write(kTabs, Key(i).c_str(), newName + 1);
+  const std::string url = Read(oldName + 1, "url", "");
+  Write(newName + 1, "url", url.c_str());
+  return Progress(oldName, newName, 100) ? kFileUserAbort : kFileOk;
+}
+
+int DeleteBookmark(const char* path) {
+  if (!InsideDelete() || !path || common::PathDepth(path) != 2) return 0;
+  const std::size_t length = std::strlen(path);
+  if (length < 2) return 0;
+  const std::string name(path + 1, length - 2);
+  long count;
+  if (!ReadCount(&count) || count < 1) return 0;
+  const long i = FindBookmark(count, name.c_str());
+  if (i == 0) return 0;
+  for (long j = i; j <= count; ++j) {
+    Write(kTabs, Key(j).c_str(), Read(kTabs, Key(j + 1).c_str(), "").c_str());
+  }
+  Write(kTabs, "count", Key(count - 1).c_str());
+  return 1;
+}
+
+}  // namespace plugin

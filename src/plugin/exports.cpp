@@ -1,0 +1,102 @@
+// The sixteen functions the host looks up by name. Each one catches everything: no
+// exception may reach the host.
+#include <cstdint>
+#include <cstring>
+
+#include "common/fixed_text.h"
+#include "plugin/bookmarks.h"
+#include "plugin/file_operations.h"
+#include "plugin/host_api.h"
+#include "plugin/plugin_state.h"
+#include "plugin/virtual_tree.h"
+
+#define FL_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+template <typename R, typename F>
+R Guarded(R onFailure, F&& body) {
+  try {
+    return body();
+  } catch (...) {
+    return onFailure;
+  }
+}
+
+using plugin::State;
+
+}  // namespace
+
+FL_EXPORT int FL_STDCALL FsInit(int pluginNumber, plugin::ProgressProc progress,
+                                plugin::LogProc log, plugin::RequestProc request) {
+  return Guarded(0, [&] {
+    plugin::PluginState& s = State();
+    s.host.pluginNumber = pluginNumber;
+    s.host.progress = progress;
+    s.host.log = log;
+    s.host.request = request;
+    s.language.Load(s.paths.settingsFile, s.paths.languageFolder);
+    s.browser.LoadRegexLibrary(s.paths.regexLibrary, s.paths.scriptsFolder, s.paths.errorPage);
+    // The update check belongs to the update subsystem; until it runs, nothing is offered.
+    s.update.pending = 0;
+    return 0;
+  });
+}
+
+FL_EXPORT void FL_STDCALL FsGetDefRootName(char* name, int size) {
+  if (name && size > 0) common::CopyCut(name, std::size_t(size), "frameleaf");
+}
+
+FL_EXPORT void FL_STDCALL FsStatusInfo(char* /*remoteFolder*/, int phase, int operation) {
+  State().status.phase = phase;
+  State().status.operation = operation;
+}
+
+FL_EXPORT std::intptr_t FL_STDCALL FsFindFirst(char* path, platform::FindData* record) {
+  if (!record) return plugin::kInvalidHandle;
+  return Guarded(plugin::kInvalidHandle, [&] { return plugin::FindFirst(path, record); });
+}
+
+FL_EXPORT int FL_STDCALL FsFindNext(std::intptr_t handle, platform::FindData* record) {
+  if (!record) return 0;
+  return Guarded(0, [&] { return plugin::FindNext(handle, record); });
+}
+
+FL_EXPORT int FL_STDCALL FsFindClose(std::intptr_t handle) {
+  return Guarded(0, [&] { return plugin::FindClose(handle); });
+}
+
+FL_EXPORT int FL_STDCALL FsMkDir(char* path) {
+  return Guarded(0, [&] { return plugin::MakeDirectory(path); });
+}
+
+FL_EXPORT int FL_STDCALL FsRenMovFile(char* oldName, char* newName, int /*move*/,
+                                      int /*overwrite*/, void* /*info*/) {
+  return Guarded(int(plugin::kFileWriteError),
+                 [&] { return plugin::RenameBookmark(oldName, newName); });
+}
+
+FL_EXPORT int FL_STDCALL FsDeleteFile(char* path) {
+  return Guarded(0, [&] { return plugin::DeleteBookmark(path); });
+}
+
+FL_EXPORT int FL_STDCALL FsExecuteFile(void* /*mainWindow*/, char* remotePath, char* /*verb*/) {
+  return Guarded(1, [&] { return plugin::ExecuteFile(remotePath); });
+}
+
+FL_EXPORT int FL_STDCALL FsGetFile(char* remotePath, char* localPath, int copyFlags,
+                                   void* /*info*/) {
+  return Guarded(int(plugin::kFileReadError),
+                 [&] { return plugin::GetFile(remotePath, localPath, copyFlags); });
+}
+
+// Uploading, removing folders and changing attributes or times are not supported.
+FL_EXPORT int FL_STDCALL FsPutFile(char*, char*, int) { return 0; }
+FL_EXPORT int FL_STDCALL FsRemoveDir(char*) { return 0; }
+FL_EXPORT int FL_STDCALL FsSetAttr(char*, int) { return 0; }
+FL_EXPORT int FL_STDCALL FsSetTime(char*, void*, void*, void*) { return 0; }
+
+FL_EXPORT int FL_STDCALL FsExtractCustomIcon(char* remotePath, int /*flags*/, void** icon) {
+  if (!icon) return 0;
+  return Guarded(0, [&] { return plugin::ExtractIcon(remotePath, icon); });
+}

@@ -1,0 +1,66 @@
+// The process-wide state of the plug-in: built when the module loads, kept until it unloads.
+// Everything runs on the host's calling thread, so nothing here is locked.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/site_browser.h"
+#include "plugin/host_api.h"
+#include "plugin/module_paths.h"
+#include "settings/language_strings.h"
+
+namespace plugin {
+
+struct HostContext {
+  int pluginNumber = 0;
+  ProgressProc progress = nullptr;
+  LogProc log = nullptr;  // kept, never called
+  RequestProc request = nullptr;
+  void* window = nullptr;  // first visible top-level window of the loading thread
+};
+
+// The operation the host announced last through FsStatusInfo.
+struct OperationStatus {
+  int phase = 0;  // 0 while the operation runs, anything else once it ended
+  int operation = 0;
+};
+
+// A newer version the user agreed to download; while pending every listing shows only it.
+struct UpdateOffer {
+  int pending = 0;
+  std::uint32_t size = 0;
+  char fileName[kPathSize] = {};
+};
+
+constexpr int kUrlBufferSize = 256;
+
+struct PluginState {
+  ModulePaths paths = {};
+  void* module = nullptr;
+  HostContext host;
+  OperationStatus status;
+  settings::LanguageStrings language;
+  engine::SiteBrowser browser;
+  UpdateOffer update;
+  char urlBuffer[kUrlBufferSize] = {};  // the address prompt's value, kept between prompts
+};
+
+PluginState& State();
+
+// Called by the module's load routine on every call: finds the host window and derives the
+// paths from the module path.
+void OnModuleLoad(void* moduleHandle);
+
+bool InsideDelete();
+bool InsideSingleRename();
+
+// Asks the host to re-read its current panel.
+void RereadPanel();
+
+// Shows the host's input prompt; false when the user cancelled or there is no host.
+bool Ask(int type, const char* title, const char* text, char* buffer, int size);
+
+// Reports progress to the host; true when the user asked to abort.
+bool Progress(const char* source, const char* target, int percent);
+
+}  // namespace plugin

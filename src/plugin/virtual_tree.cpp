@@ -1,0 +1,190 @@
+#include "plugin/virtual_tree.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "common/fixed_text.h"
+#include "plugin/bookmarks.h"
+#include "plugin/plugin_state.h"
+
+namespace plugin {
+
+namespace {
+
+using common::Contains;
+using common::CopyCut;
+using platform::FindData;
+
+constexpr char kExampleAddress[] = "http://photos.example.test/user/demo/album/harbour/";
+
+struct FindHandle {
+  char name[kPathSize];
+  std::int32_t cursor;
+  platform::DirectorySearch* search;  // the language folder listing only
+};
+
+constexpr platform::FileTime kNoTime = {0xFFFFFFFEu, 0xFFFFFFFFu};
+
+void SetEntry(FindData* record, std::uint32_t attributes, platform::FileTime time,
+              std::uint32_t size, const char* name) {
+  record->attributes = attributes;
+  record->lastWriteTime = time;
+  record->sizeLow = size;
+  CopyCut(record->fileName, name);
+}
+
+void SetDirectory(FindData* record, const char* name) {
+  SetEntry(record, platform::kAttributeDirectory, kNoTime, 0, name);
+}
+
+std::intptr_t NewHandle(const char* name, std::int32_t cursor,
+                        platform::DirectorySearch* search = nullptr) {
+  auto* h = new FindHandle;
+  CopyCut(h->name, name);
+  h->cursor = cursor;
+  h->search = search;
+  return reinterpret_cast<std::intptr_t>(h);
+}
+
+// Hands out entry i of the current site listing; false when the mode has no such entry.
+bool SiteEntry(int i, FindData* record) {
+  engine::SiteBrowser& b = State().browser;
+  if (b.mode() == engine::kModeAlbums) {
+    SetDirectory(record, b.albumName(i));
+    return true;
+  }
+  if (b.mode() == engine::kModePhotos) {
+    SetEntry(record, 0, b.photoTime(i), b.photoSize(i), b.photoName(i));
+    return true;
+  }
+  return false;
+}
+
+std::intptr_t SiteListing(const char* location, FindData* record) {
+  PluginState& s = State();
+  int result = s.browser.Browse(location);
+  if (result == 0) {
+    SetEntry(record, 0, platform::FileTime{0, 0}, 0, s.language.ErrorEntry().c_str());
+  } else if ((result == engine::kModeAlbums || result == engine::kModePhotos) &&
+             s.browser.mode() == result && s.browser.count() > 0) {
+    SiteEntry(0, record);
+  } else {
+    record->fileName[0] = '\0';
+  }
+  return NewHandle(record->fileName, 1);
+}
+
+bool UpdateListing(FindData* record, std::intptr_t* handle) {
+  const UpdateOffer& u = State().update;
+  if (!u.pending) return false;
+  SetEntry(record, platform::kAttributeNormal, kNoTime, u.size, u.fileName);
+  *handle = NewHandle("0", -1);
+  return true;
+}
+
+}  // namespace
+
+const char* ExampleAlbumAddress() { return kExampleAddress; }
+
+std::intptr_t FindFirst(const char* path, FindData* record) {
+  std::memset(record, 0, sizeof *record);
+  if (InsideDelete()) return 0;
+  std::intptr_t handle = 0;
+  if (UpdateListing(record, &handle)) return handle;
+  if (!path) return kInvalidHandle;
+
+  PluginState& s = State();
+  const settings::LanguageStrings& lang = s.language;
+  const int depth = common::PathDepth(path);
+  if (depth == 1) {
+    if (std::strcmp(path, "\\") == 0) {
+      SetDirectory(record, lang.UrlFolder().c_str());
+      CopyCut(s.urlBuffer, kExampleAddress);
+      return NewHandle(record->fileName, -1);
+    }
+    if (lang.UrlFolderPath() == path) {
+      if (!Ask(kRequestUrl, "Totall Commander", "Url", s.urlBuffer, kUrlBufferSize)) {
+        return kInvalidHandle;
+      }
+      std::string location = s.urlBuffer;  // the buffer may be refilled while browsing
+      return SiteListing(location.c_str(), record);
+    }
+    if (lang.BookmarkFolderPath() == path) {
+      AddBookmarkByPrompts();
+      return kInvalidHandle;
+    }
+    if (lang.LanguageFolderPath() == path) {
+      std::string pattern = std::string(s.paths.languageFolder) + "\\*.*";
+      platform::DirectorySearch* search = platform::FindFirstEntry(pattern.c_str(), record);
+      if (!search) return kInvalidHandle;
+      return NewHandle(lang.LanguageFolderPath().c_str(), 0, search);
+    }
+    char url[kPathSize];
+    platform::ReadIniValue(path + 1, "url", "-1", url, sizeof url, s.paths.bookmarkFile);
+    if (std::strcmp(url, "-1") == 0) return 0;
+    return SiteListing(url, record);
+  }
+  if (depth == 2) {
+    const char* second = std::strchr(std::strchr(path, '\\') + 1, '\\');
+    return SiteListing(second + 1, record);
+  }
+  return 0;
+}
+
+int FindNext(std::intptr_t value, FindData* record) {
+  if (State().update.pending) return 0;
+  if (InsideDelete()) return 0;
+  if (value == 0 || value == kInvalidHandle) return 0;
+  FindHandle* h = reinterpret_cast<FindHandle*>(value);
+  PluginState& s = State();
+  const settings::LanguageStrings& lang = s.language;
+
+  if (Contains(h->name, lang.Text(8))) return 0;
+  if (Contains(h->name, lang.LanguageFolderPath().c_str())) {
+    return platform::FindNextEntry(h->search, record) ? 1 : 0;
+  }
+  if (h->cursor == -1) {
+    if (Contains(h->name, lang.UrlFolder().c_str())) {
+      SetDirectory(record, lang.BookmarkFolder().c_str());
+      CopyCut(h->name, record->fileName);
+      return 1;
+    }
+    if (Contains(h->name, lang.BookmarkFolder().c_str())) {
+      SetDirectory(record, lang.LanguageFolder().c_str());
+      CopyCut(h->name, record->fileName);
+      return 1;
+    }
+    if (Contains(h->name, lang.LanguageFolder().c_str())) {
+      SetEntry(record, platform::kAttributeNormal, kNoTime, 0, lang.SettingsEntry().c_str());
+      CopyCut(h->name, "0");
+      return 1;
+    }
+    const long next = std::strtol(h->name, nullptr, 10) + 1;
+    std::snprintf(h->name, sizeof h->name, "%ld", next);
+    char name[kPathSize];
+    platform::ReadIniValue("tabs", h->name, "-1", name, sizeof name, s.paths.bookmarkFile);
+    if (name[0] == '\0' || std::strcmp(name, "-1") == 0) return 0;
+    SetDirectory(record, name);
+    return 1;
+  }
+  if (h->cursor < 0 || h->cursor >= s.browser.count()) return 0;
+  if (!SiteEntry(h->cursor, record)) return 0;
+  ++h->cursor;
+  CopyCut(h->name, record->fileName);
+  return 1;
+}
+
+int FindClose(std::intptr_t value) {
+  if (InsideDelete()) return 0;
+  if (value == 0 || value == kInvalidHandle) return 0;
+  FindHandle* h = reinterpret_cast<FindHandle*>(value);
+  if (Contains(h->name, State().language.LanguageFolderPath().c_str())) {
+    platform::FindClose(h->search);
+  }
+  delete h;
+  return 0;
+}
+
+}  // namespace plugin

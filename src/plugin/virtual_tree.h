@@ -1,0 +1,21 @@
+// The virtual drive's listings: the root with its fixed entries and bookmarks, the address
+// prompt, the language folder, site listings and the single error entry.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+namespace plugin {
+
+// The album address that pre-fills the address prompt.
+const char* ExampleAlbumAddress();
+
+// Starts a listing of path: the first entry goes into record. Returns a handle, 0 for an
+// empty listing, or -1 when the listing failed.
+std::intptr_t FindFirst(const char* path, platform::FindData* record);
+// The next entry: 1, or 0 when there are no more.
+int FindNext(std::intptr_t handle, platform::FindData* record);
+int FindClose(std::intptr_t handle);
+
+}  // namespace plugin

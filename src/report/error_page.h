@@ -1,0 +1,25 @@
+// The error page: one small HTML document beside the module that explains the last failure.
+// Each report replaces the previous one.
+#pragma once
+
+#include <string>
+
+namespace report {
+
+// Address the closing paragraph invites the user to send the report to.
+extern const char kContactAddress[];
+
+// Escapes & < > " so that text taken from web pages and addresses cannot change the page.
+// The placeholder "&nbsp;" for an empty cell passes unchanged.
+std::string EscapeCell(const char* text);
+
+// The whole document for one report, as one line of 8-bit text.
+std::string BuildErrorPage(const char* message, const char* host, const char* url,
+                           const char* expression);
+
+// Writes the report to pagePath, replacing what was there. 1 when the file was written,
+// 0 when it could not be created.
+int ReportError(const char* pagePath, const char* message, const char* host, const char* url,
+                const char* expression);
+
+}  // namespace report

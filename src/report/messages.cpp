@@ -1,0 +1,45 @@
+// Built with the execution character set Windows-1251: these literals become the bytes the
+// error page carries.
+#include "report/messages.h"
+
+namespace report {
+namespace msg {
+
+const char kLoadLibrary[7][32] = {"загрузки DLL E1", "загрузки DLL E2", "загрузки DLL E3",
+                                  "загрузки DLL E4", "загрузки DLL E5", "загрузки DLL E6",
+                                  "загрузки DLL E7"};
+const char kInitLibrary[] = "инициализации DLL E8";
+const char kScript[] = "чтения файла со скриптами или задан не верный url E9";
+const char kMode[] = "определения режима работы E10";
+const char kPagePath[] = "определения url странички E11";
+const char kAuthor[] = "определения имени автора альбома E11";
+const char kNoMode[] = "не определен режим работы E12";
+const char kRequestE14[] = "запроса страницы E14";
+const char kReadE15[] = "чтения страницы E15";
+const char kNoAlbum[] = "не найден ни один альбом E16";
+const char kRequestE17[] = "запроса страницы E17";
+const char kReadE18[] = "чтения страницы E18";
+const char kNoPhoto[] = "не найдена ни одина фотография E19";
+const char kNames[] = "преобразования имен E20";
+const char kAlbumName[] = "определения имени название альбома E21";
+const char kHost[] = "не возможно определить имя хоста E22";
+const char kRequestE23[] = "запроса страницы E23";
+const char kRequestE24[] = "запроса страницы E24";
+const char kPhotoName[] = "не возможно определить название фотографии E25";
+const char kZeroSize[] = "получен файл нулевого размера";
+const char kCreateFile[] = "создания файла E26";
+const char kWriteFile[] = "записи файла E27";
+const char kParameters[] = "чтения параметров E28";
+const char kConvertE29[] = "преобразования имени файла E29";
+const char kConvertE30[] = "преобразования имени файла E30";
+const char kConvertE31[] = "преобразования имени файла E31";
+const char kRequestE32[] = "запроса страницы E32";
+const char kReadE33[] = "чтения страницы E33";
+const char kUrlE33[] = "преобразования в url E33";
+const char kUrlE34[] = "преобразования в url E34";
+
+const char kHeading[] = "Ошибка ";
+const char kSendReport[] = "Отправить это сообщение об ошибке: ";
+
+}  // namespace msg
+}  // namespace report

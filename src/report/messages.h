@@ -1,0 +1,46 @@
+// The failure messages shown on the error page. Each completes the heading word "Error" and
+// ends in its code; the texts are Windows-1251 bytes (messages.cpp is compiled to that
+// character set).
+#pragma once
+
+namespace report {
+namespace msg {
+
+extern const char kLoadLibrary[7][32];  // E1..E7: loading the matching library, by step
+extern const char kInitLibrary[];       // E8
+extern const char kScript[];            // E9
+extern const char kMode[];              // E10
+extern const char kPagePath[];          // E11
+extern const char kAuthor[];            // E11
+extern const char kNoMode[];            // E12
+extern const char kRequestE14[];
+extern const char kReadE15[];
+extern const char kNoAlbum[];           // E16
+extern const char kRequestE17[];
+extern const char kReadE18[];
+extern const char kNoPhoto[];           // E19
+extern const char kNames[];             // E20
+extern const char kAlbumName[];         // E21
+extern const char kHost[];              // E22
+extern const char kRequestE23[];
+extern const char kRequestE24[];
+extern const char kPhotoName[];         // E25
+extern const char kZeroSize[];          // no code
+extern const char kCreateFile[];        // E26
+extern const char kWriteFile[];         // E27
+extern const char kParameters[];        // E28
+extern const char kConvertE29[];
+extern const char kConvertE30[];
+extern const char kConvertE31[];
+extern const char kRequestE32[];
+extern const char kReadE33[];
+extern const char kUrlE33[];
+extern const char kUrlE34[];
+
+// The word every heading starts with.
+extern const char kHeading[];
+// "Send this error message:" of the closing paragraph.
+extern const char kSendReport[];
+
+}  // namespace msg
+}  // namespace report

@@ -1,0 +1,125 @@
+#!/usr/bin/env python3
+"""Runs one whole-module case: installs the plug-in into a fresh folder, drives it with the
+host program and compares what it printed, and the files it left, with the case.
+
+A case is a folder:
+  commands       host-program commands, one per line
+  expected       the exact output expected (lines; "@DIR@" stands for the install folder)
+  files/         files put beside the module before the run (frameleaf.tab, language/...)
+  library        optional: which matching library to install: "project" (the default:
+                 the project's frameleaf.dll when it is built), "none", or the name of a
+                 stand-in that lacks one export ("missing-matchcount", ...)
+  after          optional checks on files after the run, one per line:
+                   contains FILE TEXT     FILE holds TEXT (Windows-1251 text allowed)
+                   lacks FILE TEXT        FILE does not hold TEXT
+                   equals FILE CASEFILE   FILE is byte for byte the case's CASEFILE
+                   absent FILE            FILE does not exist
+Exit status: 0 pass, 1 fail, 77 skipped (the emulator cannot run the host).
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+
+def windows_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def install(args, case, root):
+    shutil.copy(args.module, os.path.join(root, "frameleaf.wfx"))
+    languages = os.path.join(args.source, "language")
+    if os.path.isdir(languages):
+        shutil.copytree(languages, os.path.join(root, "language"))
+    scripts = os.path.join(args.source, "scripts", "sites")
+    if os.path.isdir(scripts):
+        shutil.copytree(scripts, os.path.join(root, "scripts"))
+    files = os.path.join(case, "files")
+    if os.path.isdir(files):
+        shutil.copytree(files, root, dirs_exist_ok=True)
+    library = "project"
+    if os.path.exists(os.path.join(case, "library")):
+        library = open(os.path.join(case, "library")).read().strip()
+    source = None
+    if library == "project":
+        built = os.path.join(os.path.dirname(args.module), "frameleaf.dll")
+        source = built if os.path.exists(built) else os.path.join(args.fixtures,
+                                                                  "partial_regex_none.dll")
+    elif library.startswith("missing-"):
+        source = os.path.join(args.fixtures, "partial_regex_" + library[8:] + ".dll")
+    if source:
+        shutil.copy(source, os.path.join(root, "frameleaf.dll"))
+
+
+def check_after(case, root):
+    failures = []
+    path = os.path.join(case, "after")
+    if not os.path.exists(path):
+        return failures
+    for raw in open(path, encoding="utf-8"):
+        line = raw.rstrip("\r\n")
+        if not line or line.startswith("#"):
+            continue
+        verb, rest = line.split(" ", 1)
+        name, _, text = rest.partition(" ")
+        target = os.path.join(root, name)
+        data = open(target, "rb").read() if os.path.exists(target) else None
+        if verb == "absent":
+            if data is not None:
+                failures.append(f"{name} exists")
+            continue
+        if data is None:
+            failures.append(f"{name} is missing")
+            continue
+        want = text.replace("@DIR@", root).encode("cp1251")
+        if verb == "contains" and want not in data:
+            failures.append(f"{name} lacks {text!r}")
+        elif verb == "lacks" and want in data:
+            failures.append(f"{name} holds {text!r}")
+        elif verb == "equals" and data != open(os.path.join(case, text), "rb").read():
+            failures.append(f"{name} differs from {text}")
+    return failures
+
+
+def main():
+    p = argparse.ArgumentParser()
+    p.add_argument("--host", required=True)
+    p.add_argument("--module", required=True)
+    p.add_argument("--fixtures", required=True)
+    p.add_argument("--source", required=True)
+    p.add_argument("--emulator", default="")
+    p.add_argument("case")
+    args = p.parse_args()
+
+    root = tempfile.mkdtemp(prefix="fl-case-")
+    try:
+        install(args, args.case, root)
+        command = ([args.emulator] if args.emulator else []) + [
+            args.host, os.path.join(root, "frameleaf.wfx"), "-f",
+            os.path.join(args.case, "commands")]
+        run = subprocess.run(command, cwd=root, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                             timeout=600)
+        if run.returncode == 77:
+            sys.stderr.write(run.stderr.decode(errors="replace"))
+            return 77
+        got = run.stdout.decode("cp1251").replace("\r\n", "\n")
+        for form in (windows_path(root), root):
+            got = got.replace(form, "@DIR@")
+        want = open(os.path.join(args.case, "expected"), encoding="utf-8").read()
+        failures = []
+        if got != want:
+            failures.append("output differs:\n--- expected\n" + want + "--- got\n" + got)
+        if run.returncode != 0:
+            failures.append(f"host exited {run.returncode}: {run.stderr.decode(errors='replace')}")
+        failures += check_after(args.case, root)
+        for f in failures:
+            print("FAIL:", f)
+        return 1 if failures else 0
+    finally:
+        shutil.rmtree(root, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
