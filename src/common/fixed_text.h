@@ -30,7 +30,8 @@ inline bool Contains(const char* haystack, const char* needle) {
 // The number of backslashes in a path: the depth of a path of the virtual tree.
 inline int PathDepth(const char* path) {
   int depth = 0;
-  for (const char* p = path; p && *p; ++p) depth += *p == '\\';
+  for (const char* p = path; p && *p; ++p)
+    depth += *p == '\\';
   return depth;
 }
 

@@ -58,12 +58,12 @@ int SiteBrowser::count() const {
 
 const char* SiteBrowser::albumName(int i) const {
   return i >= 0 && std::size_t(i) < entries_.albumNames.size() ? entries_.albumNames[i].c_str()
-                                                              : "";
+                                                               : "";
 }
 
 const char* SiteBrowser::photoName(int i) const {
   return i >= 0 && std::size_t(i) < entries_.photoNames.size() ? entries_.photoNames[i].c_str()
-                                                              : "";
+                                                               : "";
 }
 
 std::uint32_t SiteBrowser::photoSize(int i) const {
@@ -72,7 +72,7 @@ std::uint32_t SiteBrowser::photoSize(int i) const {
 
 platform::FileTime SiteBrowser::photoTime(int i) const {
   return i >= 0 && std::size_t(i) < entries_.photoTimes.size() ? entries_.photoTimes[i]
-                                                              : platform::FileTime{0, 0};
+                                                               : platform::FileTime{0, 0};
 }
 
 }  // namespace engine

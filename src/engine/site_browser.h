@@ -20,8 +20,7 @@ class SiteBrowser {
                         const char* errorPagePath);
 
   // Replaces the error page with a report. 1 when the page was written.
-  int ReportError(const char* message, const char* host, const char* url,
-                  const char* expression);
+  int ReportError(const char* message, const char* host, const char* url, const char* expression);
 
   // Lists what location names (an address, or an entry name of the previous listing).
   // Returns the mode listed (1 albums, 2 photos), or 0 after reporting the failure.

@@ -56,11 +56,10 @@ constexpr std::uint32_t kAttributeNormal = 0x80;
 // does: names matched without regard to case, blanks around names and values dropped, one
 // pair of matching quotes around a value removed, the result cut to size - 1 characters.
 // Returns the number of characters written, terminator excluded.
-std::size_t ReadIniValue(const char* section, const char* key, const char* fallback,
-                              char* buffer, std::size_t size, const char* file);
+std::size_t ReadIniValue(const char* section, const char* key, const char* fallback, char* buffer,
+                         std::size_t size, const char* file);
 // Writes key=value into section, creating the file and the section when needed.
-bool WriteIniValue(const char* section, const char* key, const char* value,
-                        const char* file);
+bool WriteIniValue(const char* section, const char* key, const char* value, const char* file);
 
 // ---- Files ------------------------------------------------------------------------------
 // Creates (or truncates) a file for writing and writes data in one call. False when the

@@ -16,8 +16,7 @@ const char kTabs[] = "tabs";
 
 std::string Read(const char* section, const char* key, const char* fallback) {
   char value[kPathSize];
-  platform::ReadIniValue(section, key, fallback, value, sizeof value,
-                              State().paths.bookmarkFile);
+  platform::ReadIniValue(section, key, fallback, value, sizeof value, State().paths.bookmarkFile);
   return value;
 }
 
@@ -25,7 +24,9 @@ void Write(const char* section, const char* key, const char* value) {
   platform::WriteIniValue(section, key, value, State().paths.bookmarkFile);
 }
 
-std::string Key(long n) { return std::to_string(n); }
+std::string Key(long n) {
+  return std::to_string(n);
+}
 
 // Reads "count"; false when the key holds an empty value, which blocks every change.
 bool ReadCount(long* count) {

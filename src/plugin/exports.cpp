@@ -70,8 +70,8 @@ FL_EXPORT int FL_STDCALL FsMkDir(char* path) {
   return Guarded(0, [&] { return plugin::MakeDirectory(path); });
 }
 
-FL_EXPORT int FL_STDCALL FsRenMovFile(char* oldName, char* newName, int /*move*/,
-                                      int /*overwrite*/, void* /*info*/) {
+FL_EXPORT int FL_STDCALL FsRenMovFile(char* oldName, char* newName, int /*move*/, int /*overwrite*/,
+                                      void* /*info*/) {
   return Guarded(int(plugin::kFileWriteError),
                  [&] { return plugin::RenameBookmark(oldName, newName); });
 }
@@ -91,10 +91,18 @@ FL_EXPORT int FL_STDCALL FsGetFile(char* remotePath, char* localPath, int copyFl
 }
 
 // Uploading, removing folders and changing attributes or times are not supported.
-FL_EXPORT int FL_STDCALL FsPutFile(char*, char*, int) { return 0; }
-FL_EXPORT int FL_STDCALL FsRemoveDir(char*) { return 0; }
-FL_EXPORT int FL_STDCALL FsSetAttr(char*, int) { return 0; }
-FL_EXPORT int FL_STDCALL FsSetTime(char*, void*, void*, void*) { return 0; }
+FL_EXPORT int FL_STDCALL FsPutFile(char*, char*, int) {
+  return 0;
+}
+FL_EXPORT int FL_STDCALL FsRemoveDir(char*) {
+  return 0;
+}
+FL_EXPORT int FL_STDCALL FsSetAttr(char*, int) {
+  return 0;
+}
+FL_EXPORT int FL_STDCALL FsSetTime(char*, void*, void*, void*) {
+  return 0;
+}
 
 FL_EXPORT int FL_STDCALL FsExtractCustomIcon(char* remotePath, int /*flags*/, void** icon) {
   if (!icon) return 0;

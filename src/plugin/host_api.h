@@ -20,8 +20,15 @@ using RequestProc = int(FL_STDCALL*)(int pluginNumber, int requestType, char* ti
 constexpr std::intptr_t kInvalidHandle = -1;
 
 // File transfer results.
-enum FileResult { kFileOk = 0, kFileExists = 1, kFileNotFound = 2, kFileReadError = 3,
-                  kFileWriteError = 4, kFileUserAbort = 5, kFileNotSupported = 6 };
+enum FileResult {
+  kFileOk = 0,
+  kFileExists = 1,
+  kFileNotFound = 2,
+  kFileReadError = 3,
+  kFileWriteError = 4,
+  kFileUserAbort = 5,
+  kFileNotSupported = 6
+};
 
 // Copy flags of FsGetFile.
 constexpr int kCopyOverwrite = 1;

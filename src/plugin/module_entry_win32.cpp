@@ -2,8 +2,8 @@
 // work each time: find the host window, derive the paths.
 #include "plugin/plugin_state.h"
 
-extern "C" int __attribute__((stdcall)) DllMain(void* module, unsigned long /*reason*/,
-                                                 void* /*reserved*/) {
+extern "C" int __attribute__((stdcall))
+DllMain(void* module, unsigned long /*reason*/, void* /*reserved*/) {
   try {
     plugin::OnModuleLoad(module);
   } catch (...) {

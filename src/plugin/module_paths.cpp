@@ -19,9 +19,9 @@ void Store(char (&out)[kPathSize], const std::string& value) {
 void DeriveModulePaths(const char* modulePath, ModulePaths* paths) {
   const std::string module = modulePath ? modulePath : "";
   const std::string stem = module.substr(0, module.size() >= 3 ? module.size() - 3 : 0);
-  const std::string folder =
-      module.size() >= kModuleNameLength ? module.substr(0, module.size() - kModuleNameLength)
-                                         : std::string();
+  const std::string folder = module.size() >= kModuleNameLength
+                                 ? module.substr(0, module.size() - kModuleNameLength)
+                                 : std::string();
   Store(paths->settingsFile, stem + "ini");
   Store(paths->errorPage, stem + "htm");
   Store(paths->regexLibrary, stem + "dll");

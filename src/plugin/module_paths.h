@@ -6,12 +6,12 @@ namespace plugin {
 constexpr int kPathSize = 260;
 
 struct ModulePaths {
-  char settingsFile[kPathSize];   // frameleaf.ini
-  char errorPage[kPathSize];      // frameleaf.htm
-  char regexLibrary[kPathSize];   // frameleaf.dll
-  char bookmarkFile[kPathSize];   // frameleaf.tab
-  char scriptsFolder[kPathSize];  // <module folder>scripts\  (trailing backslash)
-  char languageFolder[kPathSize]; // <module folder>language
+  char settingsFile[kPathSize];    // frameleaf.ini
+  char errorPage[kPathSize];       // frameleaf.htm
+  char regexLibrary[kPathSize];    // frameleaf.dll
+  char bookmarkFile[kPathSize];    // frameleaf.tab
+  char scriptsFolder[kPathSize];   // <module folder>scripts\  (trailing backslash)
+  char languageFolder[kPathSize];  // <module folder>language
 };
 
 // Fills paths from the module path: the extension is the last three characters, the module

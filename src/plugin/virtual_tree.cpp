@@ -86,7 +86,9 @@ bool UpdateListing(FindData* record, std::intptr_t* handle) {
 
 }  // namespace
 
-const char* ExampleAlbumAddress() { return kExampleAddress; }
+const char* ExampleAlbumAddress() {
+  return kExampleAddress;
+}
 
 std::intptr_t FindFirst(const char* path, FindData* record) {
   std::memset(record, 0, sizeof *record);

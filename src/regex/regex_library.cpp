@@ -39,15 +39,21 @@ void RegexLibrary::Expression(const char* pattern) {
   if (bound_) expression_(pattern ? pattern : "");
 }
 
-bool RegexLibrary::Exec(const char* text) { return bound_ && exec_(text ? text : "") != 0; }
+bool RegexLibrary::Exec(const char* text) {
+  return bound_ && exec_(text ? text : "") != 0;
+}
 
-bool RegexLibrary::ExecNext() { return bound_ && execnext_() != 0; }
+bool RegexLibrary::ExecNext() {
+  return bound_ && execnext_() != 0;
+}
 
 const char* RegexLibrary::Match(int group) {
   const char* m = bound_ ? match_(group) : nullptr;
   return m ? m : "";
 }
 
-int RegexLibrary::MatchCount() { return bound_ ? matchcount_() : -1; }
+int RegexLibrary::MatchCount() {
+  return bound_ ? matchcount_() : -1;
+}
 
 }  // namespace regex

@@ -15,20 +15,20 @@ extern const char kAuthor[];            // E11
 extern const char kNoMode[];            // E12
 extern const char kRequestE14[];
 extern const char kReadE15[];
-extern const char kNoAlbum[];           // E16
+extern const char kNoAlbum[];  // E16
 extern const char kRequestE17[];
 extern const char kReadE18[];
-extern const char kNoPhoto[];           // E19
-extern const char kNames[];             // E20
-extern const char kAlbumName[];         // E21
-extern const char kHost[];              // E22
+extern const char kNoPhoto[];    // E19
+extern const char kNames[];      // E20
+extern const char kAlbumName[];  // E21
+extern const char kHost[];       // E22
 extern const char kRequestE23[];
 extern const char kRequestE24[];
-extern const char kPhotoName[];         // E25
-extern const char kZeroSize[];          // no code
-extern const char kCreateFile[];        // E26
-extern const char kWriteFile[];         // E27
-extern const char kParameters[];        // E28
+extern const char kPhotoName[];   // E25
+extern const char kZeroSize[];    // no code
+extern const char kCreateFile[];  // E26
+extern const char kWriteFile[];   // E27
+extern const char kParameters[];  // E28
 extern const char kConvertE29[];
 extern const char kConvertE30[];
 extern const char kConvertE31[];

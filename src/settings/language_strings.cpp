@@ -33,7 +33,8 @@ std::string Format260(const char* format, const char* value) {
 }  // namespace
 
 LanguageStrings::LanguageStrings() {
-  for (int i = 0; i < kTextCount; ++i) texts_[i] = kDefaults[i];
+  for (int i = 0; i < kTextCount; ++i)
+    texts_[i] = kDefaults[i];
 }
 
 int LanguageStrings::Load(const char* settingsFile, const char* languageFolder) {
@@ -54,7 +55,9 @@ int LanguageStrings::Load(const char* settingsFile, const char* languageFolder) 
   return 1;
 }
 
-int LanguageStrings::Reload() { return Load(settingsFile_.c_str(), languageFolder_.c_str()); }
+int LanguageStrings::Reload() {
+  return Load(settingsFile_.c_str(), languageFolder_.c_str());
+}
 
 const char* LanguageStrings::Text(int n) const {
   return n >= 1 && n <= kTextCount ? texts_[n - 1].c_str() : "";
@@ -64,9 +67,15 @@ const char* LanguageStrings::Default(int n) {
   return n >= 1 && n <= kTextCount ? kDefaults[n - 1] : "";
 }
 
-std::string LanguageStrings::UrlFolder() const { return Format260("[%s]", Text(1)); }
-std::string LanguageStrings::BookmarkFolder() const { return Format260("[%s]", Text(2)); }
-std::string LanguageStrings::LanguageFolder() const { return Format260("[%s]", Text(4)); }
+std::string LanguageStrings::UrlFolder() const {
+  return Format260("[%s]", Text(1));
+}
+std::string LanguageStrings::BookmarkFolder() const {
+  return Format260("[%s]", Text(2));
+}
+std::string LanguageStrings::LanguageFolder() const {
+  return Format260("[%s]", Text(4));
+}
 std::string LanguageStrings::UrlFolderPath() const {
   return Format260("\\%s", UrlFolder().c_str());
 }
@@ -76,7 +85,11 @@ std::string LanguageStrings::BookmarkFolderPath() const {
 std::string LanguageStrings::LanguageFolderPath() const {
   return Format260("\\%s", LanguageFolder().c_str());
 }
-std::string LanguageStrings::SettingsEntry() const { return Text(3); }
-std::string LanguageStrings::ErrorEntry() const { return Format260("%s.htm", Text(8)); }
+std::string LanguageStrings::SettingsEntry() const {
+  return Text(3);
+}
+std::string LanguageStrings::ErrorEntry() const {
+  return Format260("%s.htm", Text(8));
+}
 
 }  // namespace settings

@@ -26,14 +26,14 @@ class LanguageStrings {
   const std::string& languageFile() const { return languageFile_; }
 
   // Derived names, rebuilt from the current texts on every call; each fits 260 bytes.
-  std::string UrlFolder() const;          // "[" text 1 "]"
-  std::string BookmarkFolder() const;     // "[" text 2 "]"
-  std::string LanguageFolder() const;     // "[" text 4 "]"
-  std::string UrlFolderPath() const;      // "\" URL folder
+  std::string UrlFolder() const;       // "[" text 1 "]"
+  std::string BookmarkFolder() const;  // "[" text 2 "]"
+  std::string LanguageFolder() const;  // "[" text 4 "]"
+  std::string UrlFolderPath() const;   // "\" URL folder
   std::string BookmarkFolderPath() const;
   std::string LanguageFolderPath() const;
-  std::string SettingsEntry() const;      // text 3
-  std::string ErrorEntry() const;         // text 8 ".htm"
+  std::string SettingsEntry() const;  // text 3
+  std::string ErrorEntry() const;     // text 8 ".htm"
 
  private:
   std::string texts_[kTextCount];

@@ -3,7 +3,7 @@
 host program and compares what it printed, and the files it left, with the case.
 
 A case is a folder:
-  commands       host-program commands, one per line
+  commands       host-program commands, one per line (UTF-8 here, sent as Windows-1251)
   expected       the exact output expected (lines; "@DIR@" stands for the install folder)
   files/         files put beside the module before the run (frameleaf.tab, language/...)
   library        optional: which matching library to install: "project" (the default:
@@ -18,6 +18,7 @@ Exit status: 0 pass, 1 fail, 77 skipped (the emulator cannot run the host).
 """
 import argparse
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -51,6 +52,12 @@ def install(args, case, root):
         source = os.path.join(args.fixtures, "partial_regex_" + library[8:] + ".dll")
     if source:
         shutil.copy(source, os.path.join(root, "frameleaf.dll"))
+
+
+def matches(want, got):
+    """Compares output with the expected text, where @TIME@ stands for any listed time."""
+    pattern = re.escape(want).replace(re.escape("@TIME@"), r"(?:no-time|[0-9TZ:-]+)")
+    return re.fullmatch(pattern, got, re.S) is not None
 
 
 def check_after(case, root):
@@ -96,9 +103,18 @@ def main():
     root = tempfile.mkdtemp(prefix="fl-case-")
     try:
         install(args, args.case, root)
+        # Under Wine the programs see the folder as a Windows path.
+        seen = windows_path(root) if args.emulator else root
+        # Commands are kept as UTF-8; the plug-in speaks the Windows-1251 code page.
+        commands = os.path.join(root, "commands.txt")
+        with open(os.path.join(args.case, "commands"), encoding="utf-8") as src:
+            text = src.read().replace("@DIR@", seen)
+        with open(commands, "wb") as out:
+            out.write(text.encode("cp1251"))
         command = ([args.emulator] if args.emulator else []) + [
-            args.host, os.path.join(root, "frameleaf.wfx"), "-f",
-            os.path.join(args.case, "commands")]
+            args.host, os.path.join(seen, "frameleaf.wfx") if not args.emulator
+            else seen + "\\frameleaf.wfx", "-f", windows_path(commands) if args.emulator
+            else commands]
         run = subprocess.run(command, cwd=root, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                              timeout=600)
         if run.returncode == 77:
@@ -109,7 +125,7 @@ def main():
             got = got.replace(form, "@DIR@")
         want = open(os.path.join(args.case, "expected"), encoding="utf-8").read()
         failures = []
-        if got != want:
+        if not matches(want, got):
             failures.append("output differs:\n--- expected\n" + want + "--- got\n" + got)
         if run.returncode != 0:
             failures.append(f"host exited {run.returncode}: {run.stderr.decode(errors='replace')}")

@@ -21,14 +21,16 @@ TEST(EscapeCell, EscapesMarkupButKeepsTheEmptyCellPlaceholder) {
       {"", ""},
       {"http://h/p?a=1&b=<2>", "http://h/p?a=1&amp;b=&lt;2&gt;"},
   };
-  for (const auto& c : cases) EXPECT_EQ(report::EscapeCell(c.in), c.out) << c.in;
+  for (const auto& c : cases)
+    EXPECT_EQ(report::EscapeCell(c.in), c.out) << c.in;
 }
 
 TEST(BuildErrorPage, HeadingCellsAndContactInOneLine) {
-  const std::string page =
-      report::BuildErrorPage(report::msg::kLoadLibrary[0], "C:\\p\\frameleaf.dll", "&nbsp;", "&nbsp;");
+  const std::string page = report::BuildErrorPage(report::msg::kLoadLibrary[0],
+                                                  "C:\\p\\frameleaf.dll", "&nbsp;", "&nbsp;");
   // "Ошибка " in Windows-1251, then the message.
-  EXPECT_NE(page.find("<p align=\"center\"><b>\xCE\xF8\xE8\xE1\xEA\xE0 \xE7\xE0\xE3\xF0\xF3\xE7\xEA\xE8 DLL E1</b></p>"),
+  EXPECT_NE(page.find("<p align=\"center\"><b>\xCE\xF8\xE8\xE1\xEA\xE0 "
+                      "\xE7\xE0\xE3\xF0\xF3\xE7\xEA\xE8 DLL E1</b></p>"),
             std::string::npos);
   EXPECT_NE(page.find("height=\"19\"><blockquote><p>C:\\p\\frameleaf.dll</p>"), std::string::npos);
   EXPECT_NE(page.find("<b>url:</b></div></td><td width=\"85%\"><blockquote><p>&nbsp;</p>"),
@@ -49,12 +51,11 @@ TEST(BuildErrorPage, EmptyHostLeavesTheParagraphEmpty) {
 TEST(ReportError, EachReportReplacesTheLast) {
   testing_support::ScratchFolder dir;
   const std::string path = dir.File("frameleaf.htm");
-  EXPECT_EQ(report::ReportError(path.c_str(), report::msg::kScript, "first.example<", "&nbsp;",
-                                "&nbsp;"),
-            1);
-  EXPECT_EQ(report::ReportError(path.c_str(), report::msg::kMode, "second.example", "u&v",
-                                "&nbsp;"),
-            1);
+  EXPECT_EQ(
+      report::ReportError(path.c_str(), report::msg::kScript, "first.example<", "&nbsp;", "&nbsp;"),
+      1);
+  EXPECT_EQ(
+      report::ReportError(path.c_str(), report::msg::kMode, "second.example", "u&v", "&nbsp;"), 1);
   const std::string page = dir.Read("frameleaf.htm");
   EXPECT_EQ(page.find("first.example"), std::string::npos);
   EXPECT_NE(page.find("second.example"), std::string::npos);
@@ -64,8 +65,8 @@ TEST(ReportError, EachReportReplacesTheLast) {
 
 TEST(ReportError, UnwritableFolderLosesTheReportQuietly) {
   testing_support::ScratchFolder dir;
-  EXPECT_EQ(report::ReportError(dir.File("no-folder\\frameleaf.htm").c_str(),
-                                report::msg::kScript, "h", "u", "e"),
+  EXPECT_EQ(report::ReportError(dir.File("no-folder\\frameleaf.htm").c_str(), report::msg::kScript,
+                                "h", "u", "e"),
             0);
 }
 

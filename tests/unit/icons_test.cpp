@@ -26,7 +26,8 @@ TEST(IconFor, EntriesGetTheirIcons) {
       {"\\Holiday\\Album\\error.htm", 0},
       {"\\Holiday\\Album\\settings.png", plugin::kIconSettings},
   };
-  for (const auto& c : cases) EXPECT_EQ(plugin::IconFor(c.path, lang), c.icon) << c.path;
+  for (const auto& c : cases)
+    EXPECT_EQ(plugin::IconFor(c.path, lang), c.icon) << c.path;
 }
 
 }  // namespace

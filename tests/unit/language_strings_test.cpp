@@ -57,8 +57,8 @@ TEST(LanguageStrings, LongTextsNeverOverflowTheDerivedNames) {
   Install s;
   s.dir.MakeFolder("language");
   s.dir.Write("frameleaf.ini", "[language]\r\nfile=long.lng\r\n");
-  s.dir.Write("language/long.lng", "[language]\r\n1=" + std::string(300, 'a') + "\r\n8=" +
-                                       std::string(300, 'e') + "\r\n");
+  s.dir.Write("language/long.lng", "[language]\r\n1=" + std::string(300, 'a') +
+                                       "\r\n8=" + std::string(300, 'e') + "\r\n");
   settings::LanguageStrings l;
   ASSERT_EQ(l.Load(s.settings().c_str(), s.folder().c_str()), 1);
   EXPECT_EQ(std::string(l.Text(1)).size(), 259u);

@@ -36,8 +36,8 @@ TEST(WriteWholeFile, TruncatesAnEarlierFile) {
   ASSERT_TRUE(platform::WriteWholeFile(dir.File("p.htm").c_str(), "abc", 3, &written));
   EXPECT_TRUE(written);
   EXPECT_EQ(dir.Read("p.htm"), "abc");
-  EXPECT_FALSE(platform::WriteWholeFile(dir.File("missing-folder\\p.htm").c_str(), "abc", 3,
-                                        &written));
+  EXPECT_FALSE(
+      platform::WriteWholeFile(dir.File("missing-folder\\p.htm").c_str(), "abc", 3, &written));
 }
 
 TEST(DirectorySearch, ListsEveryEntryWithDotEntriesAndKinds) {
@@ -82,7 +82,9 @@ TEST(SystemTimeToFileTime, KnownInstantsAndInvalidDates) {
   }
 }
 
-TEST(CurrentUnixTime, IsAfter2020) { EXPECT_GT(platform::CurrentUnixTime(), 1577836800); }
+TEST(CurrentUnixTime, IsAfter2020) {
+  EXPECT_GT(platform::CurrentUnixTime(), 1577836800);
+}
 
 TEST(LoadDynamicLibrary, MissingFileGivesNull) {
   EXPECT_EQ(platform::LoadDynamicLibrary("no-such-library-anywhere.dll"), nullptr);

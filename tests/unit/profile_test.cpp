@@ -57,7 +57,7 @@ TEST_P(ProfileRead, AgreesWithTheSystemReader) {
   char buffer[300];
   std::memset(buffer, '#', sizeof buffer);
   const std::size_t n = platform::ReadIniValue(c.section, c.key, c.fallback, buffer, c.size,
-                                                    dir.File("t.ini").c_str());
+                                               dir.File("t.ini").c_str());
   EXPECT_EQ(std::string(buffer), c.expected) << c.title;
   EXPECT_EQ(n, std::strlen(c.expected)) << c.title;
   EXPECT_EQ(buffer[c.size], '#') << c.title << ": wrote past the buffer";

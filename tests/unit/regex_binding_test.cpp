@@ -32,8 +32,8 @@ TEST(RegexLibrary, EachMissingExportStopsAtItsStep) {
   const struct {
     const char* missing;
     int step;
-  } cases[] = {{"init", 2}, {"expression", 3}, {"exec", 4},
-               {"match", 5}, {"execnext", 6}, {"matchcount", 7}};
+  } cases[] = {{"init", 2},  {"expression", 3}, {"exec", 4},
+               {"match", 5}, {"execnext", 6},   {"matchcount", 7}};
   for (const auto& c : cases) {
     regex::RegexLibrary lib;
     EXPECT_EQ(lib.Load(Fixture(c.missing).c_str()), 0) << c.missing;

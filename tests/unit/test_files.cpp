@@ -37,7 +37,9 @@ std::string ScratchFolder::Read(const std::string& name) const {
   return s.str();
 }
 
-bool ScratchFolder::Exists(const std::string& name) const { return fs::exists(File(name)); }
+bool ScratchFolder::Exists(const std::string& name) const {
+  return fs::exists(File(name));
+}
 
 void ScratchFolder::MakeFolder(const std::string& name) const {
   fs::create_directories(File(name));

@@ -24,8 +24,7 @@ namespace {
 
 using platform::FindData;
 
-using FsInitFn = int(FL_STDCALL*)(int, plugin::ProgressProc, plugin::LogProc,
-                                  plugin::RequestProc);
+using FsInitFn = int(FL_STDCALL*)(int, plugin::ProgressProc, plugin::LogProc, plugin::RequestProc);
 using FsFindFirstFn = std::intptr_t(FL_STDCALL*)(char*, FindData*);
 using FsFindNextFn = int(FL_STDCALL*)(std::intptr_t, FindData*);
 using FsFindCloseFn = int(FL_STDCALL*)(std::intptr_t);
@@ -54,8 +53,8 @@ struct Plugin {
 };
 
 // Host operation codes sent around each operation, as the file manager does.
-constexpr int kOpGetSingle = 0, kOpRenameSingle = 6, kOpDelete = 8, kOpExecute = 14,
-              kOpMkDir = 15, kOpList = 1;
+constexpr int kOpGetSingle = 0, kOpRenameSingle = 6, kOpDelete = 8, kOpExecute = 14, kOpMkDir = 15,
+              kOpList = 1;
 
 struct Answer {
   bool cancel;
@@ -73,7 +72,9 @@ void Out(const std::string& line) {
   std::fflush(stdout);
 }
 
-std::string Quote(const char* s) { return std::string("\"") + (s ? s : "") + "\""; }
+std::string Quote(const char* s) {
+  return std::string("\"") + (s ? s : "") + "\"";
+}
 
 int FL_STDCALL OnProgress(int, char* source, char* target, int percent) {
   ++progressCalls;
@@ -161,6 +162,18 @@ std::vector<std::string> Words(const std::string& line) {
   return words;
 }
 
+// Everything after the command word, without surrounding blanks or one pair of quotes.
+std::string RestOfLine(const std::string& line) {
+  std::size_t b = line.find_first_of(" \t");
+  if (b == std::string::npos) return std::string();
+  b = line.find_first_not_of(" \t", b);
+  if (b == std::string::npos) return std::string();
+  std::size_t e = line.find_last_not_of(" \t") + 1;
+  std::string r = line.substr(b, e - b);
+  if (r.size() >= 2 && r.front() == '"' && r.back() == '"') r = r.substr(1, r.size() - 2);
+  return r;
+}
+
 class Host {
  public:
   explicit Host(const Plugin& p) : p_(p) {}
@@ -179,8 +192,10 @@ class Host {
     if (w.empty()) return true;
     const std::string& cmd = w[0];
     auto arg = [&](std::size_t i) { return i < w.size() ? w[i] : std::string(); };
+    // Commands that take one path take the rest of the line, so paths may hold blanks.
+    const std::string rest = RestOfLine(line);
     if (cmd == "list") {
-      List(arg(1));
+      List(rest);
     } else if (cmd == "get") {
       int flags = 0;
       for (std::size_t i = 3; i < w.size(); ++i) {
@@ -194,19 +209,19 @@ class Host {
       Status(Folder(remote), 1, kOpGetSingle);
       Out("get: " + std::to_string(r));
     } else if (cmd == "exec") {
-      std::string path = arg(1), verb = w.size() > 2 ? arg(2) : "open";
+      std::string path = rest, verb = "open";
       Status(Folder(path), 0, kOpExecute);
       int r = p_.executeFile(HostWindow(), &path[0], &verb[0]);
       Status(Folder(path), 1, kOpExecute);
       Out("exec: " + std::to_string(r));
     } else if (cmd == "mkdir") {
-      std::string path = arg(1);
+      std::string path = rest;
       Status(Folder(path), 0, kOpMkDir);
       int r = p_.mkDir(&path[0]);
       Status(Folder(path), 1, kOpMkDir);
       Out("mkdir: " + std::to_string(r));
     } else if (cmd == "delete") {
-      std::string path = arg(1);
+      std::string path = rest;
       Status(Folder(path), 0, kOpDelete);
       int r = p_.deleteFile(&path[0]);
       Status(Folder(path), 1, kOpDelete);
@@ -218,7 +233,7 @@ class Host {
       Status(Folder(from), 1, kOpRenameSingle);
       Out("rename: " + std::to_string(r));
     } else if (cmd == "icon") {
-      std::string path = arg(1);
+      std::string path = rest;
       void* icon = nullptr;
       int r = p_.extractCustomIcon(&path[0], 0, &icon);
       Out("icon: " + std::to_string(r) + (icon ? " handle" : ""));
@@ -262,7 +277,6 @@ class Host {
     std::string copy = path;
     FindData d;
     std::memset(&d, 0xA5, sizeof d);  // the plug-in must clear what it hands back
-    Status(copy, 0, kOpList);
     std::intptr_t h = p_.findFirst(&copy[0], &d);
     if (h == -1) {
       Out("list: failed (-1)");
@@ -278,7 +292,6 @@ class Host {
       p_.findClose(h);
       Out("list: " + std::to_string(n) + (n == 1 ? " entry" : " entries"));
     }
-    Status(copy, 1, kOpList);
   }
 
   Plugin p_;
@@ -330,17 +343,20 @@ int main(int argc, char** argv) {
   Out("init: " + std::to_string(p.init(0, OnProgress, OnLog, OnRequest)));
   Host host(p);
   bool allKnown = true;
-  for (const std::string& c : commands) allKnown &= host.Run(c);
+  for (const std::string& c : commands)
+    allKnown &= host.Run(c);
   for (const std::string& f : files) {
     std::ifstream in(f, std::ios::binary);
     if (!in) {
       Out("error: cannot read " + f);
       return 1;
     }
-    for (std::string line; std::getline(in, line);) allKnown &= host.Run(line);
+    for (std::string line; std::getline(in, line);)
+      allKnown &= host.Run(line);
   }
   if (commands.empty() && files.empty()) {
-    for (std::string line; std::getline(std::cin, line);) allKnown &= host.Run(line);
+    for (std::string line; std::getline(std::cin, line);)
+      allKnown &= host.Run(line);
   }
   return allKnown ? 0 : 1;
 }

@@ -9,4 +9,6 @@ extern "C" __attribute__((visibility("default"))) void frameleaf_host_message_si
 
 void PrepareConsole() {}
 void CreateHostWindow() {}
-void* HostWindow() { return nullptr; }
+void* HostWindow() {
+  return nullptr;
+}

@@ -20,7 +20,9 @@ LRESULT CALLBACK WindowProc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) 
 }
 }  // namespace
 
-void PrepareConsole() { _setmode(_fileno(stdout), _O_BINARY); }
+void PrepareConsole() {
+  _setmode(_fileno(stdout), _O_BINARY);
+}
 
 void CreateHostWindow() {
   WNDCLASSA wc = {};
@@ -28,9 +30,11 @@ void CreateHostWindow() {
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.lpszClassName = "FrameleafHostWindow";
   RegisterClassA(&wc);
-  window = CreateWindowA(wc.lpszClassName, "fl-host", WS_OVERLAPPEDWINDOW, 0, 0, 320, 200,
-                         nullptr, nullptr, wc.hInstance, nullptr);
+  window = CreateWindowA(wc.lpszClassName, "fl-host", WS_OVERLAPPEDWINDOW, 0, 0, 320, 200, nullptr,
+                         nullptr, wc.hInstance, nullptr);
   if (window) ShowWindow(window, SW_SHOWNOACTIVATE);
 }
 
-void* HostWindow() { return window; }
+void* HostWindow() {
+  return window;
+}

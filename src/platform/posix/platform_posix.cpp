@@ -51,8 +51,8 @@ void CopyName(const std::string& name, char* out, std::size_t size) {
 }
 
 FileTime FromUnix(std::int64_t seconds, long nanoseconds) {
-  std::uint64_t t = std::uint64_t(seconds + 11644473600LL) * 10000000ULL +
-                    std::uint64_t(nanoseconds / 100);
+  std::uint64_t t =
+      std::uint64_t(seconds + 11644473600LL) * 10000000ULL + std::uint64_t(nanoseconds / 100);
   return FileTime{std::uint32_t(t), std::uint32_t(t >> 32)};
 }
 
@@ -78,7 +78,8 @@ bool WildcardMatch(const char* pattern, const char* name) {
       return false;
     }
   }
-  while (*pattern == '*') ++pattern;
+  while (*pattern == '*')
+    ++pattern;
   return *pattern == '\0';
 }
 
@@ -132,8 +133,12 @@ bool CopyFileTo(const char* source, const char* target, bool failIfExists) {
   return ok;
 }
 
-std::uint32_t LastError() { return lastError; }
-void SetLastError(std::uint32_t code) { lastError = code; }
+std::uint32_t LastError() {
+  return lastError;
+}
+void SetLastError(std::uint32_t code) {
+  lastError = code;
+}
 
 // The whole listing is read at the start and handed out in name order, the folder's own
 // "." and ".." first, as Windows does for a folder that is not a drive root.
@@ -199,7 +204,9 @@ bool FindNextEntry(DirectorySearch* search, FindData* out) {
   return true;
 }
 
-void FindClose(DirectorySearch* search) { delete search; }
+void FindClose(DirectorySearch* search) {
+  delete search;
+}
 
 void ModulePath(void*, char* buffer, std::size_t size) {
   if (size == 0) return;
@@ -288,9 +295,13 @@ bool SystemTimeToFileTime(const SystemTime& in, FileTime* out) {
   return true;
 }
 
-std::int64_t CurrentUnixTime() { return std::int64_t(std::time(nullptr)); }
+std::int64_t CurrentUnixTime() {
+  return std::int64_t(std::time(nullptr));
+}
 
-bool ShellOpen(const char*) { return false; }  // no associated programs here
+bool ShellOpen(const char*) {
+  return false;
+}  // no associated programs here
 
 void* LoadDynamicLibrary(const char* path) {
   void* h = ::dlopen(PosixPath(path).c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -302,7 +313,9 @@ void* FindFunction(void* library, const char* name) {
   return library ? ::dlsym(library, name) : nullptr;
 }
 
-void* LoadModuleIcon(void*, int) { return nullptr; }  // no icon resources here
+void* LoadModuleIcon(void*, int) {
+  return nullptr;
+}  // no icon resources here
 
 // A host program stands in for a window by exporting this function; messages sent to the
 // "window" are handed to it.

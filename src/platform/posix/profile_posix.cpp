@@ -18,12 +18,16 @@ namespace platform {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
 
 std::string Trim(const std::string& s) {
   std::size_t b = 0, e = s.size();
-  while (b < e && IsBlank(s[b])) ++b;
-  while (e > b && IsBlank(s[e - 1])) --e;
+  while (b < e && IsBlank(s[b]))
+    ++b;
+  while (e > b && IsBlank(s[e - 1]))
+    --e;
   return s.substr(b, e - b);
 }
 
@@ -44,7 +48,8 @@ bool ReadLines(const std::string& path, std::vector<std::string>* lines) {
   std::string data;
   char chunk[65536];
   std::size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) data.append(chunk, n);
+  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
+    data.append(chunk, n);
   std::fclose(f);
   std::size_t start = 0;
   while (start < data.size()) {
@@ -62,7 +67,8 @@ bool ReadLines(const std::string& path, std::vector<std::string>* lines) {
 // the bracket and the first "]".
 bool SectionName(const std::string& line, std::string* name) {
   std::size_t b = 0;
-  while (b < line.size() && IsBlank(line[b])) ++b;
+  while (b < line.size() && IsBlank(line[b]))
+    ++b;
   if (b >= line.size() || line[b] != '[') return false;
   std::size_t close = line.find(']', b);
   if (close == std::string::npos) return false;
@@ -100,11 +106,12 @@ std::size_t CopyEntry(const std::string& value, char* buffer, std::size_t size) 
 
 }  // namespace
 
-std::size_t ReadIniValue(const char* section, const char* key, const char* fallback,
-                              char* buffer, std::size_t size, const char* file) {
+std::size_t ReadIniValue(const char* section, const char* key, const char* fallback, char* buffer,
+                         std::size_t size, const char* file) {
   if (!buffer || size == 0) return 0;
   std::string def = fallback ? fallback : "";
-  while (!def.empty() && def.back() == ' ') def.pop_back();
+  while (!def.empty() && def.back() == ' ')
+    def.pop_back();
   std::vector<std::string> lines;
   if (section && key && file && ReadLines(PosixPath(file), &lines)) {
     const std::string wantSection = Trim(section), wantKey = Trim(key);
@@ -127,8 +134,7 @@ std::size_t ReadIniValue(const char* section, const char* key, const char* fallb
   return CopyEntry(def, buffer, size);
 }
 
-bool WriteIniValue(const char* section, const char* key, const char* value,
-                        const char* file) {
+bool WriteIniValue(const char* section, const char* key, const char* value, const char* file) {
   if (!section || !key || !file) return false;
   const std::string path = PosixPath(file);
   std::vector<std::string> lines;
@@ -165,7 +171,8 @@ bool WriteIniValue(const char* section, const char* key, const char* value,
     lines.insert(lines.begin() + long(insertAt), newLine);
   }
   std::string data;
-  for (const std::string& l : lines) data += l + "\r\n";
+  for (const std::string& l : lines)
+    data += l + "\r\n";
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
   bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();

@@ -1,5 +1,6 @@
 // The platform layer over the real Windows API.
 #include <windows.h>
+// After windows.h, which it builds on.
 #include <shellapi.h>
 
 #include <cstddef>
@@ -18,17 +19,18 @@ static_assert(offsetof(platform::FindData, sizeLow) == offsetof(WIN32_FIND_DATAA
 namespace platform {
 
 namespace {
-DWORD ClampSize(std::size_t size) { return size > 0x7fffffff ? 0x7fffffff : DWORD(size); }
+DWORD ClampSize(std::size_t size) {
+  return size > 0x7fffffff ? 0x7fffffff : DWORD(size);
+}
 }  // namespace
 
-std::size_t ReadIniValue(const char* section, const char* key, const char* fallback,
-                              char* buffer, std::size_t size, const char* file) {
+std::size_t ReadIniValue(const char* section, const char* key, const char* fallback, char* buffer,
+                         std::size_t size, const char* file) {
   if (size == 0) return 0;
   return GetPrivateProfileStringA(section, key, fallback, buffer, ClampSize(size), file);
 }
 
-bool WriteIniValue(const char* section, const char* key, const char* value,
-                        const char* file) {
+bool WriteIniValue(const char* section, const char* key, const char* value, const char* file) {
   return WritePrivateProfileStringA(section, key, value, file) != 0;
 }
 
@@ -47,8 +49,12 @@ bool CopyFileTo(const char* source, const char* target, bool failIfExists) {
   return CopyFileA(source, target, failIfExists ? TRUE : FALSE) != 0;
 }
 
-std::uint32_t LastError() { return GetLastError(); }
-void SetLastError(std::uint32_t code) { ::SetLastError(code); }
+std::uint32_t LastError() {
+  return GetLastError();
+}
+void SetLastError(std::uint32_t code) {
+  ::SetLastError(code);
+}
 
 struct DirectorySearch {
   HANDLE handle;
@@ -113,7 +119,9 @@ bool ShellOpen(const char* path) {
   return reinterpret_cast<INT_PTR>(r) > 32;
 }
 
-void* LoadDynamicLibrary(const char* path) { return LoadLibraryA(path); }
+void* LoadDynamicLibrary(const char* path) {
+  return LoadLibraryA(path);
+}
 
 void* FindFunction(void* library, const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
