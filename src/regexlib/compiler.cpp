@@ -1,0 +1,248 @@
+#include "regexlib/compiler.h"
+
+#include <vector>
+
+namespace regexlib {
+
+namespace {
+
+// A hole is an instruction field still waiting for its target: index * 2, plus 1 for y.
+constexpr int kHoleX = 0;
+constexpr int kHoleY = 1;
+
+struct Task {
+  explicit Task(int n) : node(n) {}
+  int node;
+  int stage = 0;
+  int mark = -1;  // an instruction index the task comes back to
+  std::vector<int> holes;
+};
+
+class Compiler {
+ public:
+  Compiler(const SyntaxTree& tree, Program* program) : t_(tree), p_(program) {}
+
+  bool Run(std::string* error) {
+    Emit(Op::kSave, 0);
+    std::vector<Task> stack;
+    stack.push_back(Task(t_.root));
+    while (!stack.empty()) {
+      if (p_->code.size() > kMaxProgram) {
+        *error = "pattern too large";
+        return false;
+      }
+      const std::size_t ti = stack.size() - 1;
+      const Node& n = t_.nodes[std::size_t(stack[ti].node)];
+      int push = -1;
+      bool done = false;
+      switch (n.kind) {
+        case NodeKind::kEmpty:
+          done = true;
+          break;
+        case NodeKind::kByte:
+          Emit(Op::kByte, n.value);
+          done = true;
+          break;
+        case NodeKind::kSet:
+          Emit(Op::kSet, n.value);
+          done = true;
+          break;
+        case NodeKind::kAssert:
+          Emit(Op::kAssert, n.value);
+          done = true;
+          break;
+        case NodeKind::kConcat:
+          if (stack[ti].stage < int(n.children.size())) {
+            push = n.children[std::size_t(stack[ti].stage++)];
+          } else {
+            done = true;
+          }
+          break;
+        case NodeKind::kCapture:
+          if (stack[ti].stage++ == 0) {
+            Emit(Op::kSave, 2 * n.value);
+            push = n.children[0];
+          } else {
+            Emit(Op::kSave, 2 * n.value + 1);
+            done = true;
+          }
+          break;
+        case NodeKind::kAlternate:
+          push = Alternate(n, &stack[ti], &done);
+          break;
+        case NodeKind::kRepeat:
+          push = Repeat(n, &stack[ti], &done);
+          break;
+      }
+      if (done) {
+        stack.pop_back();
+      } else if (push >= 0) {
+        stack.push_back(Task(push));
+      }
+    }
+    Emit(Op::kSave, 1);
+    Emit(Op::kMatch);
+    if (p_->code.size() > kMaxProgram) {
+      *error = "pattern too large";
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  int Pc() const { return int(p_->code.size()); }
+
+  int Emit(Op op, int x = 0, int y = 0) {
+    p_->code.push_back(Inst{op, x, y});
+    return Pc() - 1;
+  }
+
+  void Patch(const std::vector<int>& holes, int target) {
+    for (int h : holes) {
+      Inst& inst = p_->code[std::size_t(h / 2)];
+      (h % 2 == kHoleY ? inst.y : inst.x) = target;
+    }
+  }
+
+  // Alternatives a|b|c: split to each in turn; each but the last jumps to the end.
+  int Alternate(const Node& n, Task* t, bool* done) {
+    const int k = int(n.children.size());
+    const int s = t->stage;
+    if (s > 0 && s <= k - 1) {
+      t->holes.push_back(Emit(Op::kJmp, -1) * 2 + kHoleX);
+      p_->code[std::size_t(t->mark)].y = Pc();
+    }
+    if (s == k) {
+      Patch(t->holes, Pc());
+      *done = true;
+      return -1;
+    }
+    if (s < k - 1) t->mark = Emit(Op::kSplit, Pc() + 1, -1);
+    ++t->stage;
+    return n.children[std::size_t(s)];
+  }
+
+  // x{min,max}: the required copies, then either a loop (no upper bound) or max - min
+  // optional copies, each of which may skip to the end.
+  int Repeat(const Node& n, Task* t, bool* done) {
+    const int child = n.children[0];
+    const bool unbounded = n.max < 0;
+    const int required = unbounded && n.min > 0 ? n.min - 1 : n.min;
+    const int s = t->stage;
+    if (s < required) {
+      ++t->stage;
+      return child;
+    }
+    if (unbounded) {
+      if (s == required) {
+        t->mark = Pc();
+        if (n.min == 0) {
+          const int split =
+              n.greedy ? Emit(Op::kSplit, Pc() + 1, -1) : Emit(Op::kSplit, -1, Pc() + 1);
+          t->holes.push_back(split * 2 + (n.greedy ? kHoleY : kHoleX));
+        }
+        ++t->stage;
+        return child;
+      }
+      if (n.min == 0) {
+        Emit(Op::kJmp, t->mark);
+        Patch(t->holes, Pc());
+      } else if (n.greedy) {
+        Emit(Op::kSplit, t->mark, Pc() + 1);
+      } else {
+        Emit(Op::kSplit, Pc() + 1, t->mark);
+      }
+      *done = true;
+      return -1;
+    }
+    const int optional = n.max - n.min;
+    if (s - required < optional) {
+      const int split = n.greedy ? Emit(Op::kSplit, Pc() + 1, -1) : Emit(Op::kSplit, -1, Pc() + 1);
+      t->holes.push_back(split * 2 + (n.greedy ? kHoleY : kHoleX));
+      ++t->stage;
+      return child;
+    }
+    Patch(t->holes, Pc());
+    *done = true;
+    return -1;
+  }
+
+  const SyntaxTree& t_;
+  Program* p_;
+};
+
+// Works out what a search may skip to while it has no thread alive.
+void Analyse(Program* p) {
+  // The literal every match starts with, and whether the text start anchors every match.
+  std::size_t pc = 0;
+  for (;;) {
+    const Inst& in = p->code[pc];
+    if (in.op == Op::kSave) {
+      ++pc;
+    } else if (in.op == Op::kJmp) {
+      pc = std::size_t(in.x);
+    } else if (in.op == Op::kByte && p->prefix.size() < 64) {
+      p->prefix += char(in.x);
+      ++pc;
+    } else {
+      if (p->prefix.empty() && in.op == Op::kAssert && in.x == kTextStart) {
+        p->anchoredStart = true;
+      }
+      break;
+    }
+  }
+  // The bytes a match can start with: the consuming instructions reachable from the start
+  // without consuming. A reachable Match or assertion means any position may start one.
+  std::vector<bool> seen(p->code.size());
+  std::vector<std::size_t> work{0};
+  p->canSkip = true;
+  while (!work.empty() && p->canSkip) {
+    const std::size_t at = work.back();
+    work.pop_back();
+    if (seen[at]) continue;
+    seen[at] = true;
+    const Inst& in = p->code[at];
+    switch (in.op) {
+      case Op::kByte:
+        p->firstBytes[std::size_t(in.x)] = true;
+        break;
+      case Op::kSet:
+        p->firstBytes |= p->sets[std::size_t(in.x)];
+        break;
+      case Op::kSplit:
+        work.push_back(std::size_t(in.y));
+        work.push_back(std::size_t(in.x));
+        break;
+      case Op::kJmp:
+        work.push_back(std::size_t(in.x));
+        break;
+      case Op::kSave:
+        work.push_back(at + 1);
+        break;
+      case Op::kAssert:
+      case Op::kMatch:
+        p->canSkip = false;
+        break;
+    }
+  }
+  if (p->firstBytes.all()) p->canSkip = false;
+}
+
+}  // namespace
+
+bool Compile(const std::string& pattern, Program* program, std::string* error) {
+  *program = Program{};
+  SyntaxTree tree;
+  if (!Parse(pattern, &tree, error)) return false;
+  program->sets = tree.sets;
+  program->groups = tree.groups;
+  Compiler compiler(tree, program);
+  if (!compiler.Run(error)) {
+    *program = Program{};
+    return false;
+  }
+  Analyse(program);
+  return true;
+}
+
+}  // namespace regexlib

@@ -1,0 +1,56 @@
+// The compiled form of a pattern: a small program for the Pike VM. Matching works on bytes.
+#pragma once
+
+#include <array>
+#include <bitset>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace regexlib {
+
+using ByteSet = std::bitset<256>;
+
+enum class Op : std::uint8_t {
+  kByte,    // consume byte x
+  kSet,     // consume a byte of sets[x]
+  kSplit,   // go on at x and, with lower priority, at y
+  kJmp,     // go on at x
+  kSave,    // record the position in capture slot x
+  kAssert,  // go on only where assertion x holds
+  kMatch,
+};
+
+enum Assertion : int {
+  kTextStart,  // \A, and ^ without (?m)
+  kTextEnd,    // \z, and $ without (?m)
+  kLineStart,  // ^ with (?m)
+  kLineEnd,    // $ with (?m)
+  kWordBoundary,
+  kNotWordBoundary,
+};
+
+struct Inst {
+  Op op;
+  int x;
+  int y;
+};
+
+struct Program {
+  std::vector<Inst> code;
+  std::vector<ByteSet> sets;
+  int groups = 0;  // capture groups, not counting the whole match
+  // What the search may skip to while no thread is alive.
+  std::string prefix;          // every match starts with these bytes
+  ByteSet firstBytes;          // every match starts with one of these bytes
+  bool canSkip = false;        // firstBytes is meaningful: no empty match, no assertion first
+  bool anchoredStart = false;  // every match starts at the start of the text
+};
+
+// Limits that keep hostile patterns from exhausting memory or time.
+constexpr int kMaxRepeat = 1000;
+constexpr std::size_t kMaxProgram = 200000;
+constexpr int kMaxGroups = 255;
+constexpr std::size_t kMaxNesting = 1000;
+
+}  // namespace regexlib
