@@ -61,8 +61,8 @@ bool PikeVm::AssertionHolds(int kind, std::size_t pos) const {
       return pos == 0;
     case kTextEnd:
       return pos == length_;
-    case kLineStart:
-      return pos == 0 || text_[pos - 1] == '\n';
+    case kLineStart:  // a line feed that ends the text starts no line
+      return pos == 0 || (text_[pos - 1] == '\n' && pos < length_);
     case kLineEnd:
       return pos == length_ || text_[pos] == '\n';
     case kWordBoundary:

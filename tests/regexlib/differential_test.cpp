@@ -1,0 +1,184 @@
+// Our engine against PCRE2 on generated patterns and texts, in the syntax both share: every
+// match of a repeated search, with the offsets of every group, must agree. PCRE2 runs with
+// "." matching line feeds and "$" at the very end only, as our defaults are.
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "regexlib/matcher.h"
+
+namespace {
+
+// Generated patterns: each piece knows whether it can match empty, so that loops over
+// empty-matching bodies (where engines differ in the groups they report) are not made.
+class Generator {
+ public:
+  explicit Generator(unsigned seed) : rng_(seed) {}
+
+  std::string Pattern() {
+    bool nullable;
+    return Alt(3, &nullable);
+  }
+
+  std::string Text() {
+    static const char kBytes[] = "abc \n-";
+    std::string t;
+    const int n = Pick(12);
+    for (int i = 0; i < n; ++i)
+      t += kBytes[Pick(6)];
+    return t;
+  }
+
+ private:
+  int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
+
+  std::string Alt(int depth, bool* nullable) {
+    std::string out = Cat(depth, nullable);
+    while (Pick(4) == 0) {
+      bool n;
+      out += "|" + Cat(depth, &n);
+      *nullable = *nullable || n;
+    }
+    return out;
+  }
+
+  std::string Cat(int depth, bool* nullable) {
+    std::string out;
+    *nullable = true;
+    const int n = 1 + Pick(3);
+    for (int i = 0; i < n; ++i) {
+      bool piece;
+      out += Repeat(depth, &piece);
+      *nullable = *nullable && piece;
+    }
+    return out;
+  }
+
+  std::string Repeat(int depth, bool* nullable) {
+    std::string atom = Atom(depth, nullable);
+    if (*nullable || Pick(3) != 0) return atom;
+    static const char* const kQuantifiers[] = {"*", "+", "?", "{2}", "{1,2}", "{0,2}", "{2,}"};
+    const int q = Pick(7);
+    std::string out = atom + kQuantifiers[q];
+    if (Pick(3) == 0) out += "?";
+    *nullable = q == 0 || q == 2 || q == 5;
+    return out;
+  }
+
+  std::string Atom(int depth, bool* nullable) {
+    *nullable = false;
+    switch (depth > 0 ? Pick(12) : Pick(8)) {
+      case 0:
+        return "a";
+      case 1:
+        return "b";
+      case 2:
+        return ".";
+      case 3:
+        return "[ab]";
+      case 4:
+        return "[^a\\n]";
+      case 5:
+        return "\\w";
+      case 6:
+        *nullable = true;
+        static const char* const kAsserts[] = {"^", "$", "\\b", "\\B", "(?m)^", "(?m)$"};
+        return kAsserts[Pick(6)];
+      case 7:
+        return "(?i)A";
+      case 8:
+      case 9:
+        return "(" + Alt(depth - 1, nullable) + ")";
+      case 10:
+        return "(?:" + Alt(depth - 1, nullable) + ")";
+      default:
+        return "(?<n" + std::to_string(++names_) + ">" + Alt(depth - 1, nullable) + ")";
+    }
+  }
+
+  std::mt19937 rng_;
+  int names_ = 0;
+};
+
+using Spans = std::vector<std::vector<int>>;
+
+Spans Ours(const std::string& pattern, const std::string& text, int groups) {
+  regexlib::Matcher m;
+  Spans out;
+  if (!m.SetPattern(pattern)) return {{-2}};
+  for (bool ok = m.Exec(text.c_str()); ok && out.size() < 50; ok = m.ExecNext()) {
+    std::vector<int> s;
+    for (int g = 0; g <= groups; ++g) {
+      s.push_back(m.GroupStart(g));
+      s.push_back(m.GroupEnd(g));
+    }
+    out.push_back(s);
+  }
+  return out;
+}
+
+// The repeated search of PCRE2's own demonstration program: after an empty match, try a
+// non-empty one at the same place, else move on one byte.
+Spans Pcre(const std::string& pattern, const std::string& text, int* groups) {
+  int error;
+  PCRE2_SIZE offset;
+  pcre2_code* re = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.c_str()), pattern.size(),
+                                 PCRE2_DOTALL | PCRE2_DOLLAR_ENDONLY, &error, &offset, nullptr);
+  if (!re) return {{-2}};
+  std::uint32_t count = 0;
+  pcre2_pattern_info(re, PCRE2_INFO_CAPTURECOUNT, &count);
+  *groups = int(count);
+  pcre2_match_data* md = pcre2_match_data_create_from_pattern(re, nullptr);
+  Spans out;
+  PCRE2_SIZE start = 0;
+  std::uint32_t options = 0;
+  const auto* subject = reinterpret_cast<PCRE2_SPTR>(text.c_str());
+  while (out.size() < 50) {
+    int rc = pcre2_match(re, subject, text.size(), start, options, md, nullptr);
+    if (rc == PCRE2_ERROR_NOMATCH && options != 0) {
+      if (start >= text.size()) break;
+      ++start;
+      options = 0;
+      continue;
+    }
+    if (rc < 0) break;
+    PCRE2_SIZE* ov = pcre2_get_ovector_pointer(md);
+    std::vector<int> s;
+    for (int g = 0; g <= int(count); ++g) {
+      const bool set = g < rc && ov[2 * g] != PCRE2_UNSET;
+      s.push_back(set ? int(ov[2 * g]) : -1);
+      s.push_back(set ? int(ov[2 * g + 1]) : -1);
+    }
+    out.push_back(s);
+    start = ov[1];
+    options = ov[0] == ov[1] ? PCRE2_NOTEMPTY_ATSTART | PCRE2_ANCHORED : 0;
+  }
+  pcre2_match_data_free(md);
+  pcre2_code_free(re);
+  return out;
+}
+
+TEST(Differential, AgreesWithPcre2) {
+  Generator gen(20261208);
+  int compared = 0;
+  for (int i = 0; i < 20000; ++i) {
+    const std::string pattern = gen.Pattern();
+    for (int j = 0; j < 8; ++j) {
+      const std::string text = gen.Text();
+      int groups = 0;
+      const Spans want = Pcre(pattern, text, &groups);
+      ASSERT_NE(want, Spans({{-2}})) << "PCRE2 refused " << pattern;
+      ASSERT_EQ(Ours(pattern, text, groups), want)
+          << "pattern /" << pattern << "/ text \"" << text << "\"";
+      ++compared;
+    }
+  }
+  EXPECT_EQ(compared, 160000);
+}
+
+}  // namespace
