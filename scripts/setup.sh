@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   mingw-w64 g++-mingw-w64-i686-posix binutils-mingw-w64-i686
   wine wine32 xvfb xauth
-  libcurl4-openssl-dev libpcre2-dev
+  libcurl4-openssl-dev libpcre2-dev libclang-rt-14-dev
   python3 locales
 )
 

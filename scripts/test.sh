@@ -9,6 +9,14 @@ export FL_WINE_ROOT="$root/build/win32/wine"
 status=0
 echo "== native tests (AddressSanitizer, UndefinedBehaviorSanitizer)"
 (cd "$root/build/linux" && ctest --output-on-failure -j 2) || status=1
+echo "== fuzzing the matching library (bounded)"
+cmake -S "$root" -B "$root/build/fuzz" -G Ninja -DFL_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ \
+  -DCMAKE_C_COMPILER=clang >/dev/null
+cmake --build "$root/build/fuzz"
+mkdir -p "$root/build/fuzz/corpus"
+"$root/build/fuzz/regex_fuzz" -max_total_time="${FL_FUZZ_SECONDS:-60}" -max_len=4096 -timeout=10 \
+  -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$root/build/fuzz/" \
+  "$root/build/fuzz/corpus" "$root/tests/fuzz/corpus" 2>&1 | tail -3 || status=1
 echo "== Windows tests"
 # A virtual display for the host program's window and for dialogs.
 (cd "$root/build/win32" && xvfb-run -a ctest --output-on-failure) || status=1

@@ -1,0 +1,25 @@
+// libFuzzer target: compile a pattern and run every match of it over a text. The input's
+// first line is the pattern, the rest the text. Any crash, leak, undefined behaviour or
+// endless loop is a finding.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "regexlib/matcher.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string input(reinterpret_cast<const char*>(data), size);
+  const std::size_t newline = input.find('\n');
+  const std::string pattern = input.substr(0, newline);
+  const std::string text = newline == std::string::npos ? "" : input.substr(newline + 1);
+  regexlib::Matcher m;
+  if (!m.SetPattern(pattern.c_str())) return 0;  // the library sees text up to a NUL
+  int matches = 0;
+  for (bool ok = m.Exec(text.c_str()); ok; ok = m.ExecNext()) {
+    for (int g = 0; g <= m.MatchCount(); ++g) m.Group(g);
+    // Each position holds at most one empty and one non-empty match; more means the
+    // search did not move on.
+    if (++matches > 2 * (int(text.size()) + 1)) __builtin_trap();
+  }
+  return 0;
+}
