@@ -1,0 +1,223 @@
+// Throughput of the matching library against std::regex and PCRE2 (interpreter and JIT) on
+// page-shaped inputs and on patterns that make backtracking engines blow up. Prints
+// Google Benchmark's table, then the ratios of our times to the others'.
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "regexlib/matcher.h"
+
+namespace {
+
+// An album-list page: size bytes holding about 10,000 entries with filler between them.
+std::string AlbumPage(std::size_t size) {
+  const std::size_t entries = 10000;
+  const std::size_t per = size / entries;
+  std::string page = "<html><body>\n";
+  for (std::size_t i = 0; i < entries; ++i) {
+    std::string entry = "<div class=\"album\"><a href=\"/user/demo/album/" + std::to_string(i) +
+                        "/\">Holiday pictures number " + std::to_string(i) +
+                        "</a><span class=\"count\">" + std::to_string(i % 97) + " photos</span>";
+    while (entry.size() + 7 < per) entry += " <p>lorem ipsum dolor sit amet</p>";
+    entry.resize(per > 7 ? per - 7 : entry.size());
+    page += entry + "</div>\n";
+  }
+  return page + "</body></html>";
+}
+
+struct Case {
+  std::string name;
+  std::string pattern;
+  std::function<const std::string&()> text;
+  bool stdRegexSafe;  // std::regex recurses per byte and crashes on long runs
+};
+
+const std::string& Page1() {
+  static const std::string s = AlbumPage(1 << 20);
+  return s;
+}
+const std::string& Page20() {
+  static const std::string s = AlbumPage(20 << 20);
+  return s;
+}
+const std::string& A100k() {
+  static const std::string s(100 << 10, 'a');
+  return s;
+}
+const std::string& A1m() {
+  static const std::string s(1 << 20, 'a');
+  return s;
+}
+const std::string& NoTag20() {
+  static const std::string s = [] {
+    std::string t;
+    while (t.size() < (20u << 20)) t += "plain text without any markup at all, line after line\n";
+    return t;
+  }();
+  return s;
+}
+
+const char kLiteral[] = "<a href=\"([^\"]+)\">([^<]*)</a>";
+const char kClass[] = "[0-9]+ (photos)";
+const char kLazy[] = "<a href=\"(.*?)\">(.*?)</a>";
+
+std::vector<Case> Cases() {
+  return {
+      {"page1M/literal", kLiteral, Page1, true},
+      {"page1M/class", kClass, Page1, true},
+      {"page1M/lazy", kLazy, Page1, true},
+      {"page20M/literal", kLiteral, Page20, true},
+      {"page20M/class", kClass, Page20, true},
+      {"page20M/lazy", kLazy, Page20, true},
+      {"path100K/(a*)*b", "(a*)*b", A100k, false},
+      {"path100K/(a|aa)*c", "(a|aa)*c", A100k, false},
+      {"path100K/(.*)(.*)(.*)x", "(.*)(.*)(.*)x", A100k, false},
+      {"path1M/(a*)*b", "(a*)*b", A1m, false},
+      {"path1M/(a|aa)*c", "(a|aa)*c", A1m, false},
+      {"path1M/(.*)(.*)(.*)x", "(.*)(.*)(.*)x", A1m, false},
+      {"path20M/[^<]*<", "[^<]*<", NoTag20, false},
+  };
+}
+
+void Ours(benchmark::State& state, const Case& c) {
+  regexlib::Matcher m;
+  if (!m.SetPattern(c.pattern)) state.SkipWithError(m.Error().c_str());
+  const std::string& text = c.text();
+  std::size_t matches = 0;
+  for (auto _ : state) {
+    matches = 0;
+    for (bool ok = m.Exec(text.c_str()); ok; ok = m.ExecNext()) {
+      for (int g = 0; g <= m.MatchCount(); ++g) benchmark::DoNotOptimize(m.Group(g).size());
+      ++matches;
+    }
+  }
+  state.counters["matches"] = double(matches);
+  state.SetBytesProcessed(std::int64_t(state.iterations() * text.size()));
+}
+
+void StdRegex(benchmark::State& state, const Case& c) {
+  const std::regex re(c.pattern);
+  const std::string& text = c.text();
+  std::size_t matches = 0;
+  for (auto _ : state) {
+    matches = 0;
+    for (std::sregex_iterator it(text.begin(), text.end(), re), end; it != end; ++it) {
+      for (std::size_t g = 0; g < it->size(); ++g) benchmark::DoNotOptimize((*it)[g].length());
+      ++matches;
+    }
+  }
+  state.counters["matches"] = double(matches);
+  state.SetBytesProcessed(std::int64_t(state.iterations() * text.size()));
+}
+
+void Pcre(benchmark::State& state, const Case& c, bool jit) {
+  int error;
+  PCRE2_SIZE offset;
+  pcre2_code* re = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(c.pattern.c_str()),
+                                 PCRE2_ZERO_TERMINATED, PCRE2_DOTALL | PCRE2_DOLLAR_ENDONLY,
+                                 &error, &offset, nullptr);
+  if (jit) pcre2_jit_compile(re, PCRE2_JIT_COMPLETE);
+  pcre2_match_data* md = pcre2_match_data_create_from_pattern(re, nullptr);
+  const std::string& text = c.text();
+  const auto* subject = reinterpret_cast<PCRE2_SPTR>(text.c_str());
+  std::size_t matches = 0;
+  bool gaveUp = false;
+  for (auto _ : state) {
+    matches = 0;
+    PCRE2_SIZE start = 0;
+    while (start <= text.size()) {
+      const int rc = pcre2_match(re, subject, text.size(), start, 0, md, nullptr);
+      if (rc < 0) {
+        gaveUp = rc != PCRE2_ERROR_NOMATCH;
+        break;
+      }
+      PCRE2_SIZE* ov = pcre2_get_ovector_pointer(md);
+      ++matches;
+      start = ov[1] > ov[0] ? ov[1] : ov[1] + 1;
+    }
+  }
+  if (gaveUp) state.SkipWithError("gave up (match limit)");
+  state.counters["matches"] = double(matches);
+  state.SetBytesProcessed(std::int64_t(state.iterations() * text.size()));
+  pcre2_match_data_free(md);
+  pcre2_code_free(re);
+}
+
+// Collects each run's time per iteration, by engine and case, for the ratio table.
+class Recorder : public benchmark::ConsoleReporter {
+ public:
+  std::map<std::string, std::map<std::string, double>> seconds;  // case -> engine -> s
+  std::map<std::string, std::map<std::string, std::string>> notes;
+
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& r : runs) {
+      const std::string name = r.benchmark_name();
+      const std::size_t slash = name.find('/');
+      const std::string engine = name.substr(0, slash);
+      std::string rest = name.substr(slash + 1);
+      rest = rest.substr(0, rest.find("/iterations"));
+      rest = rest.substr(0, rest.find("/real_time"));
+      if (r.error_occurred) {
+        notes[rest][engine] = r.error_message;
+      } else {
+        seconds[rest][engine] = r.GetAdjustedRealTime() / 1e9 * 1.0;
+      }
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<Case> cases = Cases();
+  for (const Case& c : cases) {
+    const int iterations = c.name.rfind("page20M", 0) == 0 || c.name.rfind("path20M", 0) == 0 ? 2 : 5;
+    benchmark::RegisterBenchmark(("ours/" + c.name).c_str(), Ours, c)
+        ->Unit(benchmark::kMillisecond)->Iterations(iterations)->UseRealTime();
+    benchmark::RegisterBenchmark(("pcre2-interp/" + c.name).c_str(), Pcre, c, false)
+        ->Unit(benchmark::kMillisecond)->Iterations(iterations)->UseRealTime();
+    benchmark::RegisterBenchmark(("pcre2-jit/" + c.name).c_str(), Pcre, c, true)
+        ->Unit(benchmark::kMillisecond)->Iterations(iterations)->UseRealTime();
+    if (c.stdRegexSafe) {
+      benchmark::RegisterBenchmark(("std-regex/" + c.name).c_str(), StdRegex, c)
+          ->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+    }
+  }
+  benchmark::Initialize(&argc, argv);
+  Recorder recorder;
+  benchmark::RunSpecifiedBenchmarks(&recorder);
+
+  std::printf("\n%-24s %10s %10s %14s %14s %12s\n", "case", "ours ms", "MB/s", "std::regex/x",
+              "pcre2-int/x", "pcre2-jit/x");
+  for (const Case& c : cases) {
+    auto& s = recorder.seconds[c.name];
+    auto& n = recorder.notes[c.name];
+    if (!s.count("ours")) continue;
+    const double ours = s["ours"];
+    const double mb = double(c.text().size()) / (1 << 20);
+    auto ratio = [&](const char* engine) -> std::string {
+      if (s.count(engine)) {
+        char b[32];
+        std::snprintf(b, sizeof b, "%.2f", s[engine] / ours);
+        return b;
+      }
+      if (n.count(engine)) return "gave up";
+      return "not run";
+    };
+    std::printf("%-24s %10.2f %10.1f %14s %14s %12s\n", c.name.c_str(), ours * 1e3, mb / ours,
+                ratio("std-regex").c_str(), ratio("pcre2-interp").c_str(),
+                ratio("pcre2-jit").c_str());
+  }
+  std::printf("(x: the other engine's time divided by ours; above 1 means ours is faster.\n"
+              " std::regex is not run where it recurses once per byte and overflows the stack.)\n");
+  return 0;
+}
