@@ -171,8 +171,72 @@ class Compiler {
   Program* p_;
 };
 
+// The bytes a thread at pc can consume first, without consuming before; false when it can
+// reach a match or an assertion first (then any position may do).
+bool FirstBytes(const Program& p, std::size_t pc, ByteSet* out) {
+  std::vector<bool> seen(p.code.size());
+  std::vector<std::size_t> work{pc};
+  while (!work.empty()) {
+    const std::size_t at = work.back();
+    work.pop_back();
+    if (seen[at]) continue;
+    seen[at] = true;
+    const Inst& in = p.code[at];
+    switch (in.op) {
+      case Op::kByte:
+        (*out)[std::size_t(in.x)] = true;
+        break;
+      case Op::kSet:
+        *out |= p.sets[std::size_t(in.x)];
+        break;
+      case Op::kSplit:
+        work.push_back(std::size_t(in.y));
+        work.push_back(std::size_t(in.x));
+        break;
+      case Op::kJmp:
+        work.push_back(std::size_t(in.x));
+        break;
+      case Op::kSave:
+        work.push_back(at + 1);
+        break;
+      case Op::kAssert:
+      case Op::kMatch:
+        return false;
+    }
+  }
+  return true;
+}
+
+// Finds the loops whose body is a single byte test (see ByteLoop).
+void FindByteLoops(Program* p) {
+  p->loopAt.assign(p->code.size(), -1);
+  for (std::size_t k = 0; k < p->code.size(); ++k) {
+    const Inst& in = p->code[k];
+    if (in.op != Op::kSplit) continue;
+    for (int greedy = 1; greedy >= 0; --greedy) {
+      const int body = greedy ? in.x : in.y;
+      const int out = greedy ? in.y : in.x;
+      const Op op = p->code[std::size_t(body)].op;
+      if (op != Op::kByte && op != Op::kSet) continue;
+      const std::size_t after = std::size_t(body) + 1;
+      const bool backToSplit =
+          after == k || (p->code[after].op == Op::kJmp && p->code[after].x == int(k));
+      if (!backToSplit) continue;
+      ByteLoop loop;
+      loop.greedy = greedy != 0;
+      loop.body = body;
+      loop.out = out;
+      loop.outNeedsByte = FirstBytes(*p, std::size_t(out), &loop.outFirst);
+      p->loopAt[k] = int(p->loops.size());
+      p->loops.push_back(loop);
+      break;
+    }
+  }
+}
+
 // Works out what a search may skip to while it has no thread alive.
 void Analyse(Program* p) {
+  FindByteLoops(p);
   // The literal every match starts with, and whether the text start anchors every match.
   std::size_t pc = 0;
   for (;;) {
@@ -226,6 +290,53 @@ void Analyse(Program* p) {
     }
   }
   if (p->firstBytes.all()) p->canSkip = false;
+
+  // Bytes that every path from the start to a match consumes: the greatest solution of
+  // the path equations, reached by iterating down from "every byte". A text without one of
+  // them holds no match, which a memchr tells at once.
+  const std::size_t n = p->code.size();
+  std::vector<ByteSet> req(n, ByteSet().set());
+  bool changed = true;
+  int rounds = 0;
+  for (; changed && rounds < 64; ++rounds) {
+    changed = false;
+    for (std::size_t k = n; k-- > 0;) {
+      const Inst& in = p->code[k];
+      ByteSet r;
+      switch (in.op) {
+        case Op::kMatch:
+          break;
+        case Op::kByte:
+          r = req[k + 1];
+          r[std::size_t(in.x)] = true;
+          break;
+        case Op::kSet:
+          r = req[k + 1];
+          if (p->sets[std::size_t(in.x)].count() == 1) r |= p->sets[std::size_t(in.x)];
+          break;
+        case Op::kSplit:
+          r = req[std::size_t(in.x)] & req[std::size_t(in.y)];
+          break;
+        case Op::kJmp:
+          r = req[std::size_t(in.x)];
+          break;
+        case Op::kSave:
+        case Op::kAssert:
+          r = req[k + 1];
+          break;
+      }
+      if (r != req[k]) {
+        req[k] = r;
+        changed = true;
+      }
+    }
+  }
+  if (changed) return;  // not settled: claim nothing
+  for (unsigned char c : p->prefix)
+    req[0][c] = false;
+  for (std::size_t b = 0; b < 256 && p->required.size() < 4; ++b) {
+    if (req[0][b]) p->required += char(b);
+  }
 }
 
 }  // namespace

@@ -14,10 +14,35 @@ bool Matcher::SetPattern(const std::string& pattern) {
 }
 
 bool Matcher::Search(std::size_t start, bool rejectEmptyAtStart) {
-  matched_ = compiled_ && start <= text_.size() &&
-             vm_.Search(program_, reinterpret_cast<const unsigned char*>(text_.data()),
-                        text_.size(), start, rejectEmptyAtStart, &slots_);
-  return matched_;
+  matched_ = false;
+  if (!compiled_ || start > text_.size()) return false;
+  const auto* text = reinterpret_cast<const unsigned char*>(text_.data());
+  const std::size_t length = text_.size();
+  for (char c : program_.required) {
+    if (!std::memchr(text + start, c, length - start)) return false;
+  }
+  if (pikeOnly_ || !backtracker_.Begin(program_, text, length, start, rejectEmptyAtStart)) {
+    matched_ = vm_.Search(program_, text, length, start, start, rejectEmptyAtStart, &slots_);
+    return matched_;
+  }
+  // Each place a match may start is tried by the backtracker; a try that runs past its
+  // window of text is finished by the Pike VM from that place on.
+  for (std::size_t pos = start;;) {
+    const std::size_t candidate = NextCandidate(program_, text, length, pos);
+    if (candidate > length) return false;
+    switch (backtracker_.TryAt(candidate, &slots_)) {
+      case Backtracker::kMatch:
+        matched_ = true;
+        return true;
+      case Backtracker::kOutOfWindow:
+        matched_ =
+            vm_.Search(program_, text, length, start, candidate, rejectEmptyAtStart, &slots_);
+        return matched_;
+      case Backtracker::kNoMatch:
+        pos = candidate + 1;
+        break;
+    }
+  }
 }
 
 bool Matcher::Exec(const char* text) {

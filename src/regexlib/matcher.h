@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "regexlib/backtracker.h"
 #include "regexlib/pike_vm.h"
 #include "regexlib/program.h"
 
@@ -25,6 +26,8 @@ class Matcher {
   int MatchCount() const;
   const std::string& Error() const { return error_; }
   void Reset();
+  // Runs every search on the Pike VM alone (for checking the engines against each other).
+  void UsePikeVmOnly(bool only) { pikeOnly_ = only; }
 
   bool hasMatch() const { return matched_; }
   // Byte offsets of group i in the text; -1 when it did not take part.
@@ -36,12 +39,14 @@ class Matcher {
 
   Program program_;
   bool compiled_ = false;
+  bool pikeOnly_ = false;
   std::string error_;
   std::string text_;
   std::vector<int> slots_;
   bool matched_ = false;
   std::string group_;
   PikeVm vm_;
+  Backtracker backtracker_;
 };
 
 }  // namespace regexlib

@@ -125,8 +125,21 @@ void PikeVm::AddThread(ThreadList* list, int pc0, int caps0, std::size_t pos) {
   }
 }
 
+std::size_t NextCandidate(const Program& program, const unsigned char* text, std::size_t length,
+                          std::size_t pos) {
+  if (program.anchoredStart && pos > 0) return length + 1;
+  if (!program.prefix.empty()) return FindLiteral(text, length, pos, program.prefix);
+  if (program.canSkip) {
+    while (pos < length && !program.firstBytes[text[pos]])
+      ++pos;
+    return pos < length ? pos : length + 1;
+  }
+  return pos;
+}
+
 bool PikeVm::Search(const Program& program, const unsigned char* text, std::size_t length,
-                    std::size_t start, bool rejectEmptyAtStart, std::vector<int>* slots) {
+                    std::size_t start, std::size_t from, bool rejectEmptyAtStart,
+                    std::vector<int>* slots) {
   program_ = &program;
   text_ = text;
   length_ = length;
@@ -142,18 +155,11 @@ bool PikeVm::Search(const Program& program, const unsigned char* text, std::size
   bool matched = false;
   const std::vector<Inst>& code = program.code;
 
-  for (std::size_t pos = start; pos <= length; ++pos) {
+  for (std::size_t pos = from; pos <= length; ++pos) {
     if (!matched) {
       if (clist->dense.empty()) {
         // No thread alive: jump to the next place a match can start.
-        if (program.anchoredStart && pos > 0) break;
-        if (!program.prefix.empty()) {
-          pos = FindLiteral(text, length, pos, program.prefix);
-        } else if (program.canSkip) {
-          while (pos < length && !program.firstBytes[text[pos]])
-            ++pos;
-          if (pos == length) pos = length + 1;
-        }
+        pos = NextCandidate(program, text, length, pos);
         if (pos > length) break;
       }
       const bool mayStart = !program.canSkip || (pos < length && program.firstBytes[text[pos]]);

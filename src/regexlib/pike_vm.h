@@ -10,14 +10,22 @@
 
 namespace regexlib {
 
+// The first position at or after pos where a match may start, judged by the program's
+// prefix or first bytes; length + 1 when there is none.
+std::size_t NextCandidate(const Program& program, const unsigned char* text, std::size_t length,
+                          std::size_t pos);
+
 class PikeVm {
  public:
   // Searches text[0, length) for the leftmost-first match starting at or after start. The
   // whole text is visible to assertions. With rejectEmptyAtStart an empty match at start
   // does not count. On success fills slots (2 per group, whole match first; -1 for a group
   // that did not take part) and returns true.
+  // from (at or after start) is where threads begin; earlier positions are known to start
+  // no match.
   bool Search(const Program& program, const unsigned char* text, std::size_t length,
-              std::size_t start, bool rejectEmptyAtStart, std::vector<int>* slots);
+              std::size_t start, std::size_t from, bool rejectEmptyAtStart,
+              std::vector<int>* slots);
 
  private:
   struct Thread {

@@ -36,6 +36,16 @@ struct Inst {
   int y;
 };
 
+// A loop whose body is one byte test: x*, x+, x*?, x+? over a byte or a class. The
+// backtracker runs such a loop as a scan instead of instruction by instruction.
+struct ByteLoop {
+  bool greedy = true;
+  int body = -1;              // the consuming instruction
+  int out = -1;               // where the loop exits to
+  ByteSet outFirst;           // bytes the exit can go on with ...
+  bool outNeedsByte = false;  // ... when it must consume one before it can match
+};
+
 struct Program {
   std::vector<Inst> code;
   std::vector<ByteSet> sets;
@@ -45,6 +55,9 @@ struct Program {
   ByteSet firstBytes;          // every match starts with one of these bytes
   bool canSkip = false;        // firstBytes is meaningful: no empty match, no assertion first
   bool anchoredStart = false;  // every match starts at the start of the text
+  std::string required;        // bytes every match holds, beyond the prefix (at most 4)
+  std::vector<int> loopAt;     // index into loops for a loop's Split instruction, else -1
+  std::vector<ByteLoop> loops;
 };
 
 // Limits that keep hostile patterns from exhausting memory or time.

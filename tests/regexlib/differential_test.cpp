@@ -107,8 +107,9 @@ class Generator {
 
 using Spans = std::vector<std::vector<int>>;
 
-Spans Ours(const std::string& pattern, const std::string& text, int groups) {
+Spans Ours(const std::string& pattern, const std::string& text, int groups, bool pikeOnly) {
   regexlib::Matcher m;
+  m.UsePikeVmOnly(pikeOnly);
   Spans out;
   if (!m.SetPattern(pattern)) return {{-2}};
   for (bool ok = m.Exec(text.c_str()); ok && out.size() < 50; ok = m.ExecNext()) {
@@ -173,8 +174,10 @@ TEST(Differential, AgreesWithPcre2) {
       int groups = 0;
       const Spans want = Pcre(pattern, text, &groups);
       ASSERT_NE(want, Spans({{-2}})) << "PCRE2 refused " << pattern;
-      ASSERT_EQ(Ours(pattern, text, groups), want)
+      ASSERT_EQ(Ours(pattern, text, groups, false), want)
           << "pattern /" << pattern << "/ text \"" << text << "\"";
+      ASSERT_EQ(Ours(pattern, text, groups, true), want)
+          << "Pike VM: pattern /" << pattern << "/ text \"" << text << "\"";
       ++compared;
     }
   }

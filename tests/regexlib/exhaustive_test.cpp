@@ -219,8 +219,10 @@ TEST(Exhaustive, AgreesWithTheReferenceBacktracker) {
     RefParser parser(pattern);
     std::unique_ptr<Ref> ref = parser.Parse();
     if (!ref || HasNullableLoop(*ref)) continue;
-    regexlib::Matcher m;
+    regexlib::Matcher m, vm;
     ASSERT_TRUE(m.SetPattern(pattern)) << pattern << ": " << m.Error();
+    vm.SetPattern(pattern);
+    vm.UsePikeVmOnly(true);
     const std::size_t slots = 2 * std::size_t(parser.groups() + 1);
     for (const std::string& text : texts) {
       Backtracker bt(text);
@@ -235,12 +237,15 @@ TEST(Exhaustive, AgreesWithTheReferenceBacktracker) {
           return true;
         });
       }
-      const bool got = m.Exec(text.c_str());
-      ASSERT_EQ(got, found) << "pattern " << pattern << " text " << text;
-      for (std::size_t s = 0; found && s < slots; ++s) {
-        const int g = int(s / 2);
-        const int have = s % 2 ? m.GroupEnd(g) : m.GroupStart(g);
-        ASSERT_EQ(have, want[s]) << "pattern " << pattern << " text " << text << " slot " << s;
+      for (regexlib::Matcher* engine : {&m, &vm}) {
+        const bool got = engine->Exec(text.c_str());
+        ASSERT_EQ(got, found) << "pattern " << pattern << " text " << text;
+        for (std::size_t s = 0; found && s < slots; ++s) {
+          const int g = int(s / 2);
+          const int have = s % 2 ? engine->GroupEnd(g) : engine->GroupStart(g);
+          ASSERT_EQ(have, want[s]) << "pattern " << pattern << " text " << text << " slot " << s
+                                   << (engine == &vm ? " (Pike VM)" : " (backtracker)");
+        }
       }
       ++compared;
     }

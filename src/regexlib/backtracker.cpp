@@ -1,0 +1,230 @@
+#include "regexlib/backtracker.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace regexlib {
+
+namespace {
+// States one window may hold; the window length follows from the program size.
+constexpr std::size_t kStateBudget = 1 << 20;
+constexpr std::size_t kMinWindow = 64;
+
+bool IsWord(unsigned char c) {
+  return std::isalnum(c) || c == '_';
+}
+}  // namespace
+
+bool Backtracker::Begin(const Program& program, const unsigned char* text, std::size_t length,
+                        std::size_t start, bool rejectEmptyAtStart) {
+  program_ = &program;
+  text_ = text;
+  length_ = length;
+  start_ = start;
+  rejectEmpty_ = rejectEmptyAtStart;
+  windowOpen_ = false;
+  windowBytes_ = kStateBudget / program.code.size();
+  caps_.assign(std::size_t(2 * (program.groups + 1)), -1);
+  return windowBytes_ >= kMinWindow;
+}
+
+bool Backtracker::Visit(int pc, std::size_t pos) {
+  const std::size_t i = (pos - windowStart_) * program_->code.size() + std::size_t(pc);
+  if (visited_[i] == epoch_) return false;
+  visited_[i] = epoch_;
+  return true;
+}
+
+bool Backtracker::AssertionHolds(int kind, std::size_t pos) const {
+  const bool before = pos > 0 && IsWord(text_[pos - 1]);
+  const bool after = pos < length_ && IsWord(text_[pos]);
+  switch (kind) {
+    case kTextStart:
+      return pos == 0;
+    case kTextEnd:
+      return pos == length_;
+    case kLineStart:
+      return pos == 0 || (text_[pos - 1] == '\n' && pos < length_);
+    case kLineEnd:
+      return pos == length_ || text_[pos] == '\n';
+    case kWordBoundary:
+      return before != after;
+    case kNotWordBoundary:
+      return before == after;
+    default:
+      return false;
+  }
+}
+
+bool Backtracker::Body(const ByteLoop& loop, std::size_t pos) const {
+  if (pos >= length_) return false;
+  const Inst& in = program_->code[std::size_t(loop.body)];
+  return in.op == Op::kByte ? text_[pos] == in.x : program_->sets[std::size_t(in.x)][text_[pos]];
+}
+
+bool Backtracker::ExitAt(const ByteLoop& loop, std::size_t pos) const {
+  return !loop.outNeedsByte || (pos < length_ && loop.outFirst[text_[pos]]);
+}
+
+// Greedy: consume the longest run of body bytes, then leave the loop at the longest first.
+// Positions whose loop state was tried before are not tried again.
+bool Backtracker::GreedyLoop(int k, std::size_t pos, int* nextPc, std::size_t* nextPos) {
+  const ByteLoop& loop = program_->loops[std::size_t(program_->loopAt[std::size_t(k)])];
+  std::size_t q = pos;
+  bool seenBefore = false;
+  while (Body(loop, q)) {
+    if (q + 1 > windowEnd_) return false;
+    ++q;
+    if (!Visit(k, q)) {
+      seenBefore = true;
+      break;
+    }
+  }
+  std::size_t hi = q;
+  if (seenBefore) {
+    if (q == pos) {
+      *nextPc = -1;
+      return true;
+    }
+    hi = q - 1;
+  }
+  for (;; --hi) {
+    if (ExitAt(loop, hi)) {
+      if (hi > pos) jobs_.push_back(Job{kGreedyExit, k, pos, hi - 1});
+      *nextPc = loop.out;
+      *nextPos = hi;
+      return true;
+    }
+    if (hi == pos) break;
+  }
+  *nextPc = -1;
+  return true;
+}
+
+// Lazy: leave the loop at the first position the exit can go on from, keeping the rest
+// of the loop for later.
+bool Backtracker::LazyLoop(int k, std::size_t pos, int* nextPc, std::size_t* nextPos) {
+  const ByteLoop& loop = program_->loops[std::size_t(program_->loopAt[std::size_t(k)])];
+  for (std::size_t p = pos;;) {
+    const bool more = Body(loop, p);
+    if (ExitAt(loop, p)) {
+      if (more) jobs_.push_back(Job{kLazyMore, k, p, 0});
+      *nextPc = loop.out;
+      *nextPos = p;
+      return true;
+    }
+    if (!more) break;
+    if (p + 1 > windowEnd_) return false;
+    ++p;
+    if (!Visit(k, p)) break;
+  }
+  *nextPc = -1;
+  return true;
+}
+
+Backtracker::Result Backtracker::TryAt(std::size_t candidate, std::vector<int>* slots) {
+  // States tried from earlier candidates of this search failed then and would fail again,
+  // so a window is kept for as long as the candidates stay inside it.
+  if (!windowOpen_ || candidate > windowEnd_) {
+    windowStart_ = candidate;
+    windowEnd_ = std::min(length_, candidate + windowBytes_);
+    const std::size_t need = (windowEnd_ - windowStart_ + 1) * program_->code.size();
+    if (visited_.size() < need) visited_.resize(need, 0);
+    if (++epoch_ == 0) {  // stamps wrapped: forget them all
+      std::fill(visited_.begin(), visited_.end(), 0);
+      epoch_ = 1;
+    }
+    windowOpen_ = true;
+  }
+  const std::vector<Inst>& code = program_->code;
+  std::fill(caps_.begin(), caps_.end(), -1);
+  jobs_.clear();
+  jobs_.push_back(Job{kRun, 0, candidate, 0});
+  while (!jobs_.empty()) {
+    const Job job = jobs_.back();
+    jobs_.pop_back();
+    int pc = job.pc;
+    std::size_t pos = job.pos;
+    switch (job.kind) {
+      case kRun:
+        break;
+      case kRestore:
+        caps_[std::size_t(job.pc)] = int(job.pos);
+        continue;
+      case kGreedyExit: {
+        const ByteLoop& loop = program_->loops[std::size_t(program_->loopAt[std::size_t(pc)])];
+        std::size_t hi = job.hi;
+        while (!ExitAt(loop, hi) && hi > job.pos)
+          --hi;
+        if (!ExitAt(loop, hi)) continue;
+        if (hi > job.pos) jobs_.push_back(Job{kGreedyExit, pc, job.pos, hi - 1});
+        pc = loop.out;
+        pos = hi;
+        break;
+      }
+      case kLazyMore:
+        if (pos + 1 > windowEnd_) return kOutOfWindow;
+        if (!Visit(pc, pos + 1)) continue;
+        if (!LazyLoop(pc, pos + 1, &pc, &pos)) return kOutOfWindow;
+        if (pc < 0) continue;
+        break;
+    }
+    for (;;) {
+      if (!Visit(pc, pos)) break;
+      const Inst& in = code[std::size_t(pc)];
+      bool next = false;
+      switch (in.op) {
+        case Op::kByte:
+        case Op::kSet:
+          if (pos < length_ &&
+              (in.op == Op::kByte ? text_[pos] == in.x
+                                  : program_->sets[std::size_t(in.x)][text_[pos]])) {
+            if (pos + 1 > windowEnd_) return kOutOfWindow;
+            ++pos;
+            ++pc;
+            next = true;
+          }
+          break;
+        case Op::kSplit: {
+          const int loop = program_->loopAt[std::size_t(pc)];
+          if (loop >= 0) {
+            const bool ok = program_->loops[std::size_t(loop)].greedy
+                                ? GreedyLoop(pc, pos, &pc, &pos)
+                                : LazyLoop(pc, pos, &pc, &pos);
+            if (!ok) return kOutOfWindow;
+            next = pc >= 0;
+            break;
+          }
+          jobs_.push_back(Job{kRun, in.y, pos, 0});
+          pc = in.x;
+          next = true;
+          break;
+        }
+        case Op::kJmp:
+          pc = in.x;
+          next = true;
+          break;
+        case Op::kSave:
+          jobs_.push_back(Job{kRestore, in.x, std::size_t(caps_[std::size_t(in.x)]), 0});
+          caps_[std::size_t(in.x)] = int(pos);
+          ++pc;
+          next = true;
+          break;
+        case Op::kAssert:
+          if (AssertionHolds(in.x, pos)) {
+            ++pc;
+            next = true;
+          }
+          break;
+        case Op::kMatch:
+          if (rejectEmpty_ && pos == start_ && caps_[0] == int(start_)) break;
+          *slots = caps_;
+          return kMatch;
+      }
+      if (!next) break;
+    }
+  }
+  return kNoMatch;
+}
+
+}  // namespace regexlib

@@ -1,0 +1,68 @@
+// A bounded backtracker: depth-first over the program in priority order, remembering every
+// (instruction, position) state it has tried so that no state is tried twice. Within one
+// window of text its work is bounded by program size times window length, so it stays
+// linear; it is much faster than the Pike VM on the short spans that entries of a page
+// take. A search that needs text past the window is handed back to the caller, which
+// finishes it with the Pike VM.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "regexlib/program.h"
+
+namespace regexlib {
+
+class Backtracker {
+ public:
+  enum Result { kNoMatch, kMatch, kOutOfWindow };
+
+  // Prepares a search of text[0, length) that begins at start. False when the program is
+  // too large for a useful window.
+  bool Begin(const Program& program, const unsigned char* text, std::size_t length,
+             std::size_t start, bool rejectEmptyAtStart);
+  // Tries a match that starts exactly at candidate (candidates must come in increasing
+  // order). On kMatch fills slots.
+  Result TryAt(std::size_t candidate, std::vector<int>* slots);
+
+ private:
+  enum JobKind : std::uint8_t {
+    kRun,         // go on at (pc, pos)
+    kRestore,     // set capture slot `pc` back to `pos`
+    kGreedyExit,  // leave byte loop `pc` at position hi, later hi - 1, ... down to pos
+    kLazyMore,    // byte loop `pc` consumes the byte at pos and goes on
+  };
+  struct Job {
+    JobKind kind;
+    int pc;
+    std::size_t pos;
+    std::size_t hi;
+  };
+
+  // Runs byte loop k from pos. Returns false when the window is too small; otherwise sets
+  // *pc, *pos to where the search goes on, or *pc to -1 when this path failed.
+  bool GreedyLoop(int k, std::size_t pos, int* nextPc, std::size_t* nextPos);
+  bool LazyLoop(int k, std::size_t pos, int* nextPc, std::size_t* nextPos);
+  bool ExitAt(const ByteLoop& loop, std::size_t pos) const;
+  bool Body(const ByteLoop& loop, std::size_t pos) const;
+
+  bool Visit(int pc, std::size_t pos);
+  bool AssertionHolds(int kind, std::size_t pos) const;
+
+  const Program* program_ = nullptr;
+  const unsigned char* text_ = nullptr;
+  std::size_t length_ = 0;
+  std::size_t start_ = 0;
+  bool rejectEmpty_ = false;
+  std::size_t windowStart_ = 0;
+  std::size_t windowEnd_ = 0;  // last position the window holds
+  std::size_t windowBytes_ = 0;
+  bool windowOpen_ = false;
+  std::uint32_t epoch_ = 0;
+  std::vector<std::uint32_t> visited_;  // epoch stamps by (position in window, pc)
+  std::vector<Job> jobs_;
+  std::vector<int> caps_;
+};
+
+}  // namespace regexlib
