@@ -7,6 +7,7 @@
 
 #include "common/byte_string.h"
 #include "engine/entry_list.h"
+#include "net/http_session.h"
 #include "platform/platform.h"
 #include "regex/regex_library.h"
 
@@ -35,6 +36,7 @@ class SiteBrowser {
   platform::FileTime photoTime(int i) const;
 
   EntryList& entries() { return entries_; }
+  net::HttpSession& http() { return http_; }
   regex::RegexLibrary& regexLibrary() { return regex_; }
   const std::string& errorPagePath() const { return errorPagePath_; }
   const std::string& scriptsFolder() const { return scriptsFolder_; }
@@ -43,6 +45,7 @@ class SiteBrowser {
   // Reports that the matching library is unusable, naming the step that failed.
   void ReportLibraryFailure();
 
+  net::HttpSession http_;  // first: built before and destroyed after everything that uses it
   regex::RegexLibrary regex_;
   std::string regexLibraryPath_;
   std::string scriptsFolder_;

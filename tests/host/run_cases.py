@@ -14,9 +14,12 @@ A case is a folder:
                    lacks FILE TEXT        FILE does not hold TEXT
                    equals FILE CASEFILE   FILE is byte for byte the case's CASEFILE
                    absent FILE            FILE does not exist
+                   requested LINE         the fixture web server received the request
+                                          line LINE during the case ("GET http://... HTTP/1.1")
 Exit status: 0 pass, 1 fail, 77 skipped (the emulator cannot run the host).
 """
 import argparse
+import json
 import os
 import re
 import shutil
@@ -60,7 +63,21 @@ def matches(want, got):
     return re.fullmatch(pattern, got, re.S) is not None
 
 
-def check_after(case, root):
+def logged_request_lines(start):
+    path = os.environ.get("FL_HTTP_LOG", "")
+    if path.startswith("Z:"):
+        path = path[2:]
+    if not path or not os.path.exists(path):
+        return []
+    with open(path, encoding="utf-8") as log:
+        return [json.loads(line)["request_line"] for line in log.readlines()[start:]]
+
+
+def log_size():
+    return len(logged_request_lines(0))
+
+
+def check_after(case, root, log_start=0):
     failures = []
     path = os.path.join(case, "after")
     if not os.path.exists(path):
@@ -70,6 +87,10 @@ def check_after(case, root):
         if not line or line.startswith("#"):
             continue
         verb, rest = line.split(" ", 1)
+        if verb == "requested":
+            if rest not in logged_request_lines(log_start):
+                failures.append(f"the server did not receive {rest!r}")
+            continue
         name, _, text = rest.partition(" ")
         target = os.path.join(root, name)
         data = open(target, "rb").read() if os.path.exists(target) else None
@@ -103,6 +124,7 @@ def main():
     root = tempfile.mkdtemp(prefix="fl-case-")
     try:
         install(args, args.case, root)
+        log_start = log_size()
         # Under Wine the programs see the folder as a Windows path.
         seen = windows_path(root) if args.emulator else root
         # Commands are kept as UTF-8; the plug-in speaks the Windows-1251 code page.
@@ -129,7 +151,7 @@ def main():
             failures.append("output differs:\n--- expected\n" + want + "--- got\n" + got)
         if run.returncode != 0:
             failures.append(f"host exited {run.returncode}: {run.stderr.decode(errors='replace')}")
-        failures += check_after(args.case, root)
+        failures += check_after(args.case, root, log_start)
         for f in failures:
             print("FAIL:", f)
         return 1 if failures else 0

@@ -1,0 +1,72 @@
+// The system's one HTTP client: one internet handle, one connection to one host and one
+// request at a time, every request with the same headers and user agent, each response
+// read whole into a buffer the session owns.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/internet.h"
+#include "platform/platform.h"
+
+namespace net {
+
+constexpr char kUserAgent[] = "Opera/9.23 (Windows NT 5.1; U; ru)";
+extern const char kExtraHeaders[];  // the 304-byte block sent with every request
+constexpr std::uint32_t kCapacity = 20000000;
+constexpr std::uint32_t kReadPauseMs = 50;
+constexpr std::size_t kCookieBufferSize = 260;
+
+class HttpSession {
+ public:
+  explicit HttpSession(bool secure = false);
+  ~HttpSession();  // closes what is still open
+  HttpSession(const HttpSession&) = delete;
+  HttpSession& operator=(const HttpSession&) = delete;
+
+  // Requests path from host with GET. A host that differs from the stored one (exact byte
+  // comparison) closes everything first.
+  bool Get(const char* host, const char* path, const char* referrer);
+  // Sends body with POST to path on the current host ("localhost" when there is none).
+  bool Post(const char* path, const char* body, const char* referrer);
+  // The whole response of the last request, NUL-terminated, valid until the next ReadAll;
+  // null (length 0) without a request, when a read failed, or when the response is longer
+  // than the buffer (a cut file is never taken as whole).
+  const char* ReadAll(std::uint32_t* length);
+  // Content-Length of path on host (0 when there is none); *time gets Last-Modified and is
+  // left as it was without one.
+  std::uint32_t QueryFileInfo(const char* host, const char* path, const char* referrer,
+                              platform::SystemTime* time);
+  // The cookie string of url into buffer (260 bytes). A string that does not fit is
+  // refused: empty buffer, false.
+  bool ReadCookie(const char* url, char* buffer);
+
+  void CloseRequest();
+  void CloseConnection();
+  void CloseAll();
+
+  // Counters for benchmarks and tests: reads made and pauses taken by ReadAll.
+  std::uint64_t reads() const { return reads_; }
+  std::uint64_t pauses() const { return pauses_; }
+  const char* host() const { return host_ ? host_->c_str() : nullptr; }
+
+ private:
+  bool Connect();
+  bool PageRequest(const char* verb, const char* path, const char* body, const char* referrer);
+  void UseHost(const char* host);
+
+  platform::InternetHandle internet_ = nullptr;
+  platform::InternetHandle connection_ = nullptr;
+  platform::InternetHandle request_ = nullptr;
+  const bool secure_;
+  std::unique_ptr<std::string> host_;
+  const std::string headers_;
+  std::unique_ptr<char[]> readBuffer_;
+  std::uint32_t capacity_ = 0;
+  std::unique_ptr<char[]> resultBuffer_;
+  std::uint64_t reads_ = 0;
+  std::uint64_t pauses_ = 0;
+};
+
+}  // namespace net

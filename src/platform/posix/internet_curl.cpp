@@ -1,0 +1,354 @@
+// The internet layer over libcurl, behaving as the Windows library does for the calls the
+// session makes: the proxy comes from the environment (http_proxy, no_proxy), redirects
+// are followed, one cookie store serves the whole process, and a connection handle keeps
+// one curl handle so that its requests share a kept-alive connection.
+#include <curl/curl.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/internet.h"
+
+namespace platform {
+
+namespace {
+
+// A body is kept up to this size; a longer one makes the final read fail.
+constexpr std::size_t kBodyLimit = 20000001;
+
+CURLSH* CookieStore() {
+  static CURLSH* share = [] {
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    CURLSH* s = curl_share_init();
+    curl_share_setopt(s, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+    return s;
+  }();
+  return share;
+}
+
+struct Request;
+
+struct Handle {
+  enum Kind { kInternet, kConnection, kRequest } kind;
+  explicit Handle(Kind k) : kind(k) {}
+};
+
+struct Internet : Handle {
+  Internet() : Handle(kInternet) {}
+  std::string agent;
+};
+
+struct Connection : Handle {
+  Connection() : Handle(kConnection) {}
+  std::string agent;
+  std::string server;
+  int port = 80;
+  CURL* curl = nullptr;
+  std::set<Request*> requests;
+};
+
+struct Request : Handle {
+  Request() : Handle(kRequest) {}
+  Connection* connection = nullptr;
+  std::string verb, object, referrer, accept;
+  std::uint32_t flags = 0;
+  std::string body;
+  std::size_t readAt = 0;
+  bool tooLong = false;
+  bool sent = false;
+  bool headersOnly = false;  // a size-and-date query: the body is not fetched
+  curl_off_t contentLength = -1;
+  long lastModified = -1;
+};
+
+std::size_t Collect(char* data, std::size_t size, std::size_t count, void* user) {
+  auto* r = static_cast<Request*>(user);
+  const std::size_t n = size * count;
+  if (r->headersOnly) return 0;  // headers are in: stop here
+  if (r->body.size() + n > kBodyLimit) {
+    r->body.append(data, kBodyLimit - r->body.size());
+    r->tooLong = true;
+    return 0;
+  }
+  r->body.append(data, n);
+  return n;
+}
+
+std::vector<std::string> Lines(const char* block) {
+  std::vector<std::string> out;
+  std::string s = block ? block : "";
+  std::size_t at = 0;
+  while (at < s.size()) {
+    std::size_t end = s.find("\r\n", at);
+    if (end == std::string::npos) end = s.size();
+    if (end > at) out.push_back(s.substr(at, end - at));
+    at = end + 2;
+  }
+  return out;
+}
+
+bool StartsWithNoCase(const std::string& s, const char* prefix) {
+  const std::size_t n = std::strlen(prefix);
+  return s.size() >= n && strncasecmp(s.c_str(), prefix, n) == 0;
+}
+
+void CivilFromUnix(long t, SystemTime* st) {
+  std::time_t tt = t;
+  std::tm tm;
+  gmtime_r(&tt, &tm);
+  st->year = std::uint16_t(tm.tm_year + 1900);
+  st->month = std::uint16_t(tm.tm_mon + 1);
+  st->dayOfWeek = std::uint16_t(tm.tm_wday);
+  st->day = std::uint16_t(tm.tm_mday);
+  st->hour = std::uint16_t(tm.tm_hour);
+  st->minute = std::uint16_t(tm.tm_min);
+  st->second = std::uint16_t(tm.tm_sec);
+  st->milliseconds = 0;
+}
+
+void Detach(Request* r) {
+  if (r->connection) r->connection->requests.erase(r);
+  r->connection = nullptr;
+}
+
+}  // namespace
+
+InternetHandle NetOpen(const char* agent) {
+  CookieStore();
+  auto* h = new Internet;
+  h->agent = agent ? agent : "";
+  return h;
+}
+
+InternetHandle NetConnect(InternetHandle internet, const char* server, int port) {
+  auto* i = static_cast<Internet*>(internet);
+  if (!i || i->kind != Handle::kInternet || !server) return nullptr;
+  auto* c = new Connection;
+  c->agent = i->agent;
+  c->server = server;
+  c->port = port;
+  c->curl = curl_easy_init();
+  if (!c->curl) {
+    delete c;
+    return nullptr;
+  }
+  curl_easy_setopt(c->curl, CURLOPT_SHARE, CookieStore());
+  curl_easy_setopt(c->curl, CURLOPT_COOKIEFILE, "");  // the cookie engine, nothing loaded
+  return c;
+}
+
+InternetHandle NetOpenRequest(InternetHandle connection, const char* verb, const char* object,
+                              const char* referrer, const char* accept, std::uint32_t flags) {
+  auto* c = static_cast<Connection*>(connection);
+  if (!c || c->kind != Handle::kConnection) return nullptr;
+  auto* r = new Request;
+  r->connection = c;
+  r->verb = verb ? verb : "GET";
+  r->object = object ? object : "/";
+  if (r->object.empty() || r->object[0] != '/') r->object = "/" + r->object;
+  r->referrer = referrer ? referrer : "";
+  r->accept = accept ? accept : "";
+  r->flags = flags;
+  c->requests.insert(r);
+  return r;
+}
+
+bool NetSendRequest(InternetHandle request, const char* headers, const void* body,
+                    std::uint32_t bodyLength) {
+  auto* r = static_cast<Request*>(request);
+  if (!r || r->kind != Handle::kRequest || !r->connection) {
+    SetLastError(6);  // ERROR_INVALID_HANDLE
+    return false;
+  }
+  Connection* c = r->connection;
+  CURL* curl = c->curl;  // reused, so that its kept-alive connection serves the next request
+
+  const bool secure = (r->flags & kRequestFlagSecure) != 0;
+  std::string url = std::string(secure ? "https://" : "http://") + c->server;
+  if (c->port != (secure ? 443 : 80)) url += ":" + std::to_string(c->port);
+  url += r->object;
+
+  // The accept type goes first; a header of the same name in the block replaces it.
+  std::vector<std::string> lines{"Accept: " + r->accept};
+  for (const std::string& line : Lines(headers)) {
+    const std::string name = line.substr(0, line.find(':') + 1);
+    lines.erase(
+        std::remove_if(lines.begin(), lines.end(),
+                       [&](const std::string& l) { return StartsWithNoCase(l, name.c_str()); }),
+        lines.end());
+    lines.push_back(line);
+  }
+  lines.push_back("Expect:");  // no 100-continue round trip for posted forms
+  curl_slist* list = nullptr;
+  for (const std::string& line : lines)
+    list = curl_slist_append(list, line.c_str());
+
+  r->body.clear();
+  r->readAt = 0;
+  r->tooLong = false;
+  r->headersOnly = (r->flags & kRequestFlagKeepConnection) != 0;
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_USERAGENT, c->agent.c_str());
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, list);
+  curl_easy_setopt(curl, CURLOPT_REFERER, r->referrer.empty() ? nullptr : r->referrer.c_str());
+  curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, nullptr);
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 20L);
+  curl_easy_setopt(curl, CURLOPT_FILETIME, 1L);
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 60L);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 60L);
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  if (secure) {
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
+  }
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, r);
+  if (r->verb == "GET") {
+    curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+  } else if (r->verb == "POST") {
+    curl_easy_setopt(curl, CURLOPT_POST, 1L);
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, long(body ? bodyLength : 0));
+    curl_easy_setopt(curl, CURLOPT_COPYPOSTFIELDS, body ? static_cast<const char*>(body) : "");
+  } else {
+    curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, r->verb.c_str());
+  }
+  const CURLcode rc = curl_easy_perform(curl);
+  curl_slist_free_all(list);
+  const bool stoppedByUs = rc == CURLE_WRITE_ERROR && (r->tooLong || r->headersOnly);
+  if (rc != CURLE_OK && !stoppedByUs) {
+    SetLastError(12029);  // ERROR_INTERNET_CANNOT_CONNECT
+    return false;
+  }
+  curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &r->contentLength);
+  curl_easy_getinfo(curl, CURLINFO_FILETIME, &r->lastModified);
+  r->sent = true;
+  return true;
+}
+
+bool NetReadFile(InternetHandle request, void* buffer, std::uint32_t size, std::uint32_t* read) {
+  auto* r = static_cast<Request*>(request);
+  *read = 0;
+  if (!r || r->kind != Handle::kRequest || !r->sent) {
+    SetLastError(6);
+    return false;
+  }
+  const std::size_t n = std::min<std::size_t>(size, r->body.size() - r->readAt);
+  if (n == 0 && r->tooLong) {
+    SetLastError(12002);  // ERROR_INTERNET_TIMEOUT stands for a transfer cut short
+    return false;
+  }
+  std::memcpy(buffer, r->body.data() + r->readAt, n);
+  r->readAt += n;
+  *read = std::uint32_t(n);
+  return true;
+}
+
+bool NetQueryContentLength(InternetHandle request, std::uint32_t* length) {
+  auto* r = static_cast<Request*>(request);
+  if (!r || r->kind != Handle::kRequest || !r->sent || r->contentLength < 0) return false;
+  *length = std::uint32_t(r->contentLength);
+  return true;
+}
+
+bool NetQueryLastModified(InternetHandle request, SystemTime* time) {
+  auto* r = static_cast<Request*>(request);
+  if (!r || r->kind != Handle::kRequest || !r->sent || r->lastModified < 0) return false;
+  CivilFromUnix(r->lastModified, time);
+  return true;
+}
+
+bool NetGetCookie(const char* url, char* buffer, std::uint32_t* size) {
+  // The host and path the cookie must fit.
+  std::string u = url ? url : "";
+  const bool secure = u.rfind("https://", 0) == 0;
+  const std::size_t hostAt = u.find("://") == std::string::npos ? 0 : u.find("://") + 3;
+  const std::size_t pathAt = u.find('/', hostAt);
+  std::string host =
+      u.substr(hostAt, pathAt == std::string::npos ? std::string::npos : pathAt - hostAt);
+  host = host.substr(0, host.find(':'));
+  const std::string path = pathAt == std::string::npos ? "/" : u.substr(pathAt);
+
+  CURL* curl = curl_easy_init();
+  if (!curl) return false;
+  curl_easy_setopt(curl, CURLOPT_SHARE, CookieStore());  // its cookies are the store's
+  curl_slist* cookies = nullptr;
+  curl_easy_getinfo(curl, CURLINFO_COOKIELIST, &cookies);
+  std::string out;
+  const long now = long(std::time(nullptr));
+  for (curl_slist* c = cookies; c; c = c->next) {
+    // domain, subdomains, path, secure, expiry, name, value: tab-separated
+    std::vector<std::string> f;
+    std::stringstream line(c->data);
+    for (std::string part; std::getline(line, part, '\t');)
+      f.push_back(part);
+    if (f.size() < 7) continue;
+    std::string domain = f[0];
+    if (domain.rfind("#HttpOnly_", 0) == 0) domain = domain.substr(10);
+    if (!domain.empty() && domain[0] == '.') domain = domain.substr(1);
+    const bool tail = host.size() > domain.size() &&
+                      host.compare(host.size() - domain.size(), domain.size(), domain) == 0 &&
+                      host[host.size() - domain.size() - 1] == '.';
+    const bool domainOk = strcasecmp(host.c_str(), domain.c_str()) == 0 || (f[1] == "TRUE" && tail);
+    const bool pathOk = path.rfind(f[2], 0) == 0;
+    const bool secureOk = f[3] != "TRUE" || secure;
+    const long expires = std::atol(f[4].c_str());
+    if (!domainOk || !pathOk || !secureOk || (expires != 0 && expires < now)) continue;
+    if (!out.empty()) out += "; ";
+    out += f[5] + "=" + f[6];
+  }
+  curl_slist_free_all(cookies);
+  curl_easy_cleanup(curl);
+  if (out.empty()) {
+    SetLastError(259);  // ERROR_NO_MORE_ITEMS: nothing stored for the address
+    *size = 0;
+    return false;
+  }
+  const std::uint32_t need = std::uint32_t(out.size() + 1);
+  if (!buffer || *size < need) {
+    SetLastError(kErrorInsufficientBuffer);
+    *size = need;
+    return false;
+  }
+  std::memcpy(buffer, out.c_str(), need);
+  *size = need - 1;
+  return true;
+}
+
+void NetCloseHandle(InternetHandle handle) {
+  auto* h = static_cast<Handle*>(handle);
+  if (!h) return;
+  switch (h->kind) {
+    case Handle::kInternet:
+      delete static_cast<Internet*>(h);
+      break;
+    case Handle::kConnection: {
+      auto* c = static_cast<Connection*>(h);
+      for (Request* r : std::set<Request*>(c->requests))
+        Detach(r);
+      curl_easy_cleanup(c->curl);
+      delete c;
+      break;
+    }
+    case Handle::kRequest: {
+      auto* r = static_cast<Request*>(h);
+      Detach(r);
+      delete r;
+      break;
+    }
+  }
+}
+
+void SleepMilliseconds(std::uint32_t milliseconds) {
+  ::usleep(milliseconds * 1000u);
+}
+
+}  // namespace platform

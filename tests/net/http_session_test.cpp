@@ -1,0 +1,248 @@
+// The HTTP session against the fixture web server (a real server on loopback, reached as
+// a proxy). Runs natively over libcurl and under Wine over WinINet.
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "net/http_session.h"
+
+namespace {
+
+// The requests the fixture server logged, one JSON object a line.
+std::vector<std::string> LoggedRequests() {
+  const char* path = std::getenv("FL_HTTP_LOG");
+  std::vector<std::string> lines;
+  if (!path) return lines;
+  std::ifstream in(path, std::ios::binary);
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line);
+  return lines;
+}
+
+// The JSON text of a header as the server received it: ["Name", "value"].
+std::string HeaderEntry(const std::string& name, const std::string& value) {
+  std::string escaped;
+  for (char c : value) {
+    if (c == '"' || c == '\\') escaped += '\\';
+    escaped += c;
+  }
+  return "[\"" + name + "\", \"" + escaped + "\"]";
+}
+
+std::string Field(const std::string& line, const std::string& name) {
+  const std::string key = "\"" + name + "\": ";
+  std::size_t at = line.find(key);
+  if (at == std::string::npos) return "";
+  at += key.size();
+  if (line[at] == '"') {
+    const std::size_t end = line.find('"', at + 1);
+    return line.substr(at + 1, end - at - 1);
+  }
+  return line.substr(at, line.find_first_of(",}", at) - at);
+}
+
+class HttpSessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::getenv("FL_HTTP_LOG")) GTEST_SKIP() << "no fixture server (FL_HTTP_LOG unset)";
+    logged_ = LoggedRequests().size();
+  }
+  // Requests logged since the test began.
+  std::vector<std::string> Since() const {
+    std::vector<std::string> all = LoggedRequests();
+    return std::vector<std::string>(all.begin() + long(logged_), all.end());
+  }
+  std::string Fetch(net::HttpSession& s, const char* host, const char* path) {
+    if (!s.Get(host, path, nullptr)) return "<get failed>";
+    std::uint32_t n = 0;
+    const char* text = s.ReadAll(&n);
+    return text ? std::string(text, n) : "<read failed>";
+  }
+  std::size_t logged_ = 0;
+};
+
+TEST_F(HttpSessionTest, SendsTheFixedAgentAndHeaderBlock) {
+  net::HttpSession s;
+  EXPECT_EQ(Fetch(s, "photos.example.test", "/index.html").substr(0, 6), "<html>");
+  const std::vector<std::string> got = Since();
+  ASSERT_EQ(got.size(), 1u);
+  const std::string& r = got[0];
+  EXPECT_EQ(Field(r, "request_line"), "GET http://photos.example.test/index.html HTTP/1.1");
+  EXPECT_NE(r.find(HeaderEntry("User-Agent", net::kUserAgent)), std::string::npos) << r;
+  const std::string block = net::kExtraHeaders;
+  for (std::size_t at = 0; at < block.size();) {
+    const std::size_t end = block.find("\r\n", at);
+    const std::string line = block.substr(at, end - at);
+    const std::size_t colon = line.find(": ");
+    EXPECT_NE(r.find(HeaderEntry(line.substr(0, colon), line.substr(colon + 2))), std::string::npos)
+        << line << "\n"
+        << r;
+    at = end + 2;
+  }
+  EXPECT_EQ(r.find("\"Accept\", \"*/*\""), std::string::npos) << "the block's Accept wins";
+}
+
+TEST_F(HttpSessionTest, OneConnectionPerHostAndANewOneOnAHostChange) {
+  net::HttpSession s;
+  Fetch(s, "photos.example.test", "/index.html");
+  Fetch(s, "photos.example.test", "/index.html");
+  Fetch(s, "Photos.example.test", "/index.html");  // differs in case only: a new connection
+  Fetch(s, "other.example.test", "/index.html");
+  const std::vector<std::string> got = Since();
+  ASSERT_EQ(got.size(), 4u);
+  EXPECT_EQ(Field(got[0], "peer"), Field(got[1], "peer"));
+  EXPECT_NE(Field(got[1], "peer"), Field(got[2], "peer"));
+  EXPECT_NE(Field(got[2], "peer"), Field(got[3], "peer"));
+}
+
+TEST_F(HttpSessionTest, PostBeforeAnyGetGoesToLocalhost) {
+  net::HttpSession s;
+  ASSERT_TRUE(s.Post("/_/login", "password=x", nullptr));
+  std::uint32_t n = 0;
+  ASSERT_NE(s.ReadAll(&n), nullptr);
+  const std::vector<std::string> got = Since();
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(Field(got[0], "method"), "POST");
+  EXPECT_EQ(Field(got[0], "host"), "localhost");
+  EXPECT_EQ(Field(got[0], "body"), "password=x");
+}
+
+TEST_F(HttpSessionTest, BodiesComeWholeWhateverTheStatus) {
+  net::HttpSession s;
+  const struct {
+    const char* path;
+    std::string body;
+  } rows[] = {
+      {"/_/status/404", "status 404"},
+      {"/_/status/500", "status 500"},
+      {"/_/redirect?to=/index.html", Fetch(s, "photos.example.test", "/index.html")},
+      {"/missing.html", "<html>not found</html>"},
+  };
+  for (const auto& r : rows)
+    EXPECT_EQ(Fetch(s, "photos.example.test", r.path), r.body) << r.path;
+}
+
+TEST_F(HttpSessionTest, EmptyBodyIsAnEmptyTextAfterTwoReadsAndOnePause) {
+  net::HttpSession s;
+  ASSERT_TRUE(s.Get("photos.example.test", "/_/empty", nullptr));
+  std::uint32_t n = 99;
+  const char* text = s.ReadAll(&n);
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(n, 0u);
+  EXPECT_STREQ(text, "");
+  EXPECT_EQ(s.reads(), 2u);
+  EXPECT_EQ(s.pauses(), 1u);
+}
+
+TEST_F(HttpSessionTest, ThreeMegabytesWithNulBytesArriveIntact) {
+  net::HttpSession s;
+  ASSERT_TRUE(s.Get("photos.example.test", "/_/bytes/3000000?nul=1", nullptr));
+  std::uint32_t n = 0;
+  const char* text = s.ReadAll(&n);
+  ASSERT_NE(text, nullptr);
+  ASSERT_EQ(n, 3000000u);
+  std::string want;
+  while (want.size() < n) {
+    for (int b = 0; b < 256 && want.size() < n; ++b)
+      want += char(b);
+  }
+  EXPECT_TRUE(std::string(text, n) == want);
+  EXPECT_EQ(text[n], '\0');
+}
+
+TEST_F(HttpSessionTest, BodyOverTheLimitFailsWhole) {
+  net::HttpSession s;
+  const bool sent = s.Get("photos.example.test", "/_/bytes/20000001", nullptr);
+  std::uint32_t n = 7;
+  EXPECT_EQ(sent ? s.ReadAll(&n) : nullptr, nullptr);
+  if (sent) {
+    EXPECT_EQ(n, 0u);
+  }
+  // The limit itself is fine.
+  ASSERT_TRUE(s.Get("photos.example.test", "/_/bytes/20000000", nullptr));
+  ASSERT_NE(s.ReadAll(&n), nullptr);
+  EXPECT_EQ(n, 20000000u);
+}
+
+TEST_F(HttpSessionTest, FileInfoGivesLengthAndDateOrLeavesTheDate) {
+  net::HttpSession s;
+  platform::SystemTime t{};
+  EXPECT_EQ(s.QueryFileInfo("photos.example.test", "/_/modified/1700000000", nullptr, &t), 1u);
+  EXPECT_EQ(t.year, 2023);
+  EXPECT_EQ(t.month, 11);
+  EXPECT_EQ(t.day, 14);
+  EXPECT_EQ(t.hour, 22);
+  EXPECT_EQ(t.minute, 13);
+  EXPECT_EQ(t.second, 20);
+  platform::SystemTime kept{1999, 1, 0, 2, 3, 4, 5, 6};
+  EXPECT_EQ(s.QueryFileInfo("photos.example.test", "/_/bytes/1234", nullptr, &kept), 1234u);
+  EXPECT_EQ(kept.year, 1999);
+  EXPECT_EQ(kept.second, 5);
+  EXPECT_EQ(s.QueryFileInfo("photos.example.test", "/_/nolength/10", nullptr, &kept), 0u);
+}
+
+TEST_F(HttpSessionTest, CookieSetByAFormAnswerIsStoredSentAndRead) {
+  net::HttpSession s;
+  EXPECT_EQ(Fetch(s, "photos.example.test", "/_/private"), "login required");
+  ASSERT_TRUE(s.Post("/_/login", "password=secret", nullptr));
+  std::uint32_t n = 0;
+  ASSERT_NE(s.ReadAll(&n), nullptr);
+  char cookie[net::kCookieBufferSize];
+  EXPECT_TRUE(s.ReadCookie("http://photos.example.test/", cookie));
+  EXPECT_STREQ(cookie, "session=secret");
+  EXPECT_EQ(Fetch(s, "photos.example.test", "/_/private"), "welcome");
+  std::memset(cookie, 'x', sizeof cookie);
+  EXPECT_FALSE(s.ReadCookie("http://nocookies.example.test/", cookie));
+  EXPECT_STREQ(cookie, "");
+}
+
+TEST_F(HttpSessionTest, CookieLongerThanTheBufferIsRefused) {
+  net::HttpSession s;
+  const std::string body = "password=" + std::string(300, 'v');
+  ASSERT_TRUE(s.Get("long.example.test", "/index.html", nullptr));
+  ASSERT_TRUE(s.Post("/_/login", body.c_str(), nullptr));
+  std::uint32_t n = 0;
+  s.ReadAll(&n);
+  char cookie[net::kCookieBufferSize + 8];
+  std::memset(cookie, '#', sizeof cookie);
+  EXPECT_FALSE(s.ReadCookie("http://long.example.test/", cookie));
+  EXPECT_STREQ(cookie, "");
+  EXPECT_EQ(cookie[net::kCookieBufferSize], '#');
+}
+
+TEST_F(HttpSessionTest, ResetMidBodyGivesNoPage) {
+  net::HttpSession s;
+  std::uint32_t n = 0;
+  const bool got = s.Get("photos.example.test", "/_/reset", nullptr) && s.ReadAll(&n);
+  EXPECT_FALSE(got);
+}
+
+// Sets an environment variable for the rest of the process, the proxy settings included.
+void SetEnv(const char* name, const char* value) {
+#ifdef _WIN32
+  _putenv_s(name, value);
+#else
+  setenv(name, value, 1);
+#endif
+}
+
+TEST(HttpSessionDown, UnreachableServerFailsCleanly) {
+  const char* proxy = std::getenv("http_proxy");
+  const std::string saved = proxy ? proxy : "";
+  SetEnv("http_proxy", "http://127.0.0.1:9");  // nothing listens on the discard port
+  {
+    net::HttpSession s;
+    std::uint32_t n = 5;
+    EXPECT_EQ(s.ReadAll(&n), nullptr);  // no request yet
+    EXPECT_FALSE(s.Get("photos.example.test", "/index.html", nullptr));
+    EXPECT_EQ(s.ReadAll(&n), nullptr);
+    EXPECT_EQ(n, 0u);
+  }
+  SetEnv("http_proxy", saved.c_str());
+}
+
+}  // namespace
