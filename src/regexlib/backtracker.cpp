@@ -10,9 +10,6 @@ namespace {
 constexpr std::size_t kStateBudget = 1 << 20;
 constexpr std::size_t kMinWindow = 64;
 
-bool IsWord(unsigned char c) {
-  return std::isalnum(c) || c == '_';
-}
 }  // namespace
 
 bool Backtracker::Begin(const Program& program, const unsigned char* text, std::size_t length,
@@ -33,27 +30,6 @@ bool Backtracker::Visit(int pc, std::size_t pos) {
   if (visited_[i] == epoch_) return false;
   visited_[i] = epoch_;
   return true;
-}
-
-bool Backtracker::AssertionHolds(int kind, std::size_t pos) const {
-  const bool before = pos > 0 && IsWord(text_[pos - 1]);
-  const bool after = pos < length_ && IsWord(text_[pos]);
-  switch (kind) {
-    case kTextStart:
-      return pos == 0;
-    case kTextEnd:
-      return pos == length_;
-    case kLineStart:
-      return pos == 0 || (text_[pos - 1] == '\n' && pos < length_);
-    case kLineEnd:
-      return pos == length_ || text_[pos] == '\n';
-    case kWordBoundary:
-      return before != after;
-    case kNotWordBoundary:
-      return before == after;
-    default:
-      return false;
-  }
 }
 
 bool Backtracker::Body(const ByteLoop& loop, std::size_t pos) const {
@@ -211,7 +187,7 @@ Backtracker::Result Backtracker::TryAt(std::size_t candidate, std::vector<int>* 
           next = true;
           break;
         case Op::kAssert:
-          if (AssertionHolds(in.x, pos)) {
+          if (AssertionHolds(in.x, text_, length_, pos)) {
             ++pc;
             next = true;
           }

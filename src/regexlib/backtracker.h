@@ -48,7 +48,6 @@ class Backtracker {
   bool Body(const ByteLoop& loop, std::size_t pos) const;
 
   bool Visit(int pc, std::size_t pos);
-  bool AssertionHolds(int kind, std::size_t pos) const;
 
   const Program* program_ = nullptr;
   const unsigned char* text_ = nullptr;

@@ -255,40 +255,9 @@ void Analyse(Program* p) {
       break;
     }
   }
-  // The bytes a match can start with: the consuming instructions reachable from the start
-  // without consuming. A reachable Match or assertion means any position may start one.
-  std::vector<bool> seen(p->code.size());
-  std::vector<std::size_t> work{0};
-  p->canSkip = true;
-  while (!work.empty() && p->canSkip) {
-    const std::size_t at = work.back();
-    work.pop_back();
-    if (seen[at]) continue;
-    seen[at] = true;
-    const Inst& in = p->code[at];
-    switch (in.op) {
-      case Op::kByte:
-        p->firstBytes[std::size_t(in.x)] = true;
-        break;
-      case Op::kSet:
-        p->firstBytes |= p->sets[std::size_t(in.x)];
-        break;
-      case Op::kSplit:
-        work.push_back(std::size_t(in.y));
-        work.push_back(std::size_t(in.x));
-        break;
-      case Op::kJmp:
-        work.push_back(std::size_t(in.x));
-        break;
-      case Op::kSave:
-        work.push_back(at + 1);
-        break;
-      case Op::kAssert:
-      case Op::kMatch:
-        p->canSkip = false;
-        break;
-    }
-  }
+  // The bytes a match can start with. A reachable Match or assertion means any position
+  // may start one.
+  p->canSkip = FirstBytes(*p, 0, &p->firstBytes);
   if (p->firstBytes.all()) p->canSkip = false;
 
   // Bytes that every path from the start to a match consumes: the greatest solution of

@@ -8,10 +8,6 @@ namespace regexlib {
 
 namespace {
 
-bool IsWord(unsigned char c) {
-  return std::isalnum(c) || c == '_';
-}
-
 // The first occurrence of needle in text[from, length), or length + 1 when there is none.
 std::size_t FindLiteral(const unsigned char* text, std::size_t length, std::size_t from,
                         const std::string& needle) {
@@ -53,27 +49,6 @@ void PikeVm::Release(int caps) {
   if (--refs_[std::size_t(caps)] == 0) free_.push_back(caps);
 }
 
-bool PikeVm::AssertionHolds(int kind, std::size_t pos) const {
-  const bool before = pos > 0 && IsWord(text_[pos - 1]);
-  const bool after = pos < length_ && IsWord(text_[pos]);
-  switch (kind) {
-    case kTextStart:
-      return pos == 0;
-    case kTextEnd:
-      return pos == length_;
-    case kLineStart:  // a line feed that ends the text starts no line
-      return pos == 0 || (text_[pos - 1] == '\n' && pos < length_);
-    case kLineEnd:
-      return pos == length_ || text_[pos] == '\n';
-    case kWordBoundary:
-      return before != after;
-    case kNotWordBoundary:
-      return before == after;
-    default:
-      return false;
-  }
-}
-
 void PikeVm::AddThread(ThreadList* list, int pc0, int caps0, std::size_t pos) {
   const std::vector<Inst>& code = program_->code;
   stack_.push_back(Thread{pc0, caps0});
@@ -110,7 +85,7 @@ void PikeVm::AddThread(ThreadList* list, int pc0, int caps0, std::size_t pos) {
       }
       case Op::kAssert:
         list->Mark(t.pc, -1);
-        if (AssertionHolds(in.x, pos)) {
+        if (AssertionHolds(in.x, text_, length_, pos)) {
           stack_.push_back(Thread{t.pc + 1, t.caps});
         } else {
           Release(t.caps);

@@ -58,7 +58,6 @@ class PikeVm {
 
   // Adds the thread at pc and everything reachable from it without consuming a byte.
   void AddThread(ThreadList* list, int pc, int caps, std::size_t pos);
-  bool AssertionHolds(int kind, std::size_t pos) const;
 
   const Program* program_ = nullptr;
   const unsigned char* text_ = nullptr;

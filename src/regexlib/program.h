@@ -30,6 +30,32 @@ enum Assertion : int {
   kNotWordBoundary,
 };
 
+// Whether assertion kind holds at pos of text[0, length).
+inline bool AssertionHolds(int kind, const unsigned char* text, std::size_t length,
+                           std::size_t pos) {
+  auto word = [](unsigned char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+  };
+  const bool before = pos > 0 && word(text[pos - 1]);
+  const bool after = pos < length && word(text[pos]);
+  switch (kind) {
+    case kTextStart:
+      return pos == 0;
+    case kTextEnd:
+      return pos == length;
+    case kLineStart:  // a line feed that ends the text starts no line
+      return pos == 0 || (text[pos - 1] == '\n' && pos < length);
+    case kLineEnd:
+      return pos == length || text[pos] == '\n';
+    case kWordBoundary:
+      return before != after;
+    case kNotWordBoundary:
+      return before == after;
+    default:
+      return false;
+  }
+}
+
 struct Inst {
   Op op;
   int x;

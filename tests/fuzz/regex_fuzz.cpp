@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!m.SetPattern(pattern.c_str())) return 0;  // the library sees text up to a NUL
   int matches = 0;
   for (bool ok = m.Exec(text.c_str()); ok; ok = m.ExecNext()) {
-    for (int g = 0; g <= m.MatchCount(); ++g) m.Group(g);
+    for (int g = 0; g <= m.MatchCount(); ++g)
+      m.Group(g);
     // Each position holds at most one empty and one non-empty match; more means the
     // search did not move on.
     if (++matches > 2 * (int(text.size()) + 1)) __builtin_trap();
