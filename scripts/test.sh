@@ -8,7 +8,7 @@ bash "$root/scripts/build.sh"
 export FL_WINE_ROOT="$root/build/win32/wine"
 status=0
 echo "== native tests (AddressSanitizer, UndefinedBehaviorSanitizer)"
-(cd "$root/build/linux" && ctest --output-on-failure -j 2) || status=1
+(cd "$root/build/linux" && ctest --output-on-failure -j 2 --output-junit "$root/build/linux/results.xml") || status=1
 echo "== fuzzing the matching library (bounded)"
 cmake -S "$root" -B "$root/build/fuzz" -G Ninja -DFL_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_C_COMPILER=clang >/dev/null
@@ -19,5 +19,24 @@ mkdir -p "$root/build/fuzz/corpus"
   "$root/build/fuzz/corpus" "$root/tests/fuzz/corpus" 2>&1 | tail -3 || status=1
 echo "== Windows tests"
 # A virtual display for the host program's window and for dialogs.
-(cd "$root/build/win32" && xvfb-run -a ctest --output-on-failure) || status=1
+(cd "$root/build/win32" && xvfb-run -a ctest --output-on-failure --output-junit "$root/build/win32/results.xml") || status=1
+# One closing line over both runs.
+python3 - "$root/build/linux/results.xml" "$root/build/win32/results.xml" <<'PY'
+import sys, xml.etree.ElementTree as ET
+passed = failed = skipped = 0
+for path in sys.argv[1:]:
+    try:
+        cases = ET.parse(path).getroot().iter("testcase")
+    except (OSError, ET.ParseError):
+        continue
+    for case in cases:
+        status = case.get("status", "")
+        if status == "run":
+            passed += 1
+        elif status in ("notrun", "disabled") or case.find("skipped") is not None:
+            skipped += 1
+        else:
+            failed += 1
+print(f"{passed} passed, {failed} failed, {skipped} skipped")
+PY
 exit $status
