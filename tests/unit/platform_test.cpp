@@ -82,6 +82,25 @@ TEST(SystemTimeToFileTime, KnownInstantsAndInvalidDates) {
   }
 }
 
+TEST(Utf8ToAnsi, CyrillicToWindows1251AndUnmappableToQuestionMarks) {
+  const struct {
+    const char* utf8;
+    const char* ansi;
+  } cases[] = {
+      {"plain ascii", "plain ascii"},
+      {"\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82", "\xCF\xF0\xE8\xE2\xE5\xF2"},  // Привет
+      {"\xD0\x81\xD1\x91", "\xA8\xB8"},                                                  // Ёё
+      {"\xE2\x84\x96 \xE2\x80\x94", "\xB9 \x97"},                                        // № —
+      {"\xE4\xB8\xAD", "?"},  // a character 1251 lacks
+      {"a\xFF"
+       "b",
+       "a?b"},        // not UTF-8 at all
+      {"\xD0", "?"},  // cut short
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(platform::Utf8ToAnsi(c.utf8), c.ansi) << c.utf8;
+}
+
 TEST(CurrentUnixTime, IsAfter2020) {
   EXPECT_GT(platform::CurrentUnixTime(), 1577836800);
 }

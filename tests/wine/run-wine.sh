@@ -8,6 +8,8 @@ export WINEPREFIX="$prefix_root/prefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export TZ=UTC
+# The Windows-1251 ANSI code page, which the plug-in's texts and tests assume.
+export LC_ALL=ru_RU.UTF-8
 export WINEARCH=win32
 mkdir -p "$prefix_root"
 
