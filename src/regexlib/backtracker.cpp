@@ -32,12 +32,6 @@ bool Backtracker::Visit(int pc, std::size_t pos) {
   return true;
 }
 
-bool Backtracker::Body(const ByteLoop& loop, std::size_t pos) const {
-  if (pos >= length_) return false;
-  const Inst& in = program_->code[std::size_t(loop.body)];
-  return in.op == Op::kByte ? text_[pos] == in.x : program_->sets[std::size_t(in.x)][text_[pos]];
-}
-
 bool Backtracker::ExitAt(const ByteLoop& loop, std::size_t pos) const {
   return !loop.outNeedsByte || (pos < length_ && loop.outFirst[text_[pos]]);
 }
@@ -48,7 +42,7 @@ bool Backtracker::GreedyLoop(int k, std::size_t pos, int* nextPc, std::size_t* n
   const ByteLoop& loop = program_->loops[std::size_t(program_->loopAt[std::size_t(k)])];
   std::size_t q = pos;
   bool seenBefore = false;
-  while (Body(loop, q)) {
+  while (q < length_ && loop.bodyBytes[text_[q]]) {
     if (q + 1 > windowEnd_) return false;
     ++q;
     if (!Visit(k, q)) {
@@ -82,7 +76,7 @@ bool Backtracker::GreedyLoop(int k, std::size_t pos, int* nextPc, std::size_t* n
 bool Backtracker::LazyLoop(int k, std::size_t pos, int* nextPc, std::size_t* nextPos) {
   const ByteLoop& loop = program_->loops[std::size_t(program_->loopAt[std::size_t(k)])];
   for (std::size_t p = pos;;) {
-    const bool more = Body(loop, p);
+    const bool more = p < length_ && loop.bodyBytes[text_[p]];
     if (ExitAt(loop, p)) {
       if (more) jobs_.push_back(Job{kLazyMore, k, p, 0});
       *nextPc = loop.out;
@@ -115,7 +109,10 @@ Backtracker::Result Backtracker::TryAt(std::size_t candidate, std::vector<int>* 
   const std::vector<Inst>& code = program_->code;
   std::fill(caps_.begin(), caps_.end(), -1);
   jobs_.clear();
-  jobs_.push_back(Job{kRun, 0, candidate, 0});
+  // The search found the literal prefix at the candidate already: start after it.
+  const std::size_t skip = std::size_t(program_->leadingBytes);
+  caps_[0] = int(candidate);
+  jobs_.push_back(Job{kRun, int(1 + skip), candidate + skip, 0});
   while (!jobs_.empty()) {
     const Job job = jobs_.back();
     jobs_.pop_back();

@@ -23,7 +23,7 @@ class Backtracker {
   bool Begin(const Program& program, const unsigned char* text, std::size_t length,
              std::size_t start, bool rejectEmptyAtStart);
   // Tries a match that starts exactly at candidate (candidates must come in increasing
-  // order). On kMatch fills slots.
+  // order, and hold the program's literal prefix). On kMatch fills slots.
   Result TryAt(std::size_t candidate, std::vector<int>* slots);
 
  private:
@@ -45,7 +45,6 @@ class Backtracker {
   bool GreedyLoop(int k, std::size_t pos, int* nextPc, std::size_t* nextPos);
   bool LazyLoop(int k, std::size_t pos, int* nextPc, std::size_t* nextPos);
   bool ExitAt(const ByteLoop& loop, std::size_t pos) const;
-  bool Body(const ByteLoop& loop, std::size_t pos) const;
 
   bool Visit(int pc, std::size_t pos);
 

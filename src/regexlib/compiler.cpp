@@ -225,6 +225,12 @@ void FindByteLoops(Program* p) {
       ByteLoop loop;
       loop.greedy = greedy != 0;
       loop.body = body;
+      const Inst& test = p->code[std::size_t(body)];
+      if (test.op == Op::kByte) {
+        loop.bodyBytes[std::size_t(test.x)] = true;
+      } else {
+        loop.bodyBytes = p->sets[std::size_t(test.x)];
+      }
       loop.out = out;
       loop.outNeedsByte = FirstBytes(*p, std::size_t(out), &loop.outFirst);
       p->loopAt[k] = int(p->loops.size());
@@ -255,9 +261,24 @@ void Analyse(Program* p) {
       break;
     }
   }
+  while (std::size_t(p->leadingBytes) < p->prefix.size() &&
+         p->code[std::size_t(1 + p->leadingBytes)].op == Op::kByte) {
+    ++p->leadingBytes;
+  }
   // The bytes a match can start with. A reachable Match or assertion means any position
   // may start one.
   p->canSkip = FirstBytes(*p, 0, &p->firstBytes);
+  // Save 0, then a byte test at 1 that the Split at 2 loops back to: x+ or x+?.
+  if (p->code.size() > 3 && p->code[2].op == Op::kSplit && p->loopAt[2] >= 0 &&
+      p->loops[std::size_t(p->loopAt[2])].body == 1) {
+    const Inst& body = p->code[1];
+    if (body.op == Op::kByte) {
+      p->leadingRun[std::size_t(body.x)] = true;
+    } else {
+      p->leadingRun = p->sets[std::size_t(body.x)];
+    }
+    p->hasLeadingRun = true;
+  }
   if (p->firstBytes.all()) p->canSkip = false;
 
   // Bytes that every path from the start to a match consumes: the greatest solution of

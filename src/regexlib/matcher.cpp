@@ -40,6 +40,10 @@ bool Matcher::Search(std::size_t start, bool rejectEmptyAtStart) {
         return matched_;
       case Backtracker::kNoMatch:
         pos = candidate + 1;
+        if (program_.hasLeadingRun) {
+          while (pos < length && program_.leadingRun[text[pos]])
+            ++pos;
+        }
         break;
     }
   }

@@ -67,6 +67,7 @@ struct Inst {
 struct ByteLoop {
   bool greedy = true;
   int body = -1;              // the consuming instruction
+  ByteSet bodyBytes;          // the bytes it takes
   int out = -1;               // where the loop exits to
   ByteSet outFirst;           // bytes the exit can go on with ...
   bool outNeedsByte = false;  // ... when it must consume one before it can match
@@ -77,12 +78,19 @@ struct Program {
   std::vector<ByteSet> sets;
   int groups = 0;  // capture groups, not counting the whole match
   // What the search may skip to while no thread is alive.
-  std::string prefix;          // every match starts with these bytes
+  std::string prefix;  // every match starts with these bytes
+  // The first prefix bytes stand right after Save 0 at pc 1..leadingBytes: a search that
+  // found the prefix may start after them.
+  int leadingBytes = 0;
   ByteSet firstBytes;          // every match starts with one of these bytes
   bool canSkip = false;        // firstBytes is meaningful: no empty match, no assertion first
   bool anchoredStart = false;  // every match starts at the start of the text
   std::string required;        // bytes every match holds, beyond the prefix (at most 4)
-  std::vector<int> loopAt;     // index into loops for a loop's Split instruction, else -1
+  // Every match starts with a run of leadingRun bytes (x+ or x+? first). A start that
+  // failed fails from anywhere else in the same run too, so the search skips the run.
+  bool hasLeadingRun = false;
+  ByteSet leadingRun;
+  std::vector<int> loopAt;  // index into loops for a loop's Split instruction, else -1
   std::vector<ByteLoop> loops;
 };
 
