@@ -95,7 +95,10 @@ bool Backtracker::LazyLoop(int k, std::size_t pos, int* nextPc, std::size_t* nex
 Backtracker::Result Backtracker::TryAt(std::size_t candidate, std::vector<int>* slots) {
   // States tried from earlier candidates of this search failed then and would fail again,
   // so a window is kept for as long as the candidates stay inside it.
-  if (!windowOpen_ || candidate > windowEnd_) {
+  // The search found the literal prefix at the candidate already: start after it. The
+  // window must hold that start (a prefix is at most as long as the shortest window).
+  const std::size_t skip = std::size_t(program_->leadingBytes);
+  if (!windowOpen_ || candidate + skip > windowEnd_) {
     windowStart_ = candidate;
     windowEnd_ = std::min(length_, candidate + windowBytes_);
     const std::size_t need = (windowEnd_ - windowStart_ + 1) * program_->code.size();
@@ -109,8 +112,6 @@ Backtracker::Result Backtracker::TryAt(std::size_t candidate, std::vector<int>* 
   const std::vector<Inst>& code = program_->code;
   std::fill(caps_.begin(), caps_.end(), -1);
   jobs_.clear();
-  // The search found the literal prefix at the candidate already: start after it.
-  const std::size_t skip = std::size_t(program_->leadingBytes);
   caps_[0] = int(candidate);
   jobs_.push_back(Job{kRun, int(1 + skip), candidate + skip, 0});
   while (!jobs_.empty()) {

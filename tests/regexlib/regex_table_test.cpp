@@ -243,6 +243,16 @@ TEST(RegexExports, HostileInputsStayLinear) {
     lib.Expression(r.pattern.c_str());
     EXPECT_EQ(lib.Exec(many.c_str()), r.found) << r.pattern.substr(0, 20);
   }
+  // A large program leaves the backtracker a short window; candidates found by the prefix
+  // then fall across its end again and again.
+  std::string digits;
+  for (int i = 0; i < 2000; ++i)
+    digits += "0123456789";
+  lib.Expression("0123456789(?:[ab]{0,1000}){0,8}[YZ]");
+  EXPECT_EQ(lib.Exec(digits.c_str()), 0);
+  lib.Expression("0123456789(?:[ab]{0,1000}){0,8}[YZ]");
+  EXPECT_EQ(lib.Exec((digits + "Y").c_str()), 1);
+  EXPECT_EQ(lib.Match(0), "0123456789Y");
   // Programs that would grow past the limit are refused, not built.
   lib.Expression("((((a{1000}){1000}){1000}){1000})");
   EXPECT_FALSE(lib.LastError().empty());
