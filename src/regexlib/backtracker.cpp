@@ -13,8 +13,10 @@ constexpr std::size_t kMinWindow = 64;
 }  // namespace
 
 bool Backtracker::Begin(const Program& program, const unsigned char* text, std::size_t length,
-                        std::size_t start, bool rejectEmptyAtStart) {
+                        std::size_t start, bool rejectEmptyAtStart, std::uint64_t* budget) {
   program_ = &program;
+  budget_ = budget;
+  gaveUp_ = false;
   text_ = text;
   length_ = length;
   start_ = start;
@@ -28,6 +30,11 @@ bool Backtracker::Begin(const Program& program, const unsigned char* text, std::
 bool Backtracker::Visit(int pc, std::size_t pos) {
   const std::size_t i = (pos - windowStart_) * program_->code.size() + std::size_t(pc);
   if (visited_[i] == epoch_) return false;
+  if (*budget_ == 0) {  // out of work: treat the state as tried; TryAt then gives up
+    gaveUp_ = true;
+    return false;
+  }
+  --*budget_;
   visited_[i] = epoch_;
   return true;
 }
@@ -198,7 +205,7 @@ Backtracker::Result Backtracker::TryAt(std::size_t candidate, std::vector<int>* 
       if (!next) break;
     }
   }
-  return kNoMatch;
+  return gaveUp_ ? kGaveUp : kNoMatch;
 }
 
 }  // namespace regexlib

@@ -16,12 +16,14 @@ namespace regexlib {
 
 class Backtracker {
  public:
-  enum Result { kNoMatch, kMatch, kOutOfWindow };
+  enum Result { kNoMatch, kMatch, kOutOfWindow, kGaveUp };
 
   // Prepares a search of text[0, length) that begins at start. False when the program is
   // too large for a useful window.
+  // *budget is the number of states the search may still try; TryAt answers kGaveUp when
+  // it runs out.
   bool Begin(const Program& program, const unsigned char* text, std::size_t length,
-             std::size_t start, bool rejectEmptyAtStart);
+             std::size_t start, bool rejectEmptyAtStart, std::uint64_t* budget);
   // Tries a match that starts exactly at candidate (candidates must come in increasing
   // order, and hold the program's literal prefix). On kMatch fills slots.
   Result TryAt(std::size_t candidate, std::vector<int>* slots);
@@ -58,6 +60,8 @@ class Backtracker {
   std::size_t windowBytes_ = 0;
   bool windowOpen_ = false;
   std::uint32_t epoch_ = 0;
+  std::uint64_t* budget_ = nullptr;
+  bool gaveUp_ = false;
   std::vector<std::uint32_t> visited_;  // epoch stamps by (position in window, pc)
   std::vector<Job> jobs_;
   std::vector<int> caps_;

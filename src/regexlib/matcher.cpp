@@ -6,6 +6,12 @@
 
 namespace regexlib {
 
+namespace {
+constexpr std::uint64_t kStepBudget = 20000000;
+constexpr std::uint64_t kStepsPerByte = 64;
+constexpr char kGaveUpMessage[] = "search gave up: the pattern is too costly for this text";
+}  // namespace
+
 bool Matcher::SetPattern(const std::string& pattern) {
   matched_ = false;
   error_.clear();
@@ -21,8 +27,14 @@ bool Matcher::Search(std::size_t start, bool rejectEmptyAtStart) {
   for (char c : program_.required) {
     if (!std::memchr(text + start, c, length - start)) return false;
   }
-  if (pikeOnly_ || !backtracker_.Begin(program_, text, length, start, rejectEmptyAtStart)) {
-    matched_ = vm_.Search(program_, text, length, start, start, rejectEmptyAtStart, &slots_);
+  // Work is linear in program size times text length; a hostile pair of the two may still
+  // ask for billions of steps. Past the budget the search ends with no match and an error.
+  std::uint64_t budget = kStepBudget + kStepsPerByte * std::uint64_t(length - start);
+  if (pikeOnly_ ||
+      !backtracker_.Begin(program_, text, length, start, rejectEmptyAtStart, &budget)) {
+    matched_ =
+        vm_.Search(program_, text, length, start, start, rejectEmptyAtStart, &slots_, &budget);
+    if (vm_.gaveUp()) error_ = kGaveUpMessage;
     return matched_;
   }
   // Each place a match may start is tried by the backtracker; a try that runs past its
@@ -35,14 +47,19 @@ bool Matcher::Search(std::size_t start, bool rejectEmptyAtStart) {
         matched_ = true;
         return true;
       case Backtracker::kOutOfWindow:
-        matched_ =
-            vm_.Search(program_, text, length, start, candidate, rejectEmptyAtStart, &slots_);
+        matched_ = vm_.Search(program_, text, length, start, candidate, rejectEmptyAtStart, &slots_,
+                              &budget);
+        if (vm_.gaveUp()) error_ = kGaveUpMessage;
         return matched_;
+      case Backtracker::kGaveUp:
+        error_ = kGaveUpMessage;
+        return false;
       case Backtracker::kNoMatch:
         pos = candidate + 1;
         if (program_.hasLeadingRun) {
-          while (pos < length && program_.leadingRun[text[pos]])
+          while (pos < length && program_.leadingRun[text[pos]]) {
             ++pos;
+          }
         }
         break;
     }
@@ -51,6 +68,7 @@ bool Matcher::Search(std::size_t start, bool rejectEmptyAtStart) {
 
 bool Matcher::Exec(const char* text) {
   text_.assign(text ? text : "");
+  if (compiled_) error_.clear();
   return Search(0, false);
 }
 

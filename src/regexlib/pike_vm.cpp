@@ -114,8 +114,9 @@ std::size_t NextCandidate(const Program& program, const unsigned char* text, std
 
 bool PikeVm::Search(const Program& program, const unsigned char* text, std::size_t length,
                     std::size_t start, std::size_t from, bool rejectEmptyAtStart,
-                    std::vector<int>* slots) {
+                    std::vector<int>* slots, std::uint64_t* budget) {
   program_ = &program;
+  gaveUp_ = false;
   text_ = text;
   length_ = length;
   width_ = std::size_t(2 * (program.groups + 1));
@@ -146,6 +147,14 @@ bool PikeVm::Search(const Program& program, const unsigned char* text, std::size
     } else if (clist->dense.empty()) {
       break;
     }
+    // Each position costs about as many steps as threads are alive.
+    const std::uint64_t cost = clist->dense.size() + 1;
+    if (*budget < cost) {
+      gaveUp_ = true;
+      matched = false;
+      break;
+    }
+    *budget -= cost;
     nlist->Reset(size);
     const int byte = pos < length ? text[pos] : -1;
     std::vector<Thread>& threads = clist->dense;

@@ -23,9 +23,12 @@ class PikeVm {
   // that did not take part) and returns true.
   // from (at or after start) is where threads begin; earlier positions are known to start
   // no match.
+  // *budget is the number of thread steps the search may still take; when it runs out the
+  // search ends without a match and gaveUp() says so.
   bool Search(const Program& program, const unsigned char* text, std::size_t length,
-              std::size_t start, std::size_t from, bool rejectEmptyAtStart,
-              std::vector<int>* slots);
+              std::size_t start, std::size_t from, bool rejectEmptyAtStart, std::vector<int>* slots,
+              std::uint64_t* budget);
+  bool gaveUp() const { return gaveUp_; }
 
  private:
   struct Thread {
@@ -68,6 +71,7 @@ class PikeVm {
   std::vector<int> free_;
   std::vector<Thread> stack_;
   ThreadList lists_[2];
+  bool gaveUp_ = false;
 };
 
 }  // namespace regexlib

@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t newline = input.find('\n');
   const std::string pattern = input.substr(0, newline);
   const std::string text = newline == std::string::npos ? "" : input.substr(newline + 1);
-  regexlib::Matcher m;
+  static regexlib::Matcher m;                    // one for the process, as the library keeps it
   if (!m.SetPattern(pattern.c_str())) return 0;  // the library sees text up to a NUL
   int matches = 0;
   for (bool ok = m.Exec(text.c_str()); ok; ok = m.ExecNext()) {

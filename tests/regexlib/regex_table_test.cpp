@@ -243,6 +243,13 @@ TEST(RegexExports, HostileInputsStayLinear) {
     lib.Expression(r.pattern.c_str());
     EXPECT_EQ(lib.Exec(many.c_str()), r.found) << r.pattern.substr(0, 20);
   }
+  // Linear is not cheap when program and text are both large: past its step budget the
+  // search ends with no match and says why, instead of running for minutes.
+  lib.Expression("(?:(?:a*)*){1000}");
+  EXPECT_EQ(lib.Exec(many.c_str()), 0);
+  EXPECT_NE(lib.LastError().find("gave up"), std::string::npos);
+  EXPECT_EQ(lib.Exec("aaa"), 1);  // a cheap text succeeds again
+  EXPECT_EQ(lib.LastError(), "");
   // A large program leaves the backtracker a short window; candidates found by the prefix
   // then fall across its end again and again.
   std::string digits;
