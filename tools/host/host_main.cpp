@@ -204,34 +204,22 @@ class Host {
         if (w[i] == "move") flags |= 4;
       }
       std::string remote = arg(1), local = arg(2);
-      Status(Folder(remote), 0, kOpGetSingle);
-      int r = p_.getFile(&remote[0], &local[0], flags, nullptr);
-      Status(Folder(remote), 1, kOpGetSingle);
-      Out("get: " + std::to_string(r));
+      Operation("get", remote, kOpGetSingle,
+                [&] { return p_.getFile(&remote[0], &local[0], flags, nullptr); });
     } else if (cmd == "exec") {
       std::string path = rest, verb = "open";
-      Status(Folder(path), 0, kOpExecute);
-      int r = p_.executeFile(HostWindow(), &path[0], &verb[0]);
-      Status(Folder(path), 1, kOpExecute);
-      Out("exec: " + std::to_string(r));
+      Operation("exec", path, kOpExecute,
+                [&] { return p_.executeFile(HostWindow(), &path[0], &verb[0]); });
     } else if (cmd == "mkdir") {
       std::string path = rest;
-      Status(Folder(path), 0, kOpMkDir);
-      int r = p_.mkDir(&path[0]);
-      Status(Folder(path), 1, kOpMkDir);
-      Out("mkdir: " + std::to_string(r));
+      Operation("mkdir", path, kOpMkDir, [&] { return p_.mkDir(&path[0]); });
     } else if (cmd == "delete") {
       std::string path = rest;
-      Status(Folder(path), 0, kOpDelete);
-      int r = p_.deleteFile(&path[0]);
-      Status(Folder(path), 1, kOpDelete);
-      Out("delete: " + std::to_string(r));
+      Operation("delete", path, kOpDelete, [&] { return p_.deleteFile(&path[0]); });
     } else if (cmd == "rename") {
       std::string from = arg(1), to = arg(2);
-      Status(Folder(from), 0, kOpRenameSingle);
-      int r = p_.renMovFile(&from[0], &to[0], 0, 0, nullptr);
-      Status(Folder(from), 1, kOpRenameSingle);
-      Out("rename: " + std::to_string(r));
+      Operation("rename", from, kOpRenameSingle,
+                [&] { return p_.renMovFile(&from[0], &to[0], 0, 0, nullptr); });
     } else if (cmd == "icon") {
       std::string path = rest;
       void* icon = nullptr;
@@ -268,6 +256,16 @@ class Host {
   }
 
  private:
+  // Runs one operation between the start and end notices the file manager sends, and
+  // prints its result.
+  template <typename Call>
+  void Operation(const char* name, const std::string& path, int code, Call call) {
+    Status(Folder(path), 0, code);
+    const int result = call();
+    Status(Folder(path), 1, code);
+    Out(std::string(name) + ": " + std::to_string(result));
+  }
+
   static std::string Folder(const std::string& path) {
     std::size_t slash = path.rfind('\\');
     return slash == std::string::npos ? std::string("\\") : path.substr(0, slash + 1);
