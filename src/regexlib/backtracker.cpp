@@ -15,6 +15,7 @@ constexpr std::size_t kMinWindow = 64;
 bool Backtracker::Begin(const Program& program, const unsigned char* text, std::size_t length,
                         std::size_t start, bool rejectEmptyAtStart, std::uint64_t* budget) {
   program_ = &program;
+  programSize_ = program.code.size();
   budget_ = budget;
   gaveUp_ = false;
   text_ = text;
@@ -25,18 +26,6 @@ bool Backtracker::Begin(const Program& program, const unsigned char* text, std::
   windowBytes_ = kStateBudget / program.code.size();
   caps_.assign(std::size_t(2 * (program.groups + 1)), -1);
   return windowBytes_ >= kMinWindow;
-}
-
-bool Backtracker::Visit(int pc, std::size_t pos) {
-  const std::size_t i = (pos - windowStart_) * program_->code.size() + std::size_t(pc);
-  if (visited_[i] == epoch_) return false;
-  if (*budget_ == 0) {  // out of work: treat the state as tried; TryAt then gives up
-    gaveUp_ = true;
-    return false;
-  }
-  --*budget_;
-  visited_[i] = epoch_;
-  return true;
 }
 
 bool Backtracker::ExitAt(const ByteLoop& loop, std::size_t pos) const {

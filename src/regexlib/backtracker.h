@@ -48,13 +48,25 @@ class Backtracker {
   bool LazyLoop(int k, std::size_t pos, int* nextPc, std::size_t* nextPos);
   bool ExitAt(const ByteLoop& loop, std::size_t pos) const;
 
-  bool Visit(int pc, std::size_t pos);
+  // Marks state (pc, pos) tried; false when it was tried before or the budget is spent.
+  bool Visit(int pc, std::size_t pos) {
+    const std::size_t i = (pos - windowStart_) * programSize_ + std::size_t(pc);
+    if (visited_[i] == epoch_) return false;
+    if (*budget_ == 0) {  // out of work: treat the state as tried; TryAt then gives up
+      gaveUp_ = true;
+      return false;
+    }
+    --*budget_;
+    visited_[i] = epoch_;
+    return true;
+  }
 
   const Program* program_ = nullptr;
   const unsigned char* text_ = nullptr;
   std::size_t length_ = 0;
   std::size_t start_ = 0;
   bool rejectEmpty_ = false;
+  std::size_t programSize_ = 0;
   std::size_t windowStart_ = 0;
   std::size_t windowEnd_ = 0;  // last position the window holds
   std::size_t windowBytes_ = 0;
