@@ -13,7 +13,7 @@ install_to() {
   cp "$from/frameleaf.wfx" "$to/"
   [ -f "$from/frameleaf.dll" ] && cp "$from/frameleaf.dll" "$to/"
   cp -r "$root/language" "$to/language"
-  [ -d "$root/scripts/sites" ] && cp -r "$root/scripts/sites" "$to/scripts"
+  [ -d "$root/sites" ] && cp -r "$root/sites" "$to/scripts"
   return 0
 }
 commands=$(mktemp)

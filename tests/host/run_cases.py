@@ -37,7 +37,7 @@ def install(args, case, root):
     languages = os.path.join(args.source, "language")
     if os.path.isdir(languages):
         shutil.copytree(languages, os.path.join(root, "language"))
-    scripts = os.path.join(args.source, "scripts", "sites")
+    scripts = os.path.join(args.source, "sites")
     if os.path.isdir(scripts):
         shutil.copytree(scripts, os.path.join(root, "scripts"))
     files = os.path.join(case, "files")
