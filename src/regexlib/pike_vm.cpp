@@ -17,7 +17,11 @@ std::size_t FindLiteral(const unsigned char* text, std::size_t length, std::size
     const void* hit = std::memchr(text + from, first, length - n + 1 - from);
     if (!hit) break;
     const std::size_t at = std::size_t(static_cast<const unsigned char*>(hit) - text);
-    if (std::memcmp(text + at + 1, needle.data() + 1, n - 1) == 0) return at;
+    // The second byte rules most false starts out without a call.
+    if (n == 1 || (text[at + 1] == static_cast<unsigned char>(needle[1]) &&
+                   std::memcmp(text + at + 2, needle.data() + 2, n - 2) == 0)) {
+      return at;
+    }
     from = at + 1;
   }
   return length + 1;
