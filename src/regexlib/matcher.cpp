@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "regexlib/compiler.h"
+#include "regexlib/prefilter.h"
 
 namespace regexlib {
 

@@ -10,11 +10,6 @@
 
 namespace regexlib {
 
-// The first position at or after pos where a match may start, judged by the program's
-// prefix or first bytes; length + 1 when there is none.
-std::size_t NextCandidate(const Program& program, const unsigned char* text, std::size_t length,
-                          std::size_t pos);
-
 class PikeVm {
  public:
   // Searches text[0, length) for the leftmost-first match starting at or after start. The
