@@ -7,7 +7,8 @@ packages=(
   build-essential cmake ninja-build pkg-config clang
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   mingw-w64 g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-  wine wine32 xvfb xauth
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  wine wine32 wine64 xvfb xauth
   libcurl4-openssl-dev libpcre2-dev libclang-rt-14-dev
   python3 locales
 )
