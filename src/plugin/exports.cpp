@@ -37,8 +37,9 @@ FL_EXPORT int FL_STDCALL FsInit(int pluginNumber, plugin::ProgressProc progress,
     s.host.request = request;
     s.language.Load(s.paths.settingsFile, s.paths.languageFolder);
     s.browser.LoadRegexLibrary(s.paths.regexLibrary, s.paths.scriptsFolder, s.paths.errorPage);
-    // The update check belongs to the update subsystem; until it runs, nothing is offered.
-    s.update.pending = 0;
+    const update::CheckContext check{s.paths.settingsFile, s.language.Text(5), s.language.Text(9),
+                                     s.language.Text(10),  s.host.window,      s.module};
+    s.updater.offer().pending = s.updater.Check(check, platform::CurrentUnixTime());
     return 0;
   });
 }
