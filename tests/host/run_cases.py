@@ -4,7 +4,8 @@ host program and compares what it printed, and the files it left, with the case.
 
 A case is a folder:
   commands       host-program commands, one per line (UTF-8 here, sent as Windows-1251)
-  expected       the exact output expected (lines; "@DIR@" stands for the install folder)
+  expected       the exact output expected (lines; "@DIR@" stands for the install folder;
+                 in "after", "@LIB@" stands for the matching library's file name)
   expected.windows  optional: what the Windows module prints instead, where the two differ
                  (icons exist only there)
   module         optional: "relative" starts the host with the module's bare file name,
@@ -40,8 +41,17 @@ def windows_path(path):
     return "Z:" + path.replace("/", "\\")
 
 
+def module_name(args):
+    """The module keeps its own name: frameleaf.wfx, or frameleaf.wfx64 for the 64-bit host."""
+    return os.path.basename(args.module)
+
+
+def library_name(args):
+    return "frameleaf64.dll" if module_name(args).endswith(".wfx64") else "frameleaf.dll"
+
+
 def install(args, case, root):
-    shutil.copy(args.module, os.path.join(root, "frameleaf.wfx"))
+    shutil.copy(args.module, os.path.join(root, module_name(args)))
     languages = os.path.join(args.source, "language")
     if os.path.isdir(languages):
         shutil.copytree(languages, os.path.join(root, "language"))
@@ -56,13 +66,13 @@ def install(args, case, root):
         library = open(os.path.join(case, "library")).read().strip()
     source = None
     if library == "project":
-        built = os.path.join(os.path.dirname(args.module), "frameleaf.dll")
+        built = os.path.join(os.path.dirname(args.module), library_name(args))
         source = built if os.path.exists(built) else os.path.join(args.fixtures,
                                                                   "partial_regex_none.dll")
     elif library.startswith("missing-"):
         source = os.path.join(args.fixtures, "partial_regex_" + library[8:] + ".dll")
     if source:
-        shutil.copy(source, os.path.join(root, "frameleaf.dll"))
+        shutil.copy(source, os.path.join(root, library_name(args)))
 
 
 def matches(want, got):
@@ -95,7 +105,7 @@ def step_requests(steps, name, log_end):
     return None
 
 
-def check_after(case, root, log_start=0, steps=(), log_end=0):
+def check_after(case, root, library, log_start=0, steps=(), log_end=0):
     failures = []
     path = os.path.join(case, "after")
     if not os.path.exists(path):
@@ -130,7 +140,7 @@ def check_after(case, root, log_start=0, steps=(), log_end=0):
         if data is None:
             failures.append(f"{name} is missing")
             continue
-        want = text.replace("@DIR@", root).encode("cp1251")
+        want = text.replace("@DIR@", root).replace("@LIB@", library).encode("cp1251")
         if verb == "contains" and want not in data:
             failures.append(f"{name} lacks {text!r}")
         elif verb == "lacks" and want in data:
@@ -188,11 +198,11 @@ def main():
             text = src.read().replace("@DIR@", seen)
         with open(commands, "wb") as out:
             out.write(text.encode("cp1251"))
-        module = os.path.join(seen, "frameleaf.wfx") if not args.emulator \
-            else seen + "\\frameleaf.wfx"
+        module = os.path.join(seen, module_name(args)) if not args.emulator \
+            else seen + "\\" + module_name(args)
         module_file = os.path.join(args.case, "module")
         if os.path.exists(module_file) and open(module_file).read().strip() == "relative":
-            module = "frameleaf.wfx"
+            module = module_name(args)
         command = ([args.emulator] if args.emulator else []) + [
             args.host, module, "-f", windows_path(commands) if args.emulator else commands]
         returncode, stdout, stderr, steps = run_host(command, root)
@@ -211,7 +221,7 @@ def main():
             failures.append("output differs:\n--- expected\n" + want + "--- got\n" + got)
         if returncode != 0:
             failures.append(f"host exited {returncode}: {stderr.decode(errors='replace')}")
-        failures += check_after(args.case, root, log_start, steps, log_size())
+        failures += check_after(args.case, root, library_name(args), log_start, steps, log_size())
         for f in failures:
             print("FAIL:", f)
         return 1 if failures else 0
