@@ -10,6 +10,7 @@ A case is a folder:
                  (icons exist only there)
   module         optional: "relative" starts the host with the module's bare file name,
                  from the install folder, instead of its full path
+  host-args      optional: further arguments for the host program ("--offer accept")
   files/         files put beside the module before the run (frameleaf.tab, language/...)
   library        optional: which matching library to install: "project" (the default:
                  the project's frameleaf.dll when it is built), "none", or the name of a
@@ -24,6 +25,7 @@ A case is a folder:
                    requested-after NAME LINE   ... between the host's "sync: NAME" line and
                                           its next sync line (or the end)
                    requests-after NAME N  the server received exactly N requests there
+                   requests N             the server received exactly N requests in the case
 Exit status: 0 pass, 1 fail, 77 skipped (the emulator cannot run the host).
 """
 import argparse
@@ -119,6 +121,11 @@ def check_after(case, root, library, log_start=0, steps=(), log_end=0):
             if rest not in logged_request_lines(log_start):
                 failures.append(f"the server did not receive {rest!r}")
             continue
+        if verb == "requests":
+            got = logged_request_lines(log_start)
+            if len(got) != int(rest):
+                failures.append(f"the server received {len(got)} requests, not {rest}: {got}")
+            continue
         if verb in ("requested-after", "requests-after"):
             name, _, want = rest.partition(" ")
             got = step_requests(steps, name, log_end)
@@ -205,6 +212,9 @@ def main():
             module = module_name(args)
         command = ([args.emulator] if args.emulator else []) + [
             args.host, module, "-f", windows_path(commands) if args.emulator else commands]
+        host_args = os.path.join(args.case, "host-args")
+        if os.path.exists(host_args):
+            command += open(host_args).read().split()
         returncode, stdout, stderr, steps = run_host(command, root)
         if returncode == 77:
             sys.stderr.write(stderr.decode(errors="replace"))
