@@ -15,7 +15,7 @@ constexpr char kSection[] = "update";
 constexpr char kVersionFile[] = "files/version/frameleaf/lastvetsion.txt";
 constexpr char kDescriptionFolder[] = "files/version/frameleaf/";
 constexpr char kFilesFolder[] = "files/";
-constexpr double kDaysPerSecond = 1.1574074074074073e-05;  // 1 / 86400
+constexpr std::int64_t kSecondsPerDay = 86400;
 // Host file results.
 constexpr int kFileOk = 0;
 constexpr int kFileNotFound = 2;
@@ -81,8 +81,9 @@ int UpdateChecker::Check(const CheckContext& c, std::int64_t now) {
   if (!Read(kSection, "period", "10", value, sizeof value, file)) return 0;
   const std::int64_t period = LeadingInteger(value);
   if (!Read(kSection, "lastupdate", "0", value, sizeof value, file)) return 0;
-  const double seconds = double(now - LeadingInteger(value));
-  const std::int64_t days = static_cast<std::int64_t>(seconds * kDaysPerSecond);
+  // Whole days, truncated toward zero, in integers: a floating product with 1/86400 gives
+  // 9.999... for exactly ten days on the 32-bit build's x87 arithmetic and skips the check.
+  const std::int64_t days = (now - LeadingInteger(value)) / kSecondsPerDay;
   if (days < period) return 0;
   if (!Read(kSection, "host", "1", host_, sizeof host_, file)) return 0;
 

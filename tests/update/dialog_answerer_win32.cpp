@@ -20,26 +20,22 @@ std::string Text(HWND window) {
   return text;
 }
 
+BOOL CALLBACK TakeDialog(HWND window, LPARAM data) {
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(window, &pid);
+  char cls[64] = {};
+  ::GetClassNameA(window, cls, sizeof cls);
+  if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(window) || std::string(cls) != "#32770")
+    return TRUE;
+  *reinterpret_cast<HWND*>(data) = window;
+  return FALSE;
+}
+
 // The process's visible dialog window, if one is up.
 HWND FindDialog() {
-  struct Search {
-    HWND found = nullptr;
-  } search;
-  ::EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        DWORD pid = 0;
-        ::GetWindowThreadProcessId(window, &pid);
-        char cls[64] = {};
-        ::GetClassNameA(window, cls, sizeof cls);
-        if (pid == ::GetCurrentProcessId() && ::IsWindowVisible(window) &&
-            std::string(cls) == "#32770") {
-          reinterpret_cast<Search*>(data)->found = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  HWND found = nullptr;
+  ::EnumWindows(TakeDialog, reinterpret_cast<LPARAM>(&found));
+  return found;
 }
 
 std::uint32_t Crc(const std::uint8_t* data, std::size_t n, std::uint32_t crc = 0xFFFFFFFFu) {

@@ -34,21 +34,21 @@ std::string WindowText(HWND w) {
   return text;
 }
 
+BOOL CALLBACK TakeOwnDialog(HWND w, LPARAM data) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(w, &pid);
+  char cls[64] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  if (pid != GetCurrentProcessId() || !IsWindowVisible(w) || std::string(cls) != "#32770")
+    return TRUE;
+  *reinterpret_cast<HWND*>(data) = w;
+  return FALSE;
+}
+
 // The process's visible dialog window, if one is up.
 HWND FindOwnDialog() {
   HWND found = nullptr;
-  EnumWindows(
-      [](HWND w, LPARAM data) -> BOOL {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(w, &pid);
-        char cls[64] = {};
-        GetClassNameA(w, cls, sizeof cls);
-        if (pid != GetCurrentProcessId() || !IsWindowVisible(w) || std::string(cls) != "#32770")
-          return TRUE;
-        *reinterpret_cast<HWND*>(data) = w;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumWindows(TakeOwnDialog, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 }  // namespace
