@@ -36,7 +36,8 @@ FL_EXPORT int FL_STDCALL FsInit(int pluginNumber, plugin::ProgressProc progress,
     s.host.log = log;
     s.host.request = request;
     s.language.Load(s.paths.settingsFile, s.paths.languageFolder);
-    s.browser.LoadRegexLibrary(s.paths.regexLibrary, s.paths.scriptsFolder, s.paths.errorPage);
+    s.errors.SetPath(s.paths.errorPage);
+    s.browser.LoadRegexLibrary(s.paths.regexLibrary, s.paths.scriptsFolder);
     // The update check belongs to the update subsystem; until it runs, nothing is offered.
     s.update.pending = 0;
     return 0;

@@ -74,4 +74,11 @@ int ReportError(const char* pagePath, const char* message, const char* host, con
   return platform::WriteWholeFile(pagePath, page.data(), page.size(), &written) ? 1 : 0;
 }
 
+int ErrorReporter::Report(const char* message, const char* host, const char* url,
+                          const char* expression) {
+  ++reports_;
+  if (path_.empty()) return 0;
+  return ReportError(path_.c_str(), message, host, url, expression);
+}
+
 }  // namespace report

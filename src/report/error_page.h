@@ -22,4 +22,20 @@ std::string BuildErrorPage(const char* message, const char* host, const char* ur
 int ReportError(const char* pagePath, const char* message, const char* host, const char* url,
                 const char* expression);
 
+// The one writer of the error page, owned by the plug-in's state and handed to every part
+// that reports a failure. Before a path is set nothing is written.
+class ErrorReporter {
+ public:
+  void SetPath(const char* pagePath) { path_ = pagePath ? pagePath : ""; }
+  const std::string& path() const { return path_; }
+  // Replaces the page with this report; 1 when it was written.
+  int Report(const char* message, const char* host, const char* url, const char* expression);
+  // How many reports were made since the module was loaded (written or not).
+  unsigned long reports() const { return reports_; }
+
+ private:
+  std::string path_;
+  unsigned long reports_ = 0;
+};
+
 }  // namespace report
