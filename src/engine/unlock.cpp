@@ -1,12 +1,42 @@
 #include "engine/unlock.h"
 
+#include <string>
+
 #include "extract/form.h"
 #include "report/messages.h"
 
 namespace engine {
 
 namespace {
+
 constexpr int kAnswerSize = 260;
+// Stands for the password while the form template is expanded. An encoded password holds
+// "%", and a "%" that does not begin a placeholder makes the template language drop the
+// text before it when a later placeholder is filled; the marker holds none of the
+// language's characters, and the password takes its place once the template is expanded.
+constexpr char kPasswordMarker[] = "\x01password\x01";
+
+common::ByteString ReplaceMarker(const common::ByteString& text,
+                                 const common::ByteString& password) {
+  std::string out = text.str();
+  const std::string marker = kPasswordMarker;
+  for (std::size_t at = out.find(marker); at != std::string::npos;
+       at = out.find(marker, at + password.size())) {
+    out.replace(at, marker.size(), password.str());
+  }
+  return out;
+}
+
+// The form body: PassSendForm with the password as the first two match slots.
+common::ByteString FormBody(Engine& e, const common::ByteString& password) {
+  e.slots[0] = kPasswordMarker;
+  e.slots[1] = kPasswordMarker;
+  const common::ByteString body = ReplaceMarker(e.Expand(e.script.passSendForm), password);
+  e.slots[0] = password;
+  e.slots[1] = password;
+  return body;
+}
+
 }  // namespace
 
 int UnlockAlbum(Engine& e) {
@@ -27,10 +57,8 @@ int UnlockAlbum(Engine& e) {
   answer[kAnswerSize - 1] = '\0';
   // The password enters the form as a form-encoded value, through slots 0 and 1.
   const common::ByteString password = extract::FormEncodeValue(answer);
-  e.slots[0] = password;
-  e.slots[1] = password;
   common::ByteString body;
-  if (!extract::EncodeFormBody(e.Expand(s.passSendForm), &body)) {
+  if (!extract::EncodeFormBody(FormBody(e, password), &body)) {
     e.Report(report::msg::kFormTooLong, formPath, s.passSendForm);
     return 0;
   }
