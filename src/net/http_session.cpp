@@ -36,6 +36,7 @@ bool HttpSession::Connect() {
   if (!connection_) {
     connection_ =
         platform::NetConnect(internet_, host_ ? host_->c_str() : kNoHost, secure_ ? 443 : 80);
+    ++connects_;
   }
   return connection_ != nullptr;
 }
@@ -95,6 +96,11 @@ const char* HttpSession::ReadAll(std::uint32_t* length) {
   *length = 0;
   resultBuffer_[0] = '\0';
   if (!request_) return nullptr;
+  // A body that stops short of the length the server announced was cut off (a reset
+  // connection): it is a failed read, never a page. Without a length, the end of the
+  // connection ends the body.
+  std::uint32_t announced = 0;
+  const bool hasLength = platform::NetQueryContentLength(request_, &announced);
   std::uint32_t chunk = 0;
   bool ok = platform::NetReadFile(request_, readBuffer_.get(), capacity_, &chunk);
   ++reads_;
@@ -114,7 +120,7 @@ const char* HttpSession::ReadAll(std::uint32_t* length) {
     if (!ok || chunk == 0) break;
   }
   resultBuffer_[*length] = '\0';
-  if (!ok || overflow) {
+  if (!ok || overflow || (hasLength && *length < announced)) {
     *length = 0;
     resultBuffer_[0] = '\0';
     return nullptr;

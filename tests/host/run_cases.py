@@ -4,7 +4,8 @@ host program and compares what it printed, and the files it left, with the case.
 
 A case is a folder:
   commands       host-program commands, one per line (UTF-8 here, sent as Windows-1251)
-  expected       the exact output expected (lines; "@DIR@" stands for the install folder)
+  expected       the exact output expected (lines; "@DIR@" stands for the install folder;
+                 in "after", "@LIB@" stands for the matching library's file name)
   files/         files put beside the module before the run (frameleaf.tab, language/...,
                  scripts/ with the case's own site script)
   sites/         the case's own web sites: sites/<host>/<path>, served by the fixture web
@@ -44,8 +45,17 @@ def windows_path(path):
     return "Z:" + path.replace("/", "\\")
 
 
+def module_name(args):
+    """The module keeps its own name: frameleaf.wfx, or frameleaf.wfx64 for the 64-bit host."""
+    return os.path.basename(args.module)
+
+
+def library_name(args):
+    return "frameleaf64.dll" if module_name(args).endswith(".wfx64") else "frameleaf.dll"
+
+
 def install(args, case, root):
-    shutil.copy(args.module, os.path.join(root, "frameleaf.wfx"))
+    shutil.copy(args.module, os.path.join(root, module_name(args)))
     languages = os.path.join(args.source, "language")
     if os.path.isdir(languages):
         shutil.copytree(languages, os.path.join(root, "language"))
@@ -60,13 +70,13 @@ def install(args, case, root):
         library = open(os.path.join(case, "library")).read().strip()
     source = None
     if library == "project":
-        built = os.path.join(os.path.dirname(args.module), "frameleaf.dll")
+        built = os.path.join(os.path.dirname(args.module), library_name(args))
         source = built if os.path.exists(built) else os.path.join(args.fixtures,
                                                                   "partial_regex_none.dll")
     elif library.startswith("missing-"):
         source = os.path.join(args.fixtures, "partial_regex_" + library[8:] + ".dll")
     if source:
-        shutil.copy(source, os.path.join(root, "frameleaf.dll"))
+        shutil.copy(source, os.path.join(root, library_name(args)))
 
 
 def matches(want, got):
@@ -92,6 +102,8 @@ def logged_request_lines(start):
 def control(action, **query):
     """Asks the fixture web server, reached as the proxy, to mount or unmount a folder."""
     proxy = os.environ.get("http_proxy", "")
+    if not proxy and os.environ.get("FL_WINE_PROXY"):
+        proxy = "http://" + os.environ["FL_WINE_PROXY"]  # the Windows build's proxy
     if not proxy:
         return
     opener = urllib.request.build_opener(urllib.request.ProxyHandler({"http": proxy}))
@@ -139,7 +151,7 @@ def log_size():
     return len(logged_request_lines(0))
 
 
-def check_after(case, root, log_start=0):
+def check_after(case, root, library, log_start=0):
     failures = []
     path = os.path.join(case, "after")
     if not os.path.exists(path):
@@ -169,7 +181,7 @@ def check_after(case, root, log_start=0):
         if data is None:
             failures.append(f"{name} is missing")
             continue
-        want = text.replace("@DIR@", root).encode("cp1251")
+        want = text.replace("@DIR@", root).replace("@LIB@", library).encode("cp1251")
         if verb == "contains" and want not in data:
             failures.append(f"{name} lacks {text!r}")
         elif verb == "lacks" and want in data:
@@ -205,8 +217,8 @@ def main():
         with open(commands, "wb") as out:
             out.write(text.encode("cp1251"))
         command = ([args.emulator] if args.emulator else []) + [
-            args.host, os.path.join(seen, "frameleaf.wfx") if not args.emulator
-            else seen + "\\frameleaf.wfx", "-f", windows_path(commands) if args.emulator
+            args.host, os.path.join(seen, module_name(args)) if not args.emulator
+            else seen + "\\" + module_name(args), "-f", windows_path(commands) if args.emulator
             else commands]
         run = subprocess.run(command, cwd=root, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                              timeout=600)
@@ -222,7 +234,7 @@ def main():
             failures.append("output differs:\n--- expected\n" + want + "--- got\n" + got)
         if run.returncode != 0:
             failures.append(f"host exited {run.returncode}: {run.stderr.decode(errors='replace')}")
-        failures += check_after(args.case, root, log_start)
+        failures += check_after(args.case, root, library_name(args), log_start)
         for f in failures:
             print("FAIL:", f)
         return 1 if failures else 0

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/system_time.h"
 #include "platform/posix/posix_paths.h"
 
 namespace platform {
@@ -272,15 +273,12 @@ std::string Utf8ToAnsi(const std::string& utf8) {
 }
 
 bool SystemTimeToFileTime(const SystemTime& in, FileTime* out) {
-  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  int y = in.year, m = in.month, d = in.day;
-  bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-  if (y < 1601 || y > 30827 || m < 1 || m > 12 || d < 1 ||
-      d > kDays[m - 1] + (m == 2 && leap ? 1 : 0) || in.hour > 23 || in.minute > 59 ||
-      in.second > 59 || in.milliseconds > 999) {
+  if (!IsValidSystemTime(in)) {
     lastError = 87;  // ERROR_INVALID_PARAMETER
     return false;
   }
+  int y = in.year;
+  const int m = in.month, d = in.day;
   // Days from 1601-01-01 by the civil-from-days algorithm (proleptic Gregorian).
   y -= m <= 2;
   const std::int64_t era = y / 400;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/system_time.h"
 
 static_assert(sizeof(platform::FindData) == sizeof(WIN32_FIND_DATAA), "record size");
 static_assert(offsetof(platform::FindData, fileName) == offsetof(WIN32_FIND_DATAA, cFileName),
@@ -98,6 +99,11 @@ std::string Utf8ToAnsi(const std::string& utf8) {
 }
 
 bool SystemTimeToFileTime(const SystemTime& in, FileTime* out) {
+  // Wine's kernel32 takes an impossible day of the month (2023-02-29) as the next day.
+  if (!IsValidSystemTime(in)) {
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
   SYSTEMTIME st;
   std::memcpy(&st, &in, sizeof st);
   FILETIME ft;
