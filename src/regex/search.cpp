@@ -3,7 +3,12 @@
 namespace regex {
 
 bool Search::Find(const char* pattern, const char* text) {
-  library_.Expression(pattern);
+  if (!pattern) pattern = "";
+  if (!hasCurrent_ || current_ != pattern) {
+    library_.Expression(pattern);
+    current_ = pattern;
+    hasCurrent_ = true;
+  }
   return library_.Exec(text);
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include "common/byte_string.h"
@@ -33,6 +34,10 @@ class Search {
 
  private:
   RegexLibrary& library_;
+  // The pattern the library holds: a search with the same pattern does not compile it
+  // again. Nothing but this class hands the library a pattern.
+  std::string current_;
+  bool hasCurrent_ = false;
 };
 
 }  // namespace regex

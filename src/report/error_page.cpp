@@ -77,6 +77,10 @@ int ReportError(const char* pagePath, const char* message, const char* host, con
 int ErrorReporter::Report(const char* message, const char* host, const char* url,
                           const char* expression) {
   ++reports_;
+  if (history_) {
+    history_->push_back(ReportRecord{message ? message : "", host ? host : "", url ? url : "",
+                                     expression ? expression : ""});
+  }
   if (path_.empty()) return 0;
   return ReportError(path_.c_str(), message, host, url, expression);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace report {
 
@@ -22,6 +23,11 @@ std::string BuildErrorPage(const char* message, const char* host, const char* ur
 int ReportError(const char* pagePath, const char* message, const char* host, const char* url,
                 const char* expression);
 
+// One report as it was made.
+struct ReportRecord {
+  std::string message, host, url, expression;
+};
+
 // The one writer of the error page, owned by the plug-in's state and handed to every part
 // that reports a failure. Before a path is set nothing is written.
 class ErrorReporter {
@@ -32,10 +38,14 @@ class ErrorReporter {
   int Report(const char* message, const char* host, const char* url, const char* expression);
   // How many reports were made since the module was loaded (written or not).
   unsigned long reports() const { return reports_; }
+  // Every later report is also appended to history (tests read what the page no longer
+  // shows); null stops that.
+  void KeepHistory(std::vector<ReportRecord>* history) { history_ = history; }
 
  private:
   std::string path_;
   unsigned long reports_ = 0;
+  std::vector<ReportRecord>* history_ = nullptr;
 };
 
 }  // namespace report
