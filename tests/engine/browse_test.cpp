@@ -157,8 +157,8 @@ TEST_F(HostileSite, TenThousandEntriesOnOnePageAreListedInOrder) {
 }
 
 TEST_F(HostileSite, EntriesPastTheBoundAreLeftOutWithAReport) {
-  ASSERT_EQ(Browse(Repeat(int(engine::kMaxEntries) + 5, "<a class=\"album\" href=\"/{i}\">{i}</a>")),
-            1);
+  ASSERT_EQ(
+      Browse(Repeat(int(engine::kMaxEntries) + 5, "<a class=\"album\" href=\"/{i}\">{i}</a>")), 1);
   EXPECT_EQ(browser_.count(), int(engine::kMaxEntries));
   EXPECT_EQ(Reports(report::msg::kEntriesCut).size(), 1u);
 }
@@ -209,8 +209,7 @@ TEST_F(HostileSite, ExpressionsCatastrophicForABacktrackerFinishQuickly) {
 
 TEST_F(HostileSite, AResetInTheMiddleOfAPageFailsTheListing) {
   EXPECT_EQ(Browse("_/reset"), 0);
-  EXPECT_EQ(Reports(report::msg::kReadE15).size() + Reports(report::msg::kRequestE14).size(),
-            1u);
+  EXPECT_EQ(Reports(report::msg::kReadE15).size() + Reports(report::msg::kRequestE14).size(), 1u);
 }
 
 TEST_F(HostileSite, PhotoEntryThatCannotBeTakenApartIsReportedForAddressPreviewAndName) {

@@ -13,6 +13,7 @@ A case is a folder:
   library        optional: which matching library to install: "project" (the default:
                  the project's frameleaf.dll when it is built), "none", or the name of a
                  stand-in that lacks one export ("missing-matchcount", ...)
+  platforms      optional: "native" when the case runs on the native build only (with why)
   after          optional checks on files after the run, one per line:
                    contains FILE TEXT     FILE holds TEXT (Windows-1251 text allowed)
                    lacks FILE TEXT        FILE does not hold TEXT
@@ -201,6 +202,11 @@ def main():
     p.add_argument("case")
     args = p.parse_args()
 
+    platforms = os.path.join(args.case, "platforms")
+    if args.emulator and os.path.exists(platforms) and \
+            open(platforms).read().split()[:1] == ["native"]:
+        sys.stderr.write("native-only case\n")
+        return 77
     root = tempfile.mkdtemp(prefix="fl-case-")
     try:
         install(args, args.case, root)
@@ -241,7 +247,10 @@ def main():
     finally:
         if os.path.isdir(os.path.join(args.case, "sites")):
             control("unmount")
-        shutil.rmtree(root, ignore_errors=True)
+        if os.environ.get("FL_KEEP_CASE"):  # for looking into a case by hand
+            print("kept:", root)
+        else:
+            shutil.rmtree(root, ignore_errors=True)
 
 
 if __name__ == "__main__":

@@ -24,6 +24,7 @@ line ("#" starts a comment):
   no-length               no Content-Length; the connection closes after the body
   reset N                 promise the whole body, send N bytes, reset the connection
   drop                    close the connection without answering
+  garbage                 answer a line that is not HTTP and close the connection
   when-cookie C FILE      when the request's Cookie header holds C, serve FILE instead
   when-body B FILE        when the request's body is exactly B, serve FILE instead
   otherwise FILE          when no when-... matched, serve FILE instead
@@ -167,6 +168,11 @@ class Handler(BaseHTTPRequestHandler):
                 length = False
             elif name == "reset":
                 reset = int(arg)
+            elif name == "garbage":
+                self.close_connection = True
+                self.wfile.write(b"garbage\r\n\r\n")
+                self.wfile.flush()
+                return None
             elif name == "drop":
                 self.close_connection = True
                 self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER,
