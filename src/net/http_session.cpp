@@ -60,7 +60,8 @@ void HttpSession::CloseAll() {
 
 void HttpSession::UseHost(const char* host) {
   const std::string h = host ? host : "";
-  if (host_ && *host_ != h) CloseAll();
+  // Without a stored host, an open connection goes to "localhost" (a POST before any GET).
+  if (!host_ || *host_ != h) CloseAll();
   host_ = std::make_unique<std::string>(h);
 }
 

@@ -91,9 +91,11 @@ FL_EXPORT int FL_STDCALL FsGetFile(char* remotePath, char* localPath, int copyFl
                  [&] { return plugin::GetFile(remotePath, localPath, copyFlags); });
 }
 
-// Uploading, removing folders and changing attributes or times are not supported.
+// Uploading, removing folders and changing attributes or times are not supported. An upload
+// says so: "done" would let a host that moves a file into the drive delete the original. The
+// other three answer "failed", which leaves everything in place.
 FL_EXPORT int FL_STDCALL FsPutFile(char*, char*, int) {
-  return 0;
+  return plugin::kFileNotSupported;
 }
 FL_EXPORT int FL_STDCALL FsRemoveDir(char*) {
   return 0;

@@ -6,6 +6,10 @@ A case is a folder:
   commands       host-program commands, one per line (UTF-8 here, sent as Windows-1251)
   expected       the exact output expected (lines; "@DIR@" stands for the install folder;
                  in "after", "@LIB@" stands for the matching library's file name)
+  expected.windows  optional: what the Windows module prints instead, where the two differ
+                 (icons exist only there)
+  module         optional: "relative" starts the host with the module's bare file name,
+                 from the install folder, instead of its full path
   files/         files put beside the module before the run (frameleaf.tab, language/...,
                  scripts/ with the case's own site script)
   sites/         the case's own web sites: sites/<host>/<path>, served by the fixture web
@@ -28,6 +32,9 @@ A case is a folder:
                    posted URL BODY        it received a POST of URL whose body is exactly BODY
                    sent-header URL NAME: VALUE   a request of URL carried that header exactly
                    no-header URL NAME     no request of URL carried a header NAME
+                   requested-after NAME LINE   ... between the host's "sync: NAME" line and
+                                          its next sync line (or the end)
+                   requests-after NAME N  the server received exactly N requests there
 Exit status: 0 pass, 1 fail, 77 skipped (the emulator cannot run the host).
 """
 import argparse
@@ -40,6 +47,7 @@ import sys
 import tempfile
 import urllib.parse
 import urllib.request
+import threading
 
 
 def windows_path(path):
@@ -152,7 +160,17 @@ def log_size():
     return len(logged_request_lines(0))
 
 
-def check_after(case, root, library, log_start=0):
+def step_requests(steps, name, log_end):
+    """The request lines logged in the step that the host's "sync: NAME" line began; None
+    when the host printed no such line."""
+    for i, (step, start) in enumerate(steps):
+        if step == name:
+            end = steps[i + 1][1] if i + 1 < len(steps) else log_end
+            return logged_request_lines(start)[:end - start]
+    return None
+
+
+def check_after(case, root, library, log_start=0, steps=(), log_end=0):
     failures = []
     path = os.path.join(case, "after")
     if not os.path.exists(path):
@@ -172,6 +190,17 @@ def check_after(case, root, library, log_start=0):
             if problem:
                 failures.append(problem)
             continue
+        if verb in ("requested-after", "requests-after"):
+            name, _, want = rest.partition(" ")
+            got = step_requests(steps, name, log_end)
+            if got is None:
+                failures.append(f"the host printed no line 'sync: {name}'")
+            elif verb == "requested-after" and want not in got:
+                failures.append(f"after sync {name} the server did not receive {want!r}: {got}")
+            elif verb == "requests-after" and len(got) != int(want):
+                failures.append(f"after sync {name} the server received {len(got)} requests, "
+                                f"not {want}: {got}")
+            continue
         name, _, text = rest.partition(" ")
         target = os.path.join(root, name)
         data = open(target, "rb").read() if os.path.exists(target) else None
@@ -190,6 +219,32 @@ def check_after(case, root, library, log_start=0):
         elif verb == "equals" and data != open(os.path.join(case, text), "rb").read():
             failures.append(f"{name} differs from {text}")
     return failures
+
+
+def run_host(command, root):
+    """Runs the host, reading its output as it comes: at each "sync: NAME" line the number of
+    requests the fixture server has logged so far is noted (the server logs a request before
+    it answers, so every request of the steps before is in). Returns the exit status, the
+    output, the error output and the (NAME, log position) pairs."""
+    proc = subprocess.Popen(command, cwd=root, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    timer = threading.Timer(600, proc.kill)
+    timer.start()
+    errors = []
+    reader = threading.Thread(target=lambda: errors.append(proc.stderr.read()))
+    reader.start()
+    out = bytearray()
+    steps = []
+    try:
+        for raw in proc.stdout:
+            out += raw
+            line = raw.decode("cp1251").rstrip("\r\n")
+            if line.startswith("sync: "):
+                steps.append((line[len("sync: "):], log_size()))
+        proc.wait()
+        reader.join()
+    finally:
+        timer.cancel()
+    return proc.returncode, bytes(out), b"".join(errors), steps
 
 
 def main():
@@ -222,25 +277,30 @@ def main():
             text = src.read().replace("@DIR@", seen)
         with open(commands, "wb") as out:
             out.write(text.encode("cp1251"))
+        module = os.path.join(seen, module_name(args)) if not args.emulator \
+            else seen + "\\" + module_name(args)
+        module_file = os.path.join(args.case, "module")
+        if os.path.exists(module_file) and open(module_file).read().strip() == "relative":
+            module = module_name(args)
         command = ([args.emulator] if args.emulator else []) + [
-            args.host, os.path.join(seen, module_name(args)) if not args.emulator
-            else seen + "\\" + module_name(args), "-f", windows_path(commands) if args.emulator
-            else commands]
-        run = subprocess.run(command, cwd=root, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                             timeout=600)
-        if run.returncode == 77:
-            sys.stderr.write(run.stderr.decode(errors="replace"))
+            args.host, module, "-f", windows_path(commands) if args.emulator else commands]
+        returncode, stdout, stderr, steps = run_host(command, root)
+        if returncode == 77:
+            sys.stderr.write(stderr.decode(errors="replace"))
             return 77
-        got = run.stdout.decode("cp1251").replace("\r\n", "\n")
+        got = stdout.decode("cp1251").replace("\r\n", "\n")
         for form in (windows_path(root), root):
             got = got.replace(form, "@DIR@")
-        want = open(os.path.join(args.case, "expected"), encoding="utf-8").read()
+        expected = os.path.join(args.case, "expected")
+        if args.emulator and os.path.exists(expected + ".windows"):
+            expected += ".windows"
+        want = open(expected, encoding="utf-8").read()
         failures = []
         if not matches(want, got):
             failures.append("output differs:\n--- expected\n" + want + "--- got\n" + got)
-        if run.returncode != 0:
-            failures.append(f"host exited {run.returncode}: {run.stderr.decode(errors='replace')}")
-        failures += check_after(args.case, root, library_name(args), log_start)
+        if returncode != 0:
+            failures.append(f"host exited {returncode}: {stderr.decode(errors='replace')}")
+        failures += check_after(args.case, root, library_name(args), log_start, steps, log_size())
         for f in failures:
             print("FAIL:", f)
         return 1 if failures else 0

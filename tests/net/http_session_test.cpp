@@ -122,6 +122,18 @@ TEST_F(HttpSessionTest, PostBeforeAnyGetGoesToLocalhost) {
   EXPECT_EQ(Field(got[0], "body"), "password=x");
 }
 
+TEST_F(HttpSessionTest, GetAfterAPostThatCameFirstGoesToItsOwnHost) {
+  net::HttpSession s;
+  ASSERT_TRUE(s.Post("/_/login", "password=x", nullptr));
+  std::uint32_t n = 0;
+  ASSERT_NE(s.ReadAll(&n), nullptr);
+  EXPECT_EQ(Fetch(s, "photos.example.test", "/index.html").substr(0, 6), "<html>");
+  const std::vector<std::string> got = Since();
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(Field(got[0], "host"), "localhost");
+  EXPECT_EQ(Field(got[1], "request_line"), "GET http://photos.example.test/index.html HTTP/1.1");
+}
+
 TEST_F(HttpSessionTest, BodiesComeWholeWhateverTheStatus) {
   net::HttpSession s;
   const struct {

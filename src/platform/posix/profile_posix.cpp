@@ -11,6 +11,7 @@
 //   and last characters are the same quote (' or ") loses both;
 // - a line without "=" is a key without a value, which reads as the default;
 // - only the first section of a name is searched, and its first key of a name wins;
+// - a NUL byte ends a name or a value (the rest of that line is still read for "=");
 // - the default loses its trailing spaces, but never its first character;
 // - the result is cut to the buffer (size - 1 characters and a terminator).
 // Writes keep the file's other lines as they are, keep an existing key's spelling, drop
@@ -128,6 +129,11 @@ bool ReadLines(const std::string& path, std::vector<std::string>* lines) {
   return true;
 }
 
+// Names and values are C strings to the Windows reader: a NUL byte ends them.
+std::string UpToNul(const std::string& s) {
+  return s.substr(0, s.find('\0'));
+}
+
 // A line "[name]" (after blanks) opens a section; the name is what stands between the
 // bracket and the line's last "]", without blanks around it.
 bool SectionName(const std::string& line, std::string* name) {
@@ -135,7 +141,7 @@ bool SectionName(const std::string& line, std::string* name) {
   if (t.empty() || t[0] != '[') return false;
   const std::size_t close = t.rfind(']');
   if (close == std::string::npos) return false;
-  *name = Trim(t.substr(1, close - 1));
+  *name = UpToNul(Trim(t.substr(1, close - 1)));
   return true;
 }
 
@@ -145,8 +151,8 @@ bool KeyLine(const std::string& line, std::string* key, std::string* value, bool
   if (t.empty()) return false;
   std::size_t eq = t.find('=');
   *hasValue = eq != std::string::npos;
-  *key = Trim(t.substr(0, *hasValue ? eq : t.size()));
-  *value = *hasValue ? Trim(t.substr(eq + 1)) : std::string();
+  *key = UpToNul(Trim(t.substr(0, *hasValue ? eq : t.size())));
+  *value = *hasValue ? UpToNul(Trim(t.substr(eq + 1))) : std::string();
   return true;
 }
 
@@ -170,7 +176,9 @@ std::size_t CopyEntry(const std::string& value, char* buffer, std::size_t size, 
 // True when the folder that would hold path exists.
 bool FolderExists(const std::string& path) {
   const std::size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const std::string folder = slash == std::string::npos ? "."
+                             : slash == 0               ? "/"
+                                                        : path.substr(0, slash);
   struct stat st;
   return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
