@@ -45,10 +45,10 @@ class SiteBrowser {
   std::uint32_t photoSize(int i) const;
   platform::FileTime photoTime(int i) const;
 
+  // What the last request left, for the download and for tests.
   const EntryList& entries() const { return entries_; }
   const RequestState& state() const { return state_; }
   const SiteScript& script() const { return script_; }
-  net::HttpSession& http() { return http_; }
 
  private:
   // Reports that the matching library is unusable, naming the step that failed.

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/listing.h"
+#include "engine/request.h"
 #include "engine/site_browser.h"
 #include "net/http_session.h"
 #include "platform/platform.h"
@@ -272,6 +273,134 @@ TEST_F(HostileSite, CookieKeysBeyondTheFifthAreReadButNeverReached) {
   ASSERT_EQ(Browse("long/"), 1);
   EXPECT_EQ(browser_.script().cookieNames.size(), 50u);
   EXPECT_STREQ(browser_.albumName(1), "|c2|NULL");
+}
+
+}  // namespace
+
+namespace {
+
+// The analysis of an address on its own: the built-in host expressions run through the
+// real matching library, with no site to ask.
+class Analysis : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    errors_.KeepHistory(&history_);
+    ASSERT_EQ(library_.Load(HereFile(FL_REGEX_FILE).c_str()), 1);
+  }
+  engine::Engine View() {
+    return engine::Engine{http_, search_, errors_, nullptr, script_, state_, slots_, entries_};
+  }
+  net::HttpSession http_;
+  regex::RegexLibrary library_;
+  regex::Search search_{library_};
+  report::ErrorReporter errors_;
+  std::vector<report::ReportRecord> history_;
+  engine::SiteScript script_;
+  engine::RequestState state_;
+  extract::MatchSlots slots_;
+  engine::EntryList entries_;
+};
+
+TEST_F(Analysis, HostAndScriptName) {
+  const struct {
+    const char* url;
+    int ok;
+    const char* host;
+    const char* scriptName;
+  } cases[] = {
+      {"http://photos.example.test/users/x/", 1, "photos.example.test", "example.test"},
+      {"http://a.b.c.d/x", 1, "a.b.c.d", "b.c.d"},
+      {"http://ab.cd/x", 1, "ab.cd", "ab.cd"},  // a short last label: the whole host
+      {"http://ab.c/", 1, "ab.c", "ab.c"},
+      {"http://example.com/", 1, "example.c.m", "c.m"},  // the "." of the expression: any byte
+      // One label: the first expression's "." takes the "/" and the path joins the host.
+      {"http://localhost/x", 1, "localhost.x", "localhost.x"},
+      {"http://ab", 0, "", ""},
+      {"x http://", 0, "", ""},
+  };
+  for (const auto& c : cases) {
+    engine::Engine e = View();
+    state_.requestUrl = c.url;
+    history_.clear();
+    EXPECT_EQ(engine::DetermineHost(e), c.ok) << c.url;
+    EXPECT_EQ(state_.host.str(), c.host) << c.url;
+    EXPECT_EQ(state_.scriptName.str(), c.scriptName) << c.url;
+    EXPECT_EQ(history_.size(), c.ok ? 0u : 1u) << c.url;
+  }
+}
+
+TEST_F(Analysis, ModeAndPagePath) {
+  script_.fileExpression = "/album/";
+  script_.dirExpression = "/user/";
+  const struct {
+    const char* url;
+    int mode;
+  } modes[] = {
+      {"http://h.example.test/user/a/album/b/", engine::kModePhotos},  // both: photos
+      {"http://h.example.test/user/a/", engine::kModeAlbums},
+      {"http://h.example.test/pics/x.jpg", engine::kModePhotos},
+      {"http://h.example.test/pics/x.JPG", engine::kModeNone},
+  };
+  for (const auto& m : modes) {
+    engine::Engine e = View();
+    state_.requestUrl = m.url;
+    engine::DetermineMode(e);
+    EXPECT_EQ(state_.mode, m.mode) << m.url;
+  }
+  engine::Engine e = View();
+  state_.requestUrl = "http://h.example.test/users/x/";
+  EXPECT_EQ(engine::DeterminePagePath(e), 1);
+  EXPECT_EQ(state_.pagePath.str(), "users/x/");
+  // Nothing after the host's "/": reported with the path as it stood, then emptied.
+  history_.clear();
+  state_.requestUrl = "http://h.example.test/";
+  EXPECT_EQ(engine::DeterminePagePath(e), 1);
+  EXPECT_EQ(state_.pagePath.str(), "");
+  ASSERT_EQ(history_.size(), 1u);
+  EXPECT_EQ(history_[0].message, report::msg::kPagePath);
+  EXPECT_EQ(history_[0].url, "users/x/");
+}
+
+TEST_F(Analysis, UserAndAlbumFromTheModesAddressExpression) {
+  script_.fileExpression = "/u/([^/]+)/a/([^/]+)/";
+  script_.dirExpression = "/u/([^/]+)/$";
+  script_.userGroup = 1;
+  script_.albumGroup = 2;
+  engine::Engine e = View();
+  state_.requestUrl = "http://h.example.test/u/anna/a/sea/";
+  state_.mode = engine::kModePhotos;
+  EXPECT_EQ(engine::DetermineUser(e), 1);
+  EXPECT_EQ(engine::DetermineAlbum(e), 1);
+  EXPECT_EQ(state_.user.str(), "anna");
+  EXPECT_EQ(state_.album.str(), "sea");
+  // Album mode: the album group does not exist in DirExpression and gives empty text; a
+  // group number far past the last slot is no harm either.
+  state_.requestUrl = "http://h.example.test/u/bob/";
+  state_.mode = engine::kModeAlbums;
+  script_.albumGroup = 1000000;
+  EXPECT_EQ(engine::DetermineUser(e), 1);
+  EXPECT_EQ(engine::DetermineAlbum(e), 1);
+  EXPECT_EQ(state_.user.str(), "bob");
+  EXPECT_EQ(state_.album.str(), "");
+  // The ".jpg" rule chose photo mode, but FileExpression does not match: E11.
+  state_.requestUrl = "http://h.example.test/x.jpg";
+  state_.mode = engine::kModePhotos;
+  EXPECT_EQ(engine::DetermineUser(e), 0);
+  EXPECT_EQ(history_.back().message, report::msg::kAuthor);
+}
+
+TEST_F(Analysis, EntryLookupsPreferAlbumsAndSkipNamesWithoutAddresses) {
+  entries_.albumNames = {"Sea", "Same"};
+  entries_.albumAddresses = {"/a/sea/", "/a/same/"};
+  entries_.photoNames = {"Same", "p.jpg", "p.jpg", "raw"};
+  entries_.photoAddresses = {"/p/same", "/p/1", "/p/2"};
+  entries_.previewAddresses = {"/v/same", "/v/1", "/v/2"};
+  EXPECT_EQ(engine::FindEntryUrl(entries_, "Same").str(), "/a/same/");
+  EXPECT_EQ(engine::FindEntryUrl(entries_, "p.jpg").str(), "/p/1");
+  EXPECT_EQ(engine::FindEntryUrl(entries_, "raw").str(), "NULL");  // no address yet
+  EXPECT_EQ(engine::FindEntryUrl(entries_, "sea").str(), "NULL");  // case counts
+  EXPECT_EQ(engine::FindPreviewUrl(entries_, "p.jpg").str(), "/v/1");
+  EXPECT_EQ(engine::FindPreviewUrl(entries_, "Sea").str(), "NULL");
 }
 
 }  // namespace
