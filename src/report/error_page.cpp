@@ -13,7 +13,8 @@ std::string EscapeCell(const char* text) {
   if (!text) return std::string();
   if (std::strcmp(text, "&nbsp;") == 0) return text;
   std::string out;
-  for (const char* p = text; *p; ++p) {
+  const char* p = text;
+  for (std::size_t taken = 0; *p && taken < kMaxCellText; ++p, ++taken) {
     switch (*p) {
       case '&':
         out += "&amp;";
@@ -31,6 +32,7 @@ std::string EscapeCell(const char* text) {
         out += *p;
     }
   }
+  if (*p) out += " ...";
   return out;
 }
 

@@ -2,6 +2,7 @@
 // Each report replaces the previous one.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -10,8 +11,13 @@ namespace report {
 // Address the closing paragraph invites the user to send the report to.
 extern const char kContactAddress[];
 
-// Escapes & < > " so that text taken from web pages and addresses cannot change the page.
-// The placeholder "&nbsp;" for an empty cell passes unchanged.
+// A cell shows at most this many bytes of its text, then " ..."; an entry or a template
+// taken from a page may be megabytes long, and the page is for reading.
+constexpr std::size_t kMaxCellText = 4096;
+
+// Escapes & < > " so that text taken from web pages and addresses cannot change the page,
+// and cuts it to kMaxCellText bytes. The placeholder "&nbsp;" for an empty cell passes
+// unchanged.
 std::string EscapeCell(const char* text);
 
 // The whole document for one report, as one line of 8-bit text.
