@@ -2,6 +2,8 @@
 # The main job: installs the plug-in into a folder as a user would (module, matching
 # library, language files, site scripts) and browses it through the host program under
 # Wine: the 32-bit module where this kernel runs 32-bit programs, else the 64-bit one.
+# The demo site (demo/: photos.example.test and its photo server img.example.test) is
+# served by the fixture web server on loopback, reached as the proxy.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/setup.sh" >/dev/null
@@ -20,10 +22,21 @@ cp -r "$root/language" "$out/language"
 [ -d "$root/sites" ] && cp -r "$root/sites" "$out/scripts"
 cat > "$out/commands.txt" <<'CMDS'
 list \
-list \[choose language]
+echo -- the demo user's albums (two pages on the site)
+answer http://photos.example.test/user/demo/
+list \[connection]
+echo -- one album's photos (two pages), with sizes and dates from the photo server
+list \[connection]\Harbour at dawn
+echo -- the URL prompt's own example address: an album of the demo site
+list \
 accept
 list \[connection]
 CMDS
+# The demo site on a free loopback port.
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+"$root/tests/http/server_ctl.sh" start "$out/http" "$port" "$root/demo" >/dev/null
+trap '"$root/tests/http/server_ctl.sh" stop "$out/http"' EXIT
+export FL_WINE_PROXY="127.0.0.1:$port"
 export FL_WINE_ROOT="$root/build/$build/wine"
 export TZ=UTC
 # The module path the host program gets is absolute, as the file manager passes it.

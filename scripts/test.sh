@@ -21,6 +21,14 @@ mkdir -p "$root/build/fuzz/corpus"
 "$root/build/fuzz/regex_fuzz" -max_total_time="${FL_FUZZ_SECONDS:-60}" -max_len=4096 -timeout=10 \
   -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$root/build/fuzz/" \
   "$root/build/fuzz/corpus" "$root/tests/fuzz/corpus" 2>&1 | tail -3 || status=1
+echo "== fuzzing template expansion and the browsing engine (bounded)"
+mkdir -p "$root/build/fuzz/corpus-template" "$root/build/fuzz/corpus-browse"
+"$root/build/fuzz/template_fuzz" -max_total_time="${FL_FUZZ_SECONDS:-60}" -max_len=2048 \
+  -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$root/build/fuzz/template-" \
+  "$root/build/fuzz/corpus-template" "$root/tests/fuzz/corpus-template" 2>&1 | tail -3 || status=1
+"$root/build/fuzz/browse_fuzz" -max_total_time="${FL_FUZZ_SECONDS:-60}" -max_len=4096 \
+  -timeout=120 -rss_limit_mb=3072 -print_final_stats=1 -artifact_prefix="$root/build/fuzz/browse-" \
+  "$root/build/fuzz/corpus-browse" "$root/tests/fuzz/corpus-browse" 2>&1 | tail -3 || status=1
 
 # One Windows suite: the tests of one build, under Wine with that build's own prefix, on a
 # virtual display for the host program's window and for dialogs.

@@ -2,28 +2,15 @@
 
 #include <cstring>
 
-#include "report/error_page.h"
+#include "engine/listing.h"
+#include "engine/request.h"
 #include "report/messages.h"
 
 namespace engine {
 
-namespace {
-const char kNothing[] = "&nbsp;";
-
-// The host part of an address: what follows "http://" up to the next "/".
-std::string HostOf(const char* location) {
-  std::string s = location ? location : "";
-  const std::string scheme = "http://";
-  if (s.compare(0, scheme.size(), scheme) == 0) s.erase(0, scheme.size());
-  return s.substr(0, s.find('/'));
-}
-}  // namespace
-
-void SiteBrowser::LoadRegexLibrary(const char* libraryPath, const char* scriptsFolder,
-                                   const char* errorPagePath) {
+void SiteBrowser::LoadRegexLibrary(const char* libraryPath, const char* scriptsFolder) {
   regexLibraryPath_ = libraryPath ? libraryPath : "";
   scriptsFolder_ = scriptsFolder ? scriptsFolder : "";
-  errorPagePath_ = errorPagePath ? errorPagePath : "";
   if (regex_.loaded()) return;
   if (!regex_.Load(regexLibraryPath_.c_str())) ReportLibraryFailure();
 }
@@ -31,12 +18,8 @@ void SiteBrowser::LoadRegexLibrary(const char* libraryPath, const char* scriptsF
 void SiteBrowser::ReportLibraryFailure() {
   int step = regex_.failure();
   if (step < 1 || step > 7) step = 1;
-  ReportError(report::msg::kLoadLibrary[step - 1], regexLibraryPath_.c_str(), kNothing, kNothing);
-}
-
-int SiteBrowser::ReportError(const char* message, const char* host, const char* url,
-                             const char* expression) {
-  return report::ReportError(errorPagePath_.c_str(), message, host, url, expression);
+  errors_.Report(report::msg::kLoadLibrary[step - 1], regexLibraryPath_.c_str(), kNothing,
+                 kNothing);
 }
 
 int SiteBrowser::Browse(const char* location) {
@@ -45,14 +28,25 @@ int SiteBrowser::Browse(const char* location) {
     ReportLibraryFailure();
     return 0;
   }
-  // No site script can be read yet: every address is reported as unknown.
-  ReportError(report::msg::kScript, HostOf(location).c_str(), kNothing, kNothing);
+  if (!location) location = "";
+  Engine e = View();
+  if (std::strstr(location, "http://")) {
+    state_.requestUrl = location;
+  } else {
+    // The name of an entry of the current listing, on the host of the previous request.
+    state_.requestUrl =
+        common::ByteString("http://") + state_.host + FindEntryUrl(entries_, location);
+  }
+  if (!AnalyseRequest(e, scriptsFolder_)) return 0;
+  if (state_.mode == kModeAlbums) return ListAlbums(e);
+  if (state_.mode == kModePhotos) return ListPhotos(e);
+  e.Report(report::msg::kNoMode, state_.pagePath, kNothing);
   return 0;
 }
 
 int SiteBrowser::count() const {
-  if (mode_ == kModeAlbums) return int(entries_.albumNames.size());
-  if (mode_ == kModePhotos) return int(entries_.photoNames.size());
+  if (state_.mode == kModeAlbums) return int(entries_.albumNames.size());
+  if (state_.mode == kModePhotos) return int(entries_.photoNames.size());
   return 0;
 }
 

@@ -36,7 +36,8 @@ FL_EXPORT int FL_STDCALL FsInit(int pluginNumber, plugin::ProgressProc progress,
     s.host.log = log;
     s.host.request = request;
     s.language.Load(s.paths.settingsFile, s.paths.languageFolder);
-    s.browser.LoadRegexLibrary(s.paths.regexLibrary, s.paths.scriptsFolder, s.paths.errorPage);
+    s.errors.SetPath(s.paths.errorPage);
+    s.browser.LoadRegexLibrary(s.paths.regexLibrary, s.paths.scriptsFolder);
     const update::CheckContext check{s.paths.settingsFile, s.language.Text(5), s.language.Text(9),
                                      s.language.Text(10),  s.host.window,      s.module};
     s.updater.offer().pending = s.updater.Check(check, platform::CurrentUnixTime());

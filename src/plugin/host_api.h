@@ -36,6 +36,7 @@ constexpr int kCopyResume = 2;
 
 // Request types of RequestProc.
 constexpr int kRequestOther = 0;
+constexpr int kRequestPassword = 2;  // the host masks what the user types
 constexpr int kRequestUrl = 7;
 
 // Host operation codes of FsStatusInfo that change behaviour.

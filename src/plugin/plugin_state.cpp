@@ -47,6 +47,10 @@ bool Ask(int type, const char* title, const char* text, char* buffer, int size) 
   return answered != 0;
 }
 
+bool HostPrompts::AskPassword(char* buffer, int size) {
+  return Ask(kRequestPassword, "Total Commander", "Album password", buffer, size);
+}
+
 bool Progress(const char* source, const char* target, int percent) {
   const HostContext& h = State().host;
   if (!h.progress) return false;

@@ -4,9 +4,11 @@
 
 #include <cstdint>
 
+#include "engine/host_prompts.h"
 #include "engine/site_browser.h"
 #include "plugin/host_api.h"
 #include "plugin/module_paths.h"
+#include "report/error_page.h"
 #include "settings/language_strings.h"
 #include "update/update_checker.h"
 
@@ -28,13 +30,21 @@ struct OperationStatus {
 
 constexpr int kUrlBufferSize = 256;
 
+// The album password prompt: the host's password request, so the answer is masked.
+class HostPrompts final : public engine::HostPrompts {
+ public:
+  bool AskPassword(char* buffer, int size) override;
+};
+
 struct PluginState {
   ModulePaths paths = {};
   void* module = nullptr;
   HostContext host;
   OperationStatus status;
   settings::LanguageStrings language;
-  engine::SiteBrowser browser;
+  report::ErrorReporter errors;  // the one writer of the error page
+  HostPrompts prompts;
+  engine::SiteBrowser browser{errors, &prompts};
   update::UpdateChecker updater{&browser.http()};  // the session is the browser's
   char urlBuffer[kUrlBufferSize] = {};  // the address prompt's value, kept between prompts
 };

@@ -13,7 +13,8 @@ std::string EscapeCell(const char* text) {
   if (!text) return std::string();
   if (std::strcmp(text, "&nbsp;") == 0) return text;
   std::string out;
-  for (const char* p = text; *p; ++p) {
+  const char* p = text;
+  for (std::size_t taken = 0; *p && taken < kMaxCellText; ++p, ++taken) {
     switch (*p) {
       case '&':
         out += "&amp;";
@@ -31,6 +32,7 @@ std::string EscapeCell(const char* text) {
         out += *p;
     }
   }
+  if (*p) out += " ...";
   return out;
 }
 
@@ -72,6 +74,17 @@ int ReportError(const char* pagePath, const char* message, const char* host, con
   const std::string page = BuildErrorPage(message, host, url, expression);
   bool written = false;
   return platform::WriteWholeFile(pagePath, page.data(), page.size(), &written) ? 1 : 0;
+}
+
+int ErrorReporter::Report(const char* message, const char* host, const char* url,
+                          const char* expression) {
+  ++reports_;
+  if (history_) {
+    history_->push_back(ReportRecord{message ? message : "", host ? host : "", url ? url : "",
+                                     expression ? expression : ""});
+  }
+  if (path_.empty()) return 0;
+  return ReportError(path_.c_str(), message, host, url, expression);
 }
 
 }  // namespace report

@@ -37,6 +37,10 @@ const char kRequestE32[] = "запроса страницы E32";
 const char kReadE33[] = "чтения страницы E33";
 const char kUrlE33[] = "преобразования в url E33";
 const char kUrlE34[] = "преобразования в url E34";
+const char kPagingCut[] = "запроса страницы: больше 1000 страниц, остальные не прочитаны E35";
+const char kRunaway[] = "чтения параметров: слишком глубокая подстановка E36";
+const char kFormTooLong[] = "отправки пароля: форма длиннее 255 байт E37";
+const char kEntriesCut[] = "чтения страницы: больше 100000 записей, остальные пропущены E38";
 
 const char kHeading[] = "Ошибка ";
 const char kSendReport[] = "Отправить это сообщение об ошибке: ";

@@ -36,6 +36,10 @@ extern const char kRequestE32[];
 extern const char kReadE33[];
 extern const char kUrlE33[];
 extern const char kUrlE34[];
+extern const char kPagingCut[];    // E35: a listing stopped after its page limit
+extern const char kRunaway[];      // E36: a template nested or grew without bound
+extern const char kFormTooLong[];  // E37: a password form body over the encoder's limit
+extern const char kEntriesCut[];   // E38: a listing stopped at its entry limit
 
 // The word every heading starts with.
 extern const char kHeading[];

@@ -11,10 +11,14 @@ A case is a folder:
   module         optional: "relative" starts the host with the module's bare file name,
                  from the install folder, instead of its full path
   host-args      optional: further arguments for the host program ("--offer accept")
-  files/         files put beside the module before the run (frameleaf.tab, language/...)
+  files/         files put beside the module before the run (frameleaf.tab, language/...,
+                 scripts/ with the case's own site script)
+  sites/         the case's own web sites: sites/<host>/<path>, served by the fixture web
+                 server for the length of the case (with the server's .http sidecars)
   library        optional: which matching library to install: "project" (the default:
                  the project's frameleaf.dll when it is built), "none", or the name of a
                  stand-in that lacks one export ("missing-matchcount", ...)
+  platforms      optional: "native" when the case runs on the native build only (with why)
   after          optional checks on files after the run, one per line:
                    contains FILE TEXT     FILE holds TEXT (Windows-1251 text allowed)
                    lacks FILE TEXT        FILE does not hold TEXT
@@ -22,10 +26,16 @@ A case is a folder:
                    absent FILE            FILE does not exist
                    requested LINE         the fixture web server received the request
                                           line LINE during the case ("GET http://... HTTP/1.1")
+                   not-requested LINE     it did not receive that request line
+                   request-count N        it received exactly N requests during the case
+                   request-order L1 || L2 || ...   it received these request lines in this
+                                          order (others may come between them)
+                   posted URL BODY        it received a POST of URL whose body is exactly BODY
+                   sent-header URL NAME: VALUE   a request of URL carried that header exactly
+                   no-header URL NAME     no request of URL carried a header NAME
                    requested-after NAME LINE   ... between the host's "sync: NAME" line and
                                           its next sync line (or the end)
                    requests-after NAME N  the server received exactly N requests there
-                   requests N             the server received exactly N requests in the case
 Exit status: 0 pass, 1 fail, 77 skipped (the emulator cannot run the host).
 """
 import argparse
@@ -36,6 +46,8 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import urllib.parse
+import urllib.request
 import threading
 
 
@@ -83,14 +95,66 @@ def matches(want, got):
     return re.fullmatch(pattern, got, re.S) is not None
 
 
-def logged_request_lines(start):
+def logged_requests(start):
     path = os.environ.get("FL_HTTP_LOG", "")
     if path.startswith("Z:"):
         path = path[2:]
     if not path or not os.path.exists(path):
         return []
     with open(path, encoding="utf-8") as log:
-        return [json.loads(line)["request_line"] for line in log.readlines()[start:]]
+        return [json.loads(line) for line in log.readlines()[start:]]
+
+
+def logged_request_lines(start):
+    return [entry["request_line"] for entry in logged_requests(start)]
+
+
+def control(action, **query):
+    """Asks the fixture web server, reached as the proxy, to mount or unmount a folder."""
+    proxy = os.environ.get("http_proxy", "")
+    if not proxy and os.environ.get("FL_WINE_PROXY"):
+        proxy = "http://" + os.environ["FL_WINE_PROXY"]  # the Windows build's proxy
+    if not proxy:
+        return
+    opener = urllib.request.build_opener(urllib.request.ProxyHandler({"http": proxy}))
+    url = "http://fixture.control/_/" + action
+    if query:
+        url += "?" + urllib.parse.urlencode(query)
+    opener.open(url, timeout=10).read()
+
+
+def check_request(verb, rest, requests):
+    """One check on the requests the server received; an error text, or None."""
+    lines = [r["request_line"] for r in requests]
+    if verb == "not-requested":
+        return f"the server received {rest!r}" if rest in lines else None
+    if verb == "request-count":
+        return None if len(lines) == int(rest) else \
+            f"the server received {len(lines)} requests, not {rest}:\n  " + "\n  ".join(lines)
+    if verb == "request-order":
+        at = 0
+        for want in [w.strip() for w in rest.split("||")]:
+            while at < len(lines) and lines[at] != want:
+                at += 1
+            if at == len(lines):
+                return f"the server did not receive {want!r} in order"
+            at += 1
+        return None
+    url, _, arg = rest.partition(" ")
+    of_url = [r for r in requests if r["url"] == url]
+    if verb == "posted":
+        bodies = [r["body"] for r in of_url if r["method"] == "POST"]
+        return None if arg in bodies else f"no POST of {url} with body {arg!r} (got {bodies!r})"
+    name, _, value = arg.partition(":")
+    headers = [(k, v) for r in of_url for k, v in r["headers"]]
+    if verb == "sent-header":
+        wanted = (name.strip().lower(), value.strip())
+        got = [(k.lower(), v) for k, v in headers]
+        return None if wanted in got else f"no request of {url} sent {arg!r} (got {headers!r})"
+    if verb == "no-header":
+        got = [v for k, v in headers if k.lower() == name.strip().lower()]
+        return f"a request of {url} sent {name.strip()}: {got!r}" if got else None
+    return f"unknown check {verb!r}"
 
 
 def log_size():
@@ -121,10 +185,11 @@ def check_after(case, root, library, log_start=0, steps=(), log_end=0):
             if rest not in logged_request_lines(log_start):
                 failures.append(f"the server did not receive {rest!r}")
             continue
-        if verb == "requests":
-            got = logged_request_lines(log_start)
-            if len(got) != int(rest):
-                failures.append(f"the server received {len(got)} requests, not {rest}: {got}")
+        if verb in ("not-requested", "request-count", "request-order", "posted",
+                    "sent-header", "no-header"):
+            problem = check_request(verb, rest, logged_requests(log_start))
+            if problem:
+                failures.append(problem)
             continue
         if verb in ("requested-after", "requests-after"):
             name, _, want = rest.partition(" ")
@@ -193,9 +258,17 @@ def main():
     p.add_argument("case")
     args = p.parse_args()
 
+    platforms = os.path.join(args.case, "platforms")
+    if args.emulator and os.path.exists(platforms) and \
+            open(platforms).read().split()[:1] == ["native"]:
+        sys.stderr.write("native-only case\n")
+        return 77
     root = tempfile.mkdtemp(prefix="fl-case-")
     try:
         install(args, args.case, root)
+        sites = os.path.join(os.path.realpath(args.case), "sites")
+        if os.path.isdir(sites):
+            control("mount", dir=sites)
         log_start = log_size()
         # Under Wine the programs see the folder as a Windows path.
         seen = windows_path(root) if args.emulator else root
@@ -236,7 +309,12 @@ def main():
             print("FAIL:", f)
         return 1 if failures else 0
     finally:
-        shutil.rmtree(root, ignore_errors=True)
+        if os.path.isdir(os.path.join(args.case, "sites")):
+            control("unmount")
+        if os.environ.get("FL_KEEP_CASE"):  # for looking into a case by hand
+            print("kept:", root)
+        else:
+            shutil.rmtree(root, ignore_errors=True)
 
 
 if __name__ == "__main__":

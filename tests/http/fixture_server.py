@@ -14,6 +14,21 @@ Static files: ROOT/<host>/<path>. Behaviours any host offers under /_/:
   /_/private              "welcome" with the cookie session=secret, else "login required"
   /_/slow/MS              answers after MS milliseconds
   /_/reset                promises 1000 bytes, sends 10, resets the connection
+  /_/repeat/N?text=T      T repeated N times ("{i}" in T becomes the repeat's number)
+  /_/mount?dir=D          serves hosts from D/<host>/ before ROOT (a case's own sites)
+  /_/unmount              forgets the mounted folder
+A static file F may have a sidecar F.http that changes how it is served, one directive a
+line ("#" starts a comment):
+  status N                answer with status N
+  header NAME: VALUE      add a header (Set-Cookie, Last-Modified, Location ...)
+  no-length               no Content-Length; the connection closes after the body
+  reset N                 promise the whole body, send N bytes, reset the connection
+  drop                    close the connection without answering
+  garbage                 answer a line that is not HTTP and close the connection
+  when-cookie C FILE      when the request's Cookie header holds C, serve FILE instead
+  when-body B FILE        when the request's body is exactly B, serve FILE instead
+  otherwise FILE          when no when-... matched, serve FILE instead
+FILE is a path relative to the sidecar's folder; what it names is served by these rules too.
   /_/short/N/M            promises N bytes, sends M, closes the connection cleanly
 Both absolute forms of a request target ("http://host/" and "http://host:80/") are logged
 as one normalised URL and request line; the line as received is kept as raw_request_line.
@@ -32,6 +47,22 @@ import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 LOCK = threading.Lock()
+MOUNT = {"dir": None}
+
+
+def read_sidecar(file):
+    """The directives of FILE.http as (name, argument) pairs; empty without a sidecar."""
+    path = file + ".http"
+    if not os.path.isfile(path):
+        return []
+    directives = []
+    with open(path, encoding="utf-8") as f:
+        for raw in f:
+            line = raw.strip()
+            if line and not line.startswith("#"):
+                name, _, arg = line.partition(" ")
+                directives.append((name, arg.strip()))
+    return directives
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -94,14 +125,72 @@ class Handler(BaseHTTPRequestHandler):
         parts = path.strip("/").split("/")
         if parts[0] == "_":
             return self.behaviour(parts[1:], query, body)
-        root = os.path.realpath(os.path.join(self.server.root, host))
+        base = self.server.root
+        mounted = MOUNT["dir"]
+        if mounted and os.path.isdir(os.path.join(mounted, host)):
+            base = mounted
+        root = os.path.realpath(os.path.join(base, host))
         file = os.path.realpath(os.path.join(root, path.lstrip("/")))
         if os.path.isdir(file):
             file = os.path.join(file, "index.html")
         if not file.startswith(root + os.sep) or not os.path.isfile(file):
             return self.send(404, b"<html>not found</html>")
+        return self.serve_file(root, file, body)
+
+    def serve_file(self, root, file, body, hops=0):
+        """Serves a static file as its sidecar directs."""
+        directives = read_sidecar(file)
+        cookies = self.headers.get("Cookie") or ""
+        chosen = None
+        for name, arg in directives:
+            cond, _, other = arg.rpartition(" ")
+            if chosen is None and name == "when-cookie" and cond and cond in cookies:
+                chosen = other
+            elif chosen is None and name == "when-body" and body.decode("latin1") == cond:
+                chosen = other
+        if chosen is None:
+            chosen = next((arg for name, arg in directives if name == "otherwise"), None)
+        if chosen is not None and hops < 8:
+            target = os.path.realpath(os.path.join(os.path.dirname(file), chosen))
+            if target.startswith(root + os.sep) and os.path.isfile(target):
+                return self.serve_file(root, target, body, hops + 1)
+            return self.send(404, b"<html>not found</html>")
         with open(file, "rb") as f:
-            self.send(200, f.read(), [("Content-Type", "text/html")])
+            data = f.read()
+        status, headers, length, reset = 200, [("Content-Type", "text/html")], True, None
+        for name, arg in directives:
+            if name == "status":
+                status = int(arg)
+            elif name == "header":
+                key, _, value = arg.partition(":")
+                headers.append((key.strip(), value.strip()))
+            elif name == "no-length":
+                length = False
+            elif name == "reset":
+                reset = int(arg)
+            elif name == "garbage":
+                self.close_connection = True
+                self.wfile.write(b"garbage\r\n\r\n")
+                self.wfile.flush()
+                return None
+            elif name == "drop":
+                self.close_connection = True
+                self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER,
+                                           struct.pack("ii", 1, 0))
+                return None
+        if reset is not None:
+            self.send_response(status)
+            for k, v in headers:
+                self.send_header(k, v)
+            self.send_header("Content-Length", str(len(data)))
+            self.end_headers()
+            self.wfile.write(data[:reset])
+            self.wfile.flush()
+            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER,
+                                       struct.pack("ii", 1, 0))
+            self.close_connection = True
+            return None
+        return self.send(status, data, headers, length)
 
     def behaviour(self, parts, query, body):
         name = parts[0] if parts else ""
@@ -136,6 +225,16 @@ class Handler(BaseHTTPRequestHandler):
             cookies = self.headers.get("Cookie") or ""
             text = b"welcome" if "session=secret" in cookies else b"login required"
             return self.send(200, text)
+        if name == "repeat":
+            text = query.get("text", [""])[0]
+            data = "".join(text.replace("{i}", str(i)) for i in range(int(arg)))
+            return self.send(200, data.encode("latin1"))
+        if name == "mount":
+            MOUNT["dir"] = query.get("dir", [None])[0]
+            return self.send(200, b"mounted")
+        if name == "unmount":
+            MOUNT["dir"] = None
+            return self.send(200, b"unmounted")
         if name == "slow":
             time.sleep(int(arg) / 1000.0)
             return self.send(200, b"slow")

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Starts or stops the fixture web server for a test run (a CTest fixture).
-#   server_ctl.sh start DIR PORT    serves tests/http/sites, logs to DIR/requests.log
+#   server_ctl.sh start DIR PORT [ROOT]   serves ROOT (tests/http/sites by default), logs to
+#                                         DIR/requests.log
 #   server_ctl.sh stop DIR
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
@@ -10,7 +11,7 @@ case $1 in
     mkdir -p "$dir"
     [ -f "$dir/server.pid" ] && kill "$(cat "$dir/server.pid")" 2>/dev/null || true
     : > "$dir/requests.log"
-    nohup python3 "$here/fixture_server.py" --root "$here/sites" --port "$3" \
+    nohup python3 "$here/fixture_server.py" --root "${4:-$here/sites}" --port "$3" \
       --log "$dir/requests.log" --pid "$dir/server.pid" > "$dir/server.out" 2>&1 &
     for _ in $(seq 100); do
       grep -q ready "$dir/server.out" 2>/dev/null && exit 0

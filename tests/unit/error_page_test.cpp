@@ -71,3 +71,15 @@ TEST(ReportError, UnwritableFolderLosesTheReportQuietly) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(EscapeCell, LongTextIsCutToWhatAPageShows) {
+  const std::string longText(report::kMaxCellText + 100, 'x');
+  EXPECT_EQ(report::EscapeCell(longText.c_str()), std::string(report::kMaxCellText, 'x') + " ...");
+  const std::string exact(report::kMaxCellText, '&');
+  const std::string escaped = report::EscapeCell(exact.c_str());
+  EXPECT_EQ(escaped.size(), report::kMaxCellText * 5);  // every byte escaped, none cut
+}
+
+}  // namespace

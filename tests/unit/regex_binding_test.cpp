@@ -64,10 +64,11 @@ TEST(RegexLibrary, MissingFileIsStepOneAndCompleteLibraryIsInitialisedOnce) {
 
 TEST(SiteBrowser, BindingFailureIsReportedWithTheLibraryPath) {
   testing_support::ScratchFolder dir;
-  engine::SiteBrowser browser;
+  report::ErrorReporter errors;
+  errors.SetPath(dir.File("frameleaf.htm").c_str());
+  engine::SiteBrowser browser(errors, nullptr);
   const std::string library = Fixture("matchcount");
-  browser.LoadRegexLibrary(library.c_str(), dir.File("scripts\\").c_str(),
-                           dir.File("frameleaf.htm").c_str());
+  browser.LoadRegexLibrary(library.c_str(), dir.File("scripts\\").c_str());
   const std::string page = dir.Read("frameleaf.htm");
   EXPECT_NE(page.find("DLL E7</b>"), std::string::npos);
   EXPECT_NE(page.find("<p>" + library + "</p>"), std::string::npos);

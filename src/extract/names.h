@@ -1,0 +1,26 @@
+// Turning entry texts into the names the host shows.
+#pragma once
+
+#include <cstddef>
+
+#include "common/byte_string.h"
+
+namespace extract {
+
+// Names enter the entry lists with at most this many bytes: the host's name field holds 260
+// with its terminator, and a later lookup must find the name the host shows.
+constexpr std::size_t kMaxNameLength = 259;
+
+// Drops trailing spaces and dots, which a Windows file name cannot end in.
+common::ByteString TrimNameEnd(const common::ByteString& name);
+
+// A photo name that holds neither "jpg" nor "JPG" anywhere gets ".jpg" appended.
+common::ByteString WithJpgExtension(const common::ByteString& name);
+
+// The name cut to kMaxNameLength bytes.
+common::ByteString CutName(const common::ByteString& name);
+
+// UTF-8 text to the system's code page (the text up to its first NUL).
+common::ByteString Utf8ToAnsi(const common::ByteString& utf8);
+
+}  // namespace extract

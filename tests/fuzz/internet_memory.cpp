@@ -1,0 +1,71 @@
+// The internet layer for the engine's fuzz target: every request is answered from memory
+// with the page the fuzzer made, every size query with a fixed size and time; nothing is
+// sent anywhere and nothing pauses.
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "internet_memory.h"
+#include "platform/internet.h"
+
+namespace fuzzing {
+std::string page;
+int requests = 0;
+}  // namespace fuzzing
+
+namespace platform {
+
+namespace {
+struct Handle {
+  std::size_t readAt = 0;
+};
+Handle theInternet, theConnection;
+}  // namespace
+
+InternetHandle NetOpen(const char*) {
+  return &theInternet;
+}
+InternetHandle NetConnect(InternetHandle, const char*, int) {
+  return &theConnection;
+}
+InternetHandle NetOpenRequest(InternetHandle, const char*, const char*, const char*, const char*,
+                              std::uint32_t) {
+  ++fuzzing::requests;
+  return new Handle;
+}
+bool NetSendRequest(InternetHandle, const char*, const void*, std::uint32_t) {
+  return true;
+}
+bool NetReadFile(InternetHandle request, void* buffer, std::uint32_t size, std::uint32_t* read) {
+  auto* h = static_cast<Handle*>(request);
+  const std::size_t n = std::min<std::size_t>(size, fuzzing::page.size() - h->readAt);
+  std::memcpy(buffer, fuzzing::page.data() + h->readAt, n);
+  h->readAt += n;
+  *read = std::uint32_t(n);
+  return true;
+}
+bool NetQueryContentLength(InternetHandle, std::uint32_t* length) {
+  *length = 1234;
+  return true;
+}
+bool NetQueryLastModified(InternetHandle, SystemTime* time) {
+  *time = SystemTime{2024, 5, 3, 1, 10, 20, 30, 0};
+  return true;
+}
+bool NetGetCookie(const char*, char* buffer, std::uint32_t* size) {
+  static const char kCookies[] = "sid=1; id=2";
+  if (*size < sizeof kCookies) {
+    *size = sizeof kCookies;
+    SetLastError(kErrorInsufficientBuffer);
+    return false;
+  }
+  std::memcpy(buffer, kCookies, sizeof kCookies);
+  *size = sizeof kCookies;
+  return true;
+}
+void NetCloseHandle(InternetHandle handle) {
+  if (handle != &theInternet && handle != &theConnection) delete static_cast<Handle*>(handle);
+}
+void SleepMilliseconds(std::uint32_t) {}
+
+}  // namespace platform
