@@ -11,6 +11,7 @@ A case is a folder:
   module         optional: "relative" starts the host with the module's bare file name,
                  from the install folder, instead of its full path
   host-args      optional: further arguments for the host program ("--offer accept")
+  no-settings    optional: start without the shipped frameleaf.ini (installed otherwise)
   files/         files put beside the module before the run (frameleaf.tab, language/...,
                  scripts/ with the case's own site script)
   sites/         the case's own web sites: sites/<host>/<path>, served by the fixture web
@@ -69,6 +70,10 @@ def install(args, case, root):
     languages = os.path.join(args.source, "language")
     if os.path.isdir(languages):
         shutil.copytree(languages, os.path.join(root, "language"))
+    # The shipped settings, as the release installs them (the update check off); a case's
+    # own files/frameleaf.ini replaces them, and a case with a "no-settings" file has none.
+    if not os.path.exists(os.path.join(case, "no-settings")):
+        shutil.copy(os.path.join(args.source, "resources", "frameleaf.ini"), root)
     scripts = os.path.join(args.source, "sites")
     if os.path.isdir(scripts):
         shutil.copytree(scripts, os.path.join(root, "scripts"))
