@@ -1,5 +1,7 @@
 #include "engine/site_browser.h"
 
+#include "engine/photo_download.h"
+
 #include <cstring>
 
 #include "engine/listing.h"
@@ -42,6 +44,15 @@ int SiteBrowser::Browse(const char* location) {
   if (state_.mode == kModePhotos) return ListPhotos(e);
   e.Report(report::msg::kNoMode, state_.pagePath, kNothing);
   return 0;
+}
+
+bool SiteBrowser::DownloadPhoto(const char* remotePath, const char* localPath) {
+  if (!regex_.bound()) {
+    ReportLibraryFailure();
+    return false;
+  }
+  Engine e = View();
+  return DownloadPhotoInto(e, remotePath ? remotePath : "", localPath ? localPath : "");
 }
 
 int SiteBrowser::count() const {

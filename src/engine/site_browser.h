@@ -37,6 +37,9 @@ class SiteBrowser {
   // Returns the mode listed (1 albums, 2 photos), or 0 after reporting the failure.
   int Browse(const char* location);
 
+  // Copies the photo remotePath names (without its leading backslash) into localPath.
+  bool DownloadPhoto(const char* remotePath, const char* localPath);
+
   // Readers of the entry lists.
   int mode() const { return state_.mode; }
   int count() const;

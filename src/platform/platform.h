@@ -20,6 +20,7 @@ enum ErrorCode : std::uint32_t {
   kErrorPathNotFound = 3,
   kErrorTooManyOpenFiles = 4,
   kErrorAccessDenied = 5,
+  kErrorWriteFault = 29,
   kErrorFileExists = 80,
 };
 
@@ -68,6 +69,8 @@ bool WriteIniValue(const char* section, const char* key, const char* value, cons
 bool WriteWholeFile(const char* path, const void* data, std::size_t size, bool* written);
 // Copies a file; with failIfExists an existing target fails with kErrorFileExists.
 bool CopyFileTo(const char* source, const char* target, bool failIfExists);
+// Removes a file; false when it cannot be removed.
+bool RemoveFile(const char* path);
 // True when something (a file or a folder) exists at path.
 bool PathExists(const char* path);
 // The error code of the last failed platform call on this thread.

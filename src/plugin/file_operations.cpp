@@ -87,10 +87,14 @@ int GetFile(const char* remotePath, const char* localPath, int copyFlags) {
   } else if (IsSettingsEntry(remotePath, s.language)) {
     ok = platform::CopyFileTo(s.paths.settingsFile, localPath, failIfExists);
   } else {
-    // Photos are fetched by the retrieval subsystem; until a listing holds one, there is
-    // nothing behind any other name.
-    platform::SetLastError(platform::kErrorFileNotFound);
-    ok = false;
+    // A photo replaces a local file only when the host says so: without the overwrite flag
+    // an existing file is reported before anything is fetched, and the host asks the user.
+    if (failIfExists && platform::PathExists(localPath)) {
+      platform::SetLastError(platform::kErrorFileExists);
+      ok = false;
+    } else {
+      ok = s.browser.DownloadPhoto(remotePath + 1, localPath);
+    }
   }
   if (ok) {
     Progress(remotePath, localPath, 100);

@@ -41,6 +41,7 @@ const char kPagingCut[] = "запроса страницы: больше 1000 с
 const char kRunaway[] = "чтения параметров: слишком глубокая подстановка E36";
 const char kFormTooLong[] = "отправки пароля: форма длиннее 255 байт E37";
 const char kEntriesCut[] = "чтения страницы: больше 100000 записей, остальные пропущены E38";
+const char kPhotoStatus[] = "загрузки фотографии: сервер ответил ошибкой E39";
 
 const char kHeading[] = "Ошибка ";
 const char kSendReport[] = "Отправить это сообщение об ошибке: ";

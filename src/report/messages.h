@@ -40,6 +40,7 @@ extern const char kPagingCut[];    // E35: a listing stopped after its page limi
 extern const char kRunaway[];      // E36: a template nested or grew without bound
 extern const char kFormTooLong[];  // E37: a password form body over the encoder's limit
 extern const char kEntriesCut[];   // E38: a listing stopped at its entry limit
+extern const char kPhotoStatus[];  // E39: the photo server answered with an error status
 
 // The word every heading starts with.
 extern const char kHeading[];

@@ -24,6 +24,7 @@ A case is a folder:
                    contains FILE TEXT     FILE holds TEXT (Windows-1251 text allowed)
                    lacks FILE TEXT        FILE does not hold TEXT
                    equals FILE CASEFILE   FILE is byte for byte the case's CASEFILE
+                   sha256 FILE HEX        FILE's SHA-256 is HEX
                    absent FILE            FILE does not exist
                    requested LINE         the fixture web server received the request
                                           line LINE during the case ("GET http://... HTTP/1.1")
@@ -40,6 +41,7 @@ A case is a folder:
 Exit status: 0 pass, 1 fail, 77 skipped (the emulator cannot run the host).
 """
 import argparse
+import hashlib
 import json
 import os
 import re
@@ -222,6 +224,8 @@ def check_after(case, root, library, log_start=0, steps=(), log_end=0):
             failures.append(f"{name} lacks {text!r}")
         elif verb == "lacks" and want in data:
             failures.append(f"{name} holds {text!r}")
+        elif verb == "sha256" and hashlib.sha256(data).hexdigest() != text:
+            failures.append(f"{name} has another SHA-256: {hashlib.sha256(data).hexdigest()}")
         elif verb == "equals" and data != open(os.path.join(case, text), "rb").read():
             failures.append(f"{name} differs from {text}")
     return failures

@@ -198,6 +198,8 @@ class Handler(BaseHTTPRequestHandler):
         if name == "status":
             return self.send(int(arg), f"status {arg}".encode())
         if name == "bytes" or name == "nolength":
+            if not arg.isdigit():
+                return self.send(404, b"no such behaviour")
             n = int(arg)
             unit = bytes(range(256)) if query.get("nul") else b"0123456789abcdef"
             data = (unit * (n // len(unit) + 1))[:n]

@@ -105,6 +105,10 @@ bool WriteWholeFile(const char* path, const void* data, std::size_t size, bool* 
   return true;
 }
 
+bool RemoveFile(const char* path) {
+  return path && ::unlink(PosixPath(path).c_str()) == 0;
+}
+
 bool PathExists(const char* path) {
   struct stat st;
   return path && ::stat(PosixPath(path).c_str(), &st) == 0;
