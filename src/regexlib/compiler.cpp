@@ -1,5 +1,6 @@
 #include "regexlib/compiler.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace regexlib {
@@ -14,13 +15,27 @@ struct Task {
   explicit Task(int n) : node(n) {}
   int node;
   int stage = 0;
-  int mark = -1;  // an instruction index the task comes back to
+  int mark = -1;   // an instruction index the task comes back to
+  int entry = -1;  // a loop's entry jump, patched once the loop is laid out
   std::vector<int> holes;
 };
 
 class Compiler {
  public:
-  Compiler(const SyntaxTree& tree, Program* program) : t_(tree), p_(program) {}
+  Compiler(const SyntaxTree& tree, Program* program) : t_(tree), p_(program) {
+    // Children are made before their parents, so one pass in index order would do; the
+    // passes repeat until nothing changes in case a tree is ever built otherwise.
+    nullable_.assign(t_.nodes.size(), false);
+    for (bool changed = true; changed;) {
+      changed = false;
+      for (std::size_t k = 0; k < t_.nodes.size(); ++k) {
+        if (!nullable_[k] && ComputeNullable(t_.nodes[k])) {
+          nullable_[k] = true;
+          changed = true;
+        }
+      }
+    }
+  }
 
   bool Run(std::string* error) {
     Emit(Op::kSave, 0);
@@ -133,6 +148,7 @@ class Compiler {
       ++t->stage;
       return child;
     }
+    if (unbounded && nullable_[std::size_t(child)]) return NullableLoop(n, t, done);
     if (unbounded) {
       if (s == required) {
         t->mark = Pc();
@@ -167,8 +183,139 @@ class Compiler {
     return -1;
   }
 
+  bool ComputeNullable(const Node& n) const {
+    switch (n.kind) {
+      case NodeKind::kEmpty:
+      case NodeKind::kAssert:
+        return true;
+      case NodeKind::kByte:
+      case NodeKind::kSet:
+        return false;
+      case NodeKind::kCapture:
+        return nullable_[std::size_t(n.children[0])];
+      case NodeKind::kRepeat:
+        return n.min == 0 || nullable_[std::size_t(n.children[0])];
+      case NodeKind::kConcat:
+        for (int c : n.children) {
+          if (!nullable_[std::size_t(c)]) return false;
+        }
+        return true;
+      case NodeKind::kAlternate:
+        for (int c : n.children) {
+          if (nullable_[std::size_t(c)]) return true;
+        }
+        return false;
+    }
+    return false;
+  }
+
+  // The unbounded loop (x* or x+, greedy or lazy) of a body that can match empty. An
+  // iteration that matches empty ends the loop and the match goes on after it: the body
+  // runs as two copies. The first (E) runs while the iteration has consumed nothing; its
+  // byte tests go on in the second (C), the ordinary body. E finishing leaves the loop, C
+  // finishing comes back to the loop's choice. The state stays a program position, so
+  // every engine keeps its guarantees.
+  //     Jmp S (x*) or E (x+)
+  //  C: body
+  //  S: Split E, X (greedy) or Split X, E (lazy)
+  //  E: the body's instructions reachable without consuming; a byte test is followed by
+  //     a jump to the instruction after its original in C; reaching S means X
+  //  X:
+  int NullableLoop(const Node& n, Task* t, bool* done) {
+    if (t->entry < 0) {
+      t->entry = Emit(Op::kJmp, -1);
+      t->mark = Pc();
+      return n.children[0];
+    }
+    const int split = Pc();
+    const int e = split + 1;
+    if (n.greedy) {
+      t->holes.push_back(Emit(Op::kSplit, e, -1) * 2 + kHoleY);
+    } else {
+      t->holes.push_back(Emit(Op::kSplit, -1, e) * 2 + kHoleX);
+    }
+    p_->code[std::size_t(t->entry)].x = n.min == 0 ? split : e;
+    EmptyCopy(t->mark, split, &t->holes);
+    Patch(t->holes, Pc());
+    *done = true;
+    return -1;
+  }
+
+  // Emits the E copy of the body code[begin, end) at the current end of the program (see
+  // NullableLoop); its ways out to the loop's exit are added to holes.
+  void EmptyCopy(int begin, int end, std::vector<int>* holes) {
+    std::vector<int> at(std::size_t(end - begin), -1);  // position of each copied instruction
+    std::vector<int> order;
+    std::vector<int> work{begin};
+    while (!work.empty()) {
+      const int pc = work.back();
+      work.pop_back();
+      if (pc == end || at[std::size_t(pc - begin)] >= 0) continue;
+      at[std::size_t(pc - begin)] = 0;
+      order.push_back(pc);
+      const Inst& in = p_->code[std::size_t(pc)];
+      switch (in.op) {
+        case Op::kSplit:
+          work.push_back(in.y);
+          work.push_back(in.x);
+          break;
+        case Op::kJmp:
+          work.push_back(in.x);
+          break;
+        case Op::kSave:
+        case Op::kAssert:
+          work.push_back(pc + 1);
+          break;
+        default:
+          break;
+      }
+    }
+    // Lay the copies out in the original order so that a fall-through stays one.
+    std::sort(order.begin(), order.end());
+    int next = Pc();
+    if (order.empty() || order[0] != begin) ++next;  // a jump to the exit comes first
+    for (int pc : order) {
+      at[std::size_t(pc - begin)] = next;
+      const Op op = p_->code[std::size_t(pc)].op;
+      const bool consumes = op == Op::kByte || op == Op::kSet;
+      const bool fallsOut = (op == Op::kSave || op == Op::kAssert) && pc + 1 == end;
+      next += consumes || fallsOut ? 2 : 1;
+    }
+    if (order.empty() || order[0] != begin) holes->push_back(Emit(Op::kJmp, -1) * 2 + kHoleX);
+    // Targets: a copied instruction, or the loop's exit (a hole).
+    auto target = [&](int pc, int copy, int hole) {
+      if (pc == end) {
+        holes->push_back(copy * 2 + hole);
+        return -1;
+      }
+      return at[std::size_t(pc - begin)];
+    };
+    for (int pc : order) {
+      const Inst in = p_->code[std::size_t(pc)];
+      const int copy = Pc();
+      switch (in.op) {
+        case Op::kByte:
+        case Op::kSet:
+          Emit(in.op, in.x);
+          Emit(Op::kJmp, pc + 1);
+          break;
+        case Op::kSplit:
+          Emit(Op::kSplit, target(in.x, copy, kHoleX), target(in.y, copy, kHoleY));
+          break;
+        case Op::kJmp:
+          Emit(Op::kJmp, target(in.x, copy, kHoleX));
+          break;
+        default:  // Save, Assert: fall through to the next copy, or leave at the end
+          Emit(in.op, in.x);
+          if (pc + 1 == end) holes->push_back(Emit(Op::kJmp, -1) * 2 + kHoleX);
+          break;
+      }
+    }
+  }
+
   const SyntaxTree& t_;
   Program* p_;
+  std::vector<bool> nullable_;
 };
 
 // The bytes a thread at pc can consume first, without consuming before; false when it can

@@ -160,8 +160,28 @@ TEST(RegexTable, Quantifiers) {
       {"a*+", "a", "!"},
       {"a++", "a", "!"},
       {"(a|b)*c", "abbac", "abbac|a"},
-      {"(a*)+b", "aab", "aab|aa"},
+      {"(a*)+b", "aab", "aab|"},  // the last iteration matched empty at 2
   });
+}
+
+// Perl's rule for loops over bodies that can match empty: an iteration that matches empty
+// ends the loop, and the match goes on after it with that iteration's groups.
+TEST(RegexTable, EmptyIterationEndsTheLoop) {
+  RunTable({
+      {"(|a)*", "a", "|"},
+      {"(|a)+", "a", "|"},
+      {"(a|)+b", "aab", "aab|"},
+      {"(a?)*?b", "aab", "aab|a"},
+      {"(?:(a)|b|)*c", "bbac", "bbac|a"},
+      {"((a*)*)*b", "xab", "ab||"},
+      {"(?:a*?)*|x", "xab", ""},
+      {"(?:.*?)*", "ab", ""},
+      {"((?im)|z)*", "z", "|"},
+      {"(\xE1(?:|\xE5)*).*", "\xE1\xE5", "\xE1\xE5|\xE1"},
+      {"(?:()|a)*b", "ab", "ab|"},
+      {"(?:a|())*b", "aab", "aab|"},
+  });
+  EXPECT_EQ(Every("(|a)*", "a"), ";a;");
 }
 
 TEST(RegexTable, RepeatedSearchFollowsPerlEmptyMatchRule) {
