@@ -257,14 +257,28 @@ class Recorder : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // --ours-once: our engine alone, one iteration of each case (for instruction counts
+  // under a profiler).
+  bool oursOnce = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--ours-once") {
+      oursOnce = true;
+      for (int j = i; j + 1 < argc; ++j)
+        argv[j] = argv[j + 1];
+      --argc;
+      break;
+    }
+  }
   std::vector<Case> cases = Cases();
   for (const Case& c : cases) {
-    const int iterations =
-        c.name.rfind("page20M", 0) == 0 || c.name.rfind("path20M", 0) == 0 ? 2 : 5;
+    const int iterations = oursOnce                                                             ? 1
+                           : c.name.rfind("page20M", 0) == 0 || c.name.rfind("path20M", 0) == 0 ? 2
+                                                                                                : 5;
     benchmark::RegisterBenchmark(("ours/" + c.name).c_str(), Ours, c)
         ->Unit(benchmark::kMillisecond)
         ->Iterations(iterations)
         ->UseRealTime();
+    if (oursOnce) continue;
     benchmark::RegisterBenchmark(("re2/" + c.name).c_str(), Re2, c)
         ->Unit(benchmark::kMillisecond)
         ->Iterations(iterations)

@@ -1,6 +1,8 @@
 #include "regexlib/compiler.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <vector>
 
 namespace regexlib {
@@ -354,6 +356,39 @@ bool FirstBytes(const Program& p, std::size_t pc, ByteSet* out) {
   return true;
 }
 
+// The bytes a consuming instruction takes as a pair: one byte, or a set of two.
+bool LeadPair(const Program& p, const Inst& in, std::array<unsigned char, 2>* pair) {
+  if (in.op == Op::kByte) {
+    (*pair)[0] = (*pair)[1] = static_cast<unsigned char>(in.x);
+    return true;
+  }
+  if (in.op != Op::kSet) return false;
+  const ByteSet& set = p.sets[std::size_t(in.x)];
+  if (set.count() > 2 || set.none()) return false;
+  int k = 0;
+  for (int b = 0; b < 256; ++b) {
+    if (set[std::size_t(b)]) (*pair)[std::size_t(k++)] = static_cast<unsigned char>(b);
+  }
+  if (k == 1) (*pair)[1] = (*pair)[0];
+  return true;
+}
+
+// How often a byte turns up in web pages, roughly (higher is more common): the prefilter
+// looks first for the rarest byte of a match's lead.
+int Commonness(unsigned char c) {
+  static const char kLetters[] = "etaoinshrdlcumwfgypbvkjxqz";  // most common first
+  if (c == ' ') return 255;
+  if (c >= 'a' && c <= 'z') return 230 - 4 * int(std::strchr(kLetters, c) - kLetters);
+  if (c >= 0xC0) return 200;  // Cyrillic letters of Windows-1251 pages
+  if (c == '<' || c == '>' || c == '/' || c == '\n') return 150;
+  if (c >= '0' && c <= '9') return 120;
+  if (c == '.' || c == ',' || c == '\t' || c == '\r') return 110;
+  if (c == '"' || c == '=' || c == '-' || c == ':' || c == ';') return 100;
+  if (c >= 'A' && c <= 'Z') return 60;
+  if (c < 0x20) return 10;
+  return 40;
+}
+
 // Finds the loops whose body is a single byte test (see ByteLoop).
 void FindByteLoops(Program* p) {
   p->loopAt.assign(p->code.size(), -1);
@@ -390,27 +425,43 @@ void FindByteLoops(Program* p) {
 // Works out what a search may skip to while it has no thread alive.
 void Analyse(Program* p) {
   FindByteLoops(p);
-  // The literal every match starts with, and whether the text start anchors every match.
+  // The bytes every match starts with (the lead, and its exact part, the prefix), and
+  // whether the text start anchors every match.
   std::size_t pc = 0;
-  for (;;) {
+  bool exact = true;
+  for (std::size_t steps = 0; steps < p->code.size(); ++steps) {
     const Inst& in = p->code[pc];
+    std::array<unsigned char, 2> pair{};
     if (in.op == Op::kSave) {
       ++pc;
-    } else if (in.op == Op::kJmp) {
+      continue;
+    }
+    if (in.op == Op::kJmp) {
       pc = std::size_t(in.x);
-    } else if (in.op == Op::kByte && p->prefix.size() < 64) {
-      p->prefix += char(in.x);
-      ++pc;
-    } else {
-      if (p->prefix.empty() && in.op == Op::kAssert && in.x == kTextStart) {
+      continue;
+    }
+    if (p->lead.size() >= 64 || !LeadPair(*p, in, &pair)) {
+      if (p->lead.empty() && in.op == Op::kAssert && in.x == kTextStart) {
         p->anchoredStart = true;
       }
       break;
     }
+    p->lead.push_back(pair);
+    exact = exact && pair[0] == pair[1];
+    if (exact) p->prefix += char(pair[0]);
+    ++pc;
   }
-  while (std::size_t(p->leadingBytes) < p->prefix.size() &&
-         p->code[std::size_t(1 + p->leadingBytes)].op == Op::kByte) {
+  while (std::size_t(p->leadingBytes) < p->lead.size() &&
+         (p->code[std::size_t(1 + p->leadingBytes)].op == Op::kByte ||
+          p->code[std::size_t(1 + p->leadingBytes)].op == Op::kSet)) {
     ++p->leadingBytes;
+  }
+  for (std::size_t i = 0; i < p->lead.size(); ++i) {
+    const unsigned char b = p->lead[i][0];
+    if (b == p->lead[i][1] &&
+        (p->anchor < 0 || Commonness(b) < Commonness(p->lead[std::size_t(p->anchor)][0]))) {
+      p->anchor = int(i);
+    }
   }
   // The bytes a match can start with. A reachable Match or assertion means any position
   // may start one.

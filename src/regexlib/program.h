@@ -79,8 +79,15 @@ struct Program {
   int groups = 0;  // capture groups, not counting the whole match
   // What the search may skip to while no thread is alive.
   std::string prefix;  // every match starts with these bytes
-  // The first prefix bytes stand right after Save 0 at pc 1..leadingBytes: a search that
-  // found the prefix may start after them.
+  // Every match starts with this run of bytes, each one of a pair (a letter and its other
+  // case under (?i), or the same byte twice). It extends the prefix through caseless
+  // letters and two-byte classes.
+  std::vector<std::array<unsigned char, 2>> lead;
+  // The prefilter looks for lead[anchor] first: a byte the same in both cases, chosen as
+  // the one least likely to occur in a page; -1 when every byte has two cases.
+  int anchor = -1;
+  // The first lead bytes stand right after Save 0 at pc 1..leadingBytes: a search that
+  // found the lead may start after them.
   int leadingBytes = 0;
   ByteSet firstBytes;          // every match starts with one of these bytes
   bool canSkip = false;        // firstBytes is meaningful: no empty match, no assertion first

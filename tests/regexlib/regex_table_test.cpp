@@ -203,6 +203,28 @@ TEST(RegexTable, RepeatedSearchFollowsPerlEmptyMatchRule) {
   EXPECT_EQ(Lib().All("a*", "baaab").size(), 4u);
 }
 
+// A match's first bytes are looked for by their rarest byte the same in both cases, and
+// checked around it; under (?i) both cases of each letter, Cyrillic ones included.
+TEST(RegexTable, LeadingBytesFindEveryStart) {
+  ASSERT_TRUE(Lib().loaded());
+  const struct {
+    const char *pattern, *text, *expected;
+  } rows[] = {
+      {"(?i)<a href=\"", "<A HREF=\"x<a hReF=\"<a href", "<A HREF=\";<a hReF=\""},
+      {"(?i)\xC0\xC1\xC2", "\xE0\xE1\xE2 \xC0\xE1\xC2 \xC0\xC1", "\xE0\xE1\xE2;\xC0\xE1\xC2"},
+      {"(?i)\xA8x", "\xB8X\xA8x\xA8", "\xB8X;\xA8x"},
+      {"(?i)ab", "AbaBab", "Ab;aB;ab"},
+      {"ab=", "ab=ab=xab", "ab=;ab="},
+      {"aab", "aaab", "aab"},
+      {"a=b", "a=a=b", "a=b"},
+      {"=", "==", "=;="},
+      {"[xy]z=", "xz=yz=zz=", "xz=;yz="},
+      {"(?i)a[0-9]", "A1a2", "A1;a2"},
+  };
+  for (const auto& r : rows)
+    EXPECT_EQ(Every(r.pattern, r.text), r.expected) << r.pattern;
+}
+
 TEST(RegexExports, StateRulesOfTheCurrentMatch) {
   RegexExports& lib = Lib();
   ASSERT_TRUE(lib.loaded());
