@@ -7,7 +7,7 @@ namespace regexlib {
 
 namespace {
 // States one window may hold; the window length follows from the program size.
-constexpr std::size_t kStateBudget = 1 << 20;
+constexpr std::size_t kStateBudget = std::size_t(1) << 25;
 constexpr std::size_t kMinWindow = 64;
 
 }  // namespace
@@ -25,7 +25,8 @@ bool Backtracker::Begin(const Program& program, const unsigned char* text, std::
   windowOpen_ = false;
   windowBytes_ = kStateBudget / program.code.size();
   caps_.assign(std::size_t(2 * (program.groups + 1)), -1);
-  return windowBytes_ >= kMinWindow;
+  // Jobs keep positions in 32 bits; captures are ints anyway.
+  return windowBytes_ >= kMinWindow && length < std::size_t(INT32_MAX);
 }
 
 bool Backtracker::ExitAt(const ByteLoop& loop, std::size_t pos) const {
@@ -56,7 +57,7 @@ bool Backtracker::GreedyLoop(int k, std::size_t pos, int* nextPc, std::size_t* n
   }
   for (;; --hi) {
     if (ExitAt(loop, hi)) {
-      if (hi > pos) jobs_.push_back(Job{kGreedyExit, k, pos, hi - 1});
+      if (hi > pos) Push(kGreedyExit, k, pos, hi - 1);
       *nextPc = loop.out;
       *nextPos = hi;
       return true;
@@ -74,7 +75,7 @@ bool Backtracker::LazyLoop(int k, std::size_t pos, int* nextPc, std::size_t* nex
   for (std::size_t p = pos;;) {
     const bool more = p < length_ && loop.bodyBytes[text_[p]];
     if (ExitAt(loop, p)) {
-      if (more) jobs_.push_back(Job{kLazyMore, k, p, 0});
+      if (more) Push(kLazyMore, k, p, 0);
       *nextPc = loop.out;
       *nextPos = p;
       return true;
@@ -88,28 +89,28 @@ bool Backtracker::LazyLoop(int k, std::size_t pos, int* nextPc, std::size_t* nex
   return true;
 }
 
+void Backtracker::OpenWindow(std::size_t at) {
+  std::fill(visited_.begin(), visited_.begin() + std::ptrdiff_t(dirtyWords_), 0);
+  dirtyWords_ = 0;
+  windowStart_ = at;
+  windowEnd_ = std::min(length_, at + windowBytes_);
+  const std::size_t words = ((windowEnd_ - windowStart_ + 1) * programSize_ + 63) / 64;
+  if (visited_.size() < words) visited_.resize(words, 0);
+  windowOpen_ = true;
+}
+
 Backtracker::Result Backtracker::TryAt(std::size_t candidate, std::vector<int>* slots) {
   // States tried from earlier candidates of this search failed then and would fail again,
   // so a window is kept for as long as the candidates stay inside it.
   // The search found the literal prefix at the candidate already: start after it. The
   // window must hold that start (a prefix is at most as long as the shortest window).
   const std::size_t skip = std::size_t(program_->leadingBytes);
-  if (!windowOpen_ || candidate + skip > windowEnd_) {
-    windowStart_ = candidate;
-    windowEnd_ = std::min(length_, candidate + windowBytes_);
-    const std::size_t need = (windowEnd_ - windowStart_ + 1) * program_->code.size();
-    if (visited_.size() < need) visited_.resize(need, 0);
-    if (++epoch_ == 0) {  // stamps wrapped: forget them all
-      std::fill(visited_.begin(), visited_.end(), 0);
-      epoch_ = 1;
-    }
-    windowOpen_ = true;
-  }
+  if (!windowOpen_ || candidate + skip > windowEnd_) OpenWindow(candidate);
   const std::vector<Inst>& code = program_->code;
   std::fill(caps_.begin(), caps_.end(), -1);
   jobs_.clear();
   caps_[0] = int(candidate);
-  jobs_.push_back(Job{kRun, int(1 + skip), candidate + skip, 0});
+  Push(kRun, int(1 + skip), candidate + skip, 0);
   while (!jobs_.empty()) {
     const Job job = jobs_.back();
     jobs_.pop_back();
@@ -119,7 +120,7 @@ Backtracker::Result Backtracker::TryAt(std::size_t candidate, std::vector<int>* 
       case kRun:
         break;
       case kRestore:
-        caps_[std::size_t(job.pc)] = int(job.pos);
+        caps_[std::size_t(job.pc)] = int(std::int32_t(job.pos));
         continue;
       case kGreedyExit: {
         const ByteLoop& loop = program_->loops[std::size_t(program_->loopAt[std::size_t(pc)])];
@@ -127,7 +128,7 @@ Backtracker::Result Backtracker::TryAt(std::size_t candidate, std::vector<int>* 
         while (!ExitAt(loop, hi) && hi > job.pos)
           --hi;
         if (!ExitAt(loop, hi)) continue;
-        if (hi > job.pos) jobs_.push_back(Job{kGreedyExit, pc, job.pos, hi - 1});
+        if (hi > job.pos) Push(kGreedyExit, pc, job.pos, hi - 1);
         pc = loop.out;
         pos = hi;
         break;
@@ -156,6 +157,10 @@ Backtracker::Result Backtracker::TryAt(std::size_t candidate, std::vector<int>* 
           }
           break;
         case Op::kSplit: {
+          if (jobs_.size() >= kMaxJobs) {
+            ReleaseJobs();
+            return kOutOfWindow;
+          }
           const int loop = program_->loopAt[std::size_t(pc)];
           if (loop >= 0) {
             const bool ok = program_->loops[std::size_t(loop)].greedy
@@ -165,7 +170,7 @@ Backtracker::Result Backtracker::TryAt(std::size_t candidate, std::vector<int>* 
             next = pc >= 0;
             break;
           }
-          jobs_.push_back(Job{kRun, in.y, pos, 0});
+          Push(kRun, in.y, pos, 0);
           pc = in.x;
           next = true;
           break;
@@ -175,7 +180,7 @@ Backtracker::Result Backtracker::TryAt(std::size_t candidate, std::vector<int>* 
           next = true;
           break;
         case Op::kSave:
-          jobs_.push_back(Job{kRestore, in.x, std::size_t(caps_[std::size_t(in.x)]), 0});
+          Push(kRestore, in.x, std::uint32_t(caps_[std::size_t(in.x)]), 0);
           caps_[std::size_t(in.x)] = int(pos);
           ++pc;
           next = true;
@@ -189,12 +194,20 @@ Backtracker::Result Backtracker::TryAt(std::size_t candidate, std::vector<int>* 
         case Op::kMatch:
           if (rejectEmpty_ && pos == start_ && caps_[0] == int(start_)) break;
           *slots = caps_;
+          ReleaseJobs();
           return kMatch;
       }
       if (!next) break;
     }
   }
+  ReleaseJobs();
   return gaveUp_ ? kGaveUp : kNoMatch;
+}
+
+void Backtracker::ReleaseJobs() {
+  // A try over a long stretch may have grown the job stack to many megabytes: give them
+  // back rather than keep them for the life of the process.
+  if (jobs_.capacity() > (std::size_t(1) << 20)) std::vector<Job>().swap(jobs_);
 }
 
 }  // namespace regexlib

@@ -1,9 +1,10 @@
 // A bounded backtracker: depth-first over the program in priority order, remembering every
-// (instruction, position) state it has tried so that no state is tried twice. Within one
-// window of text its work is bounded by program size times window length, so it stays
-// linear; it is much faster than the Pike VM on the short spans that entries of a page
-// take. A search that needs text past the window is handed back to the caller, which
-// finishes it with the Pike VM.
+// (instruction, position) state it has tried, in one bit each, so that no state is tried
+// twice. Within one window of text its work is bounded by program size times window
+// length, so it stays linear; it is much faster than the Pike VM. Windows hold 32 million
+// states (4 MB of bits), a megabyte of text for a pattern of 32 instructions. A search
+// that needs text past the window, or more pending work than kMaxJobs, is handed back to
+// the caller, which finishes it with the Pike VM.
 #pragma once
 
 #include <cstddef>
@@ -38,9 +39,14 @@ class Backtracker {
   struct Job {
     JobKind kind;
     int pc;
-    std::size_t pos;
-    std::size_t hi;
+    std::uint32_t pos;
+    std::uint32_t hi;
   };
+  // Pending jobs one try may hold (64 MB) before it hands the search back.
+  static constexpr std::size_t kMaxJobs = std::size_t(1) << 22;
+  void Push(JobKind kind, int pc, std::size_t pos, std::size_t hi) {
+    jobs_.push_back(Job{kind, pc, std::uint32_t(pos), std::uint32_t(hi)});
+  }
 
   // Runs byte loop k from pos. Returns false when the window is too small; otherwise sets
   // *pc, *pos to where the search goes on, or *pc to -1 when this path failed.
@@ -51,15 +57,20 @@ class Backtracker {
   // Marks state (pc, pos) tried; false when it was tried before or the budget is spent.
   bool Visit(int pc, std::size_t pos) {
     const std::size_t i = (pos - windowStart_) * programSize_ + std::size_t(pc);
-    if (visited_[i] == epoch_) return false;
+    std::uint64_t& word = visited_[i >> 6];
+    const std::uint64_t bit = std::uint64_t(1) << (i & 63);
+    if (word & bit) return false;
     if (*budget_ == 0) {  // out of work: treat the state as tried; TryAt then gives up
       gaveUp_ = true;
       return false;
     }
     --*budget_;
-    visited_[i] = epoch_;
+    word |= bit;
+    if ((i >> 6) >= dirtyWords_) dirtyWords_ = (i >> 6) + 1;
     return true;
   }
+  void OpenWindow(std::size_t at);
+  void ReleaseJobs();
 
   const Program* program_ = nullptr;
   const unsigned char* text_ = nullptr;
@@ -71,10 +82,12 @@ class Backtracker {
   std::size_t windowEnd_ = 0;  // last position the window holds
   std::size_t windowBytes_ = 0;
   bool windowOpen_ = false;
-  std::uint32_t epoch_ = 0;
   std::uint64_t* budget_ = nullptr;
   bool gaveUp_ = false;
-  std::vector<std::uint32_t> visited_;  // epoch stamps by (position in window, pc)
+  // One bit per (position in window, pc), set when the state was tried. Only the first
+  // dirtyWords_ words can hold set bits; a new window clears just those.
+  std::vector<std::uint64_t> visited_;
+  std::size_t dirtyWords_ = 0;
   std::vector<Job> jobs_;
   std::vector<int> caps_;
 };
