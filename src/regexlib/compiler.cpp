@@ -478,6 +478,20 @@ void Analyse(Program* p) {
     p->hasLeadingRun = true;
   }
   if (p->firstBytes.all()) p->canSkip = false;
+  for (std::size_t b = 0; b < 256; ++b)
+    p->firstTable[b] = p->firstBytes[b] ? 1 : 0;
+  if (p->canSkip && p->firstBytes.count() >= 2) {
+    std::size_t low = 1;
+    while (low < 128 && !p->firstBytes[low])
+      ++low;
+    std::size_t high = low;
+    while (high + 1 < 128 && p->firstBytes[high + 1])
+      ++high;
+    if (low < 128 && p->firstBytes.count() == high - low + 1 && !p->firstBytes[0]) {
+      p->firstLow = static_cast<unsigned char>(low);
+      p->firstHigh = static_cast<unsigned char>(high);
+    }
+  }
 
   // Bytes that every path from the start to a match consumes: the greatest solution of
   // the path equations, reached by iterating down from "every byte". A text without one of

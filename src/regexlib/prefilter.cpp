@@ -1,5 +1,6 @@
 #include "regexlib/prefilter.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace regexlib {
@@ -43,6 +44,40 @@ std::size_t FindCaselessLead(const Program& program, const unsigned char* text, 
   return length + 1;
 }
 
+// Whether any of the eight bytes of x lies strictly between m and n (0 <= m <= 127,
+// n <= 128): the word-at-a-time range test for bytes.
+inline bool HasBetween(std::uint64_t x, std::uint64_t m, std::uint64_t n) {
+  const std::uint64_t ones = ~std::uint64_t(0) / 255;
+  return ((ones * (127 + n) - (x & ones * 127)) & ~x & ((x & ones * 127) + ones * (127 - m)) &
+          ones * 128) != 0;
+}
+
+// The first byte at or after pos that may start a match: eight bytes a round for an ASCII
+// range, else four table lookups a round.
+std::size_t FindFirstByte(const Program& program, const unsigned char* text, std::size_t length,
+                          std::size_t pos) {
+  const std::uint8_t* first = program.firstTable.data();
+  if (program.firstLow > 0) {
+    const std::uint64_t m = program.firstLow - 1u, n = program.firstHigh + 1u;
+    for (; pos + 8 <= length; pos += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, text + pos, 8);
+      if (HasBetween(word, m, n)) break;
+    }
+  }
+  for (; pos + 4 <= length; pos += 4) {
+    if (first[text[pos]] | first[text[pos + 1]] | first[text[pos + 2]] | first[text[pos + 3]]) {
+      while (!first[text[pos]])
+        ++pos;
+      return pos;
+    }
+  }
+  for (; pos < length; ++pos) {
+    if (first[text[pos]]) return pos;
+  }
+  return length + 1;
+}
+
 }  // namespace
 
 std::size_t NextCandidate(const Program& program, const unsigned char* text, std::size_t length,
@@ -52,12 +87,7 @@ std::size_t NextCandidate(const Program& program, const unsigned char* text, std
     return program.anchor >= 0 ? FindLead(program, text, length, pos)
                                : FindCaselessLead(program, text, length, pos);
   }
-  if (program.canSkip) {
-    while (pos < length && !program.firstBytes[text[pos]]) {
-      ++pos;
-    }
-    return pos < length ? pos : length + 1;
-  }
+  if (program.canSkip) return FindFirstByte(program, text, length, pos);
   return pos;
 }
 

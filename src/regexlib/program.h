@@ -89,7 +89,11 @@ struct Program {
   // The first lead bytes stand right after Save 0 at pc 1..leadingBytes: a search that
   // found the lead may start after them.
   int leadingBytes = 0;
-  ByteSet firstBytes;          // every match starts with one of these bytes
+  ByteSet firstBytes;                          // every match starts with one of these bytes
+  std::array<std::uint8_t, 256> firstTable{};  // the same as a table, for fast scans
+  // When firstBytes is one range of ASCII bytes from 1 up (such as [0-9]), its ends: the
+  // prefilter then tests eight bytes at a time. firstLow 0 means no such range.
+  unsigned char firstLow = 0, firstHigh = 0;
   bool canSkip = false;        // firstBytes is meaningful: no empty match, no assertion first
   bool anchoredStart = false;  // every match starts at the start of the text
   std::string required;        // bytes every match holds, beyond the prefix (at most 4)

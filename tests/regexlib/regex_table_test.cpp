@@ -225,6 +225,22 @@ TEST(RegexTable, LeadingBytesFindEveryStart) {
     EXPECT_EQ(Every(r.pattern, r.text), r.expected) << r.pattern;
 }
 
+// A match that starts with a class is looked for eight bytes at a time when the class is
+// one ASCII range: a start at any offset of such a word, among bytes just outside the
+// range and bytes with the high bit set, must be found.
+TEST(RegexTable, ClassLedStartAtEveryOffset) {
+  ASSERT_TRUE(Lib().loaded());
+  const std::string filler = "/:\xB0\xB9\x80\xFF\x2F\x3A";  // around '0'..'9', high bytes
+  for (std::size_t offset = 0; offset < 20; ++offset) {
+    std::string text;
+    while (text.size() < offset)
+      text += filler[text.size() % filler.size()];
+    const std::string page = text + "42" + filler + "7";
+    EXPECT_EQ(Every("[0-9]+", page), "42;7") << "offset " << offset;
+    EXPECT_EQ(Every("[a-c]x", text + "cx" + filler), "cx") << "offset " << offset;
+  }
+}
+
 TEST(RegexExports, StateRulesOfTheCurrentMatch) {
   RegexExports& lib = Lib();
   ASSERT_TRUE(lib.loaded());
