@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 namespace regexlib {
 
@@ -14,6 +15,7 @@ constexpr std::size_t kMinWindow = 64;
 
 bool Backtracker::Begin(const Program& program, const unsigned char* text, std::size_t length,
                         std::size_t start, bool rejectEmptyAtStart, std::uint64_t* budget) {
+  ClearVisited();
   program_ = &program;
   programSize_ = program.code.size();
   budget_ = budget;
@@ -24,6 +26,8 @@ bool Backtracker::Begin(const Program& program, const unsigned char* text, std::
   rejectEmpty_ = rejectEmptyAtStart;
   windowOpen_ = false;
   windowBytes_ = kStateBudget / program.code.size();
+  rowWords_ = (std::min(windowBytes_, length - start) + 1 + 63) / 64;
+  if (visited_.size() < programSize_ * rowWords_) visited_.resize(programSize_ * rowWords_, 0);
   caps_.assign(std::size_t(2 * (program.groups + 1)), -1);
   // Jobs keep positions in 32 bits; captures are ints anyway.
   return windowBytes_ >= kMinWindow && length < std::size_t(INT32_MAX);
@@ -33,69 +37,174 @@ bool Backtracker::ExitAt(const ByteLoop& loop, std::size_t pos) const {
   return !loop.outNeedsByte || (pos < length_ && loop.outFirst[text_[pos]]);
 }
 
+std::size_t Backtracker::FirstVisited(int pc, std::size_t from, std::size_t to) const {
+  const std::uint64_t* row = &visited_[std::size_t(pc) * rowWords_];
+  const std::size_t a = from - windowStart_, b = to - windowStart_;
+  for (std::size_t w = a >> 6; w <= (b >> 6) && w < dirtyWords_; ++w) {
+    std::uint64_t bits = row[w];
+    if (w == (a >> 6)) bits &= ~std::uint64_t(0) << (a & 63);
+    if (w == (b >> 6) && (b & 63) != 63) bits &= (std::uint64_t(1) << ((b & 63) + 1)) - 1;
+    if (bits) return windowStart_ + (w << 6) + std::size_t(__builtin_ctzll(bits));
+  }
+  return to + 1;
+}
+
+void Backtracker::MarkRange(int pc, std::size_t from, std::size_t to) {
+  std::uint64_t* row = &visited_[std::size_t(pc) * rowWords_];
+  const std::size_t a = from - windowStart_, b = to - windowStart_;
+  for (std::size_t w = a >> 6; w <= (b >> 6); ++w) {
+    std::uint64_t bits = ~std::uint64_t(0);
+    if (w == (a >> 6)) bits &= ~std::uint64_t(0) << (a & 63);
+    if (w == (b >> 6) && (b & 63) != 63) bits &= (std::uint64_t(1) << ((b & 63) + 1)) - 1;
+    if (row[w] == 0) dirty_.push_back(std::uint32_t(&row[w] - visited_.data()));
+    row[w] |= bits;
+  }
+  if ((b >> 6) >= dirtyWords_) dirtyWords_ = (b >> 6) + 1;
+}
+
+std::size_t Backtracker::RunEnd(const ByteLoop& loop, std::size_t pos, std::size_t limit) const {
+  if (loop.allBytes) return limit;
+  if (loop.stopByte >= 0) {
+    const void* hit = std::memchr(text_ + pos, loop.stopByte, limit - pos);
+    return hit ? std::size_t(static_cast<const unsigned char*>(hit) - text_) : limit;
+  }
+  while (pos < limit && loop.bodyBytes[text_[pos]])
+    ++pos;
+  return pos;
+}
+
+bool Backtracker::LongestExit(const ByteLoop& loop, std::size_t lo, std::size_t* hi) const {
+  if (loop.outByte >= 0) {
+    // The exit needs outByte at the position it starts from.
+    const std::size_t top = std::min(*hi, length_ - (length_ > 0 ? 1 : 0));
+    if (length_ == 0 || top < lo) return false;
+    const unsigned char byte = static_cast<unsigned char>(loop.outByte);
+    for (std::size_t at = top;; --at) {
+      if (text_[at] == byte) {
+        *hi = at;
+        return true;
+      }
+      if (at == lo) return false;
+    }
+  }
+  for (std::size_t at = *hi;; --at) {
+    if (ExitAt(loop, at)) {
+      *hi = at;
+      return true;
+    }
+    if (at == lo) return false;
+  }
+}
+
 // Greedy: consume the longest run of body bytes, then leave the loop at the longest first.
 // Positions whose loop state was tried before are not tried again.
 bool Backtracker::GreedyLoop(int k, std::size_t pos, int* nextPc, std::size_t* nextPos) {
   const ByteLoop& loop = program_->loops[std::size_t(program_->loopAt[std::size_t(k)])];
-  std::size_t q = pos;
-  bool seenBefore = false;
-  while (q < length_ && loop.bodyBytes[text_[q]]) {
-    if (q + 1 > windowEnd_) return false;
-    ++q;
-    if (!Visit(k, q)) {
-      seenBefore = true;
-      break;
+  // Body bytes stand at [pos, runEnd): the loop may reach positions pos + 1 .. runEnd, up
+  // to the first one tried before. A run that goes on past the window needs a new one.
+  const std::size_t runEnd = RunEnd(loop, pos, std::min(length_, windowEnd_ + 1));
+  std::size_t q = runEnd;
+  std::size_t hi = runEnd;
+  if (runEnd > pos) {
+    const std::size_t inWindow = std::min(runEnd, windowEnd_);
+    const std::size_t seen = pos < inWindow ? FirstVisited(k, pos + 1, inWindow) : inWindow + 1;
+    if (seen <= inWindow) {
+      q = seen;
+      hi = seen - 1;
+    } else if (runEnd > windowEnd_) {
+      return false;
     }
-  }
-  std::size_t hi = q;
-  if (seenBefore) {
-    if (q == pos) {
+    const std::size_t last = seen <= inWindow ? seen - 1 : q;
+    if (last > pos && !MarkTried(k, pos + 1, last)) {
       *nextPc = -1;
       return true;
     }
-    hi = q - 1;
   }
-  for (;; --hi) {
-    if (ExitAt(loop, hi)) {
-      if (hi > pos) Push(kGreedyExit, k, pos, hi - 1);
-      *nextPc = loop.out;
-      *nextPos = hi;
-      return true;
-    }
-    if (hi == pos) break;
+  if (!LongestExit(loop, pos, &hi)) {
+    *nextPc = -1;
+    return true;
   }
-  *nextPc = -1;
+  if (hi > pos) Push(kGreedyExit, k, pos, hi - 1);
+  *nextPc = loop.out;
+  *nextPos = hi;
   return true;
 }
 
 // Lazy: leave the loop at the first position the exit can go on from, keeping the rest
-// of the loop for later.
+// of the loop for later. Positions whose loop state was tried before end this path.
 bool Backtracker::LazyLoop(int k, std::size_t pos, int* nextPc, std::size_t* nextPos) {
   const ByteLoop& loop = program_->loops[std::size_t(program_->loopAt[std::size_t(k)])];
-  for (std::size_t p = pos;;) {
-    const bool more = p < length_ && loop.bodyBytes[text_[p]];
-    if (ExitAt(loop, p)) {
-      if (more) Push(kLazyMore, k, p, 0);
-      *nextPc = loop.out;
-      *nextPos = p;
-      return true;
+  // Body bytes stand at [pos, runEnd), so the loop reaches pos .. runEnd; it stops at the
+  // first of them the exit can go on from.
+  const std::size_t runEnd = RunEnd(loop, pos, std::min(length_, windowEnd_ + 1));
+  std::size_t exit = pos;
+  bool found = FirstExit(loop, runEnd, &exit);
+  const std::size_t stop = found ? exit : runEnd;
+  if (stop > pos) {
+    const std::size_t inWindow = std::min(stop, windowEnd_);
+    const std::size_t seen = pos < inWindow ? FirstVisited(k, pos + 1, inWindow) : inWindow + 1;
+    std::size_t last = stop;
+    if (seen <= inWindow) {
+      last = seen - 1;
+      found = false;
+    } else if (stop > windowEnd_) {
+      return false;
     }
-    if (!more) break;
-    if (p + 1 > windowEnd_) return false;
-    ++p;
-    if (!Visit(k, p)) break;
+    if (last > pos && !MarkTried(k, pos + 1, last)) found = false;
   }
-  *nextPc = -1;
+  if (!found) {
+    *nextPc = -1;
+    return true;
+  }
+  if (exit < runEnd) Push(kLazyMore, k, exit, 0);
+  *nextPc = loop.out;
+  *nextPos = exit;
   return true;
 }
 
-void Backtracker::OpenWindow(std::size_t at) {
-  std::fill(visited_.begin(), visited_.begin() + std::ptrdiff_t(dirtyWords_), 0);
+bool Backtracker::FirstExit(const ByteLoop& loop, std::size_t to, std::size_t* at) const {
+  if (!loop.outNeedsByte) return true;
+  const std::size_t end = std::min(to + 1, length_);  // the exit needs a byte at *at
+  if (*at >= end) return false;
+  if (loop.outByte >= 0) {
+    const void* hit = std::memchr(text_ + *at, loop.outByte, end - *at);
+    if (!hit) return false;
+    *at = std::size_t(static_cast<const unsigned char*>(hit) - text_);
+    return true;
+  }
+  for (std::size_t p = *at; p < end; ++p) {
+    if (loop.outFirst[text_[p]]) {
+      *at = p;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool Backtracker::MarkTried(int pc, std::size_t from, std::size_t to) {
+  const std::uint64_t count = to - from + 1;
+  if (*budget_ < count) {  // out of work: TryAt gives up
+    *budget_ = 0;
+    gaveUp_ = true;
+    return false;
+  }
+  *budget_ -= count;
+  MarkRange(pc, from, to);
+  return true;
+}
+
+void Backtracker::ClearVisited() {
+  for (std::uint32_t w : dirty_)
+    visited_[w] = 0;
+  dirty_.clear();
   dirtyWords_ = 0;
+}
+
+void Backtracker::OpenWindow(std::size_t at) {
+  ClearVisited();
   windowStart_ = at;
-  windowEnd_ = std::min(length_, at + windowBytes_);
-  const std::size_t words = ((windowEnd_ - windowStart_ + 1) * programSize_ + 63) / 64;
-  if (visited_.size() < words) visited_.resize(words, 0);
+  // A row holds the positions of one window: rowWords_ * 64 of them.
+  windowEnd_ = std::min({length_, at + windowBytes_, at + rowWords_ * 64 - 1});
   windowOpen_ = true;
 }
 
@@ -125,9 +234,7 @@ Backtracker::Result Backtracker::TryAt(std::size_t candidate, std::vector<int>* 
       case kGreedyExit: {
         const ByteLoop& loop = program_->loops[std::size_t(program_->loopAt[std::size_t(pc)])];
         std::size_t hi = job.hi;
-        while (!ExitAt(loop, hi) && hi > job.pos)
-          --hi;
-        if (!ExitAt(loop, hi)) continue;
+        if (!LongestExit(loop, job.pos, &hi)) continue;
         if (hi > job.pos) Push(kGreedyExit, pc, job.pos, hi - 1);
         pc = loop.out;
         pos = hi;

@@ -56,20 +56,34 @@ class Backtracker {
 
   // Marks state (pc, pos) tried; false when it was tried before or the budget is spent.
   bool Visit(int pc, std::size_t pos) {
-    const std::size_t i = (pos - windowStart_) * programSize_ + std::size_t(pc);
-    std::uint64_t& word = visited_[i >> 6];
-    const std::uint64_t bit = std::uint64_t(1) << (i & 63);
+    const std::size_t off = pos - windowStart_;
+    std::uint64_t& word = visited_[std::size_t(pc) * rowWords_ + (off >> 6)];
+    const std::uint64_t bit = std::uint64_t(1) << (off & 63);
     if (word & bit) return false;
     if (*budget_ == 0) {  // out of work: treat the state as tried; TryAt then gives up
       gaveUp_ = true;
       return false;
     }
     --*budget_;
+    if (word == 0) dirty_.push_back(std::uint32_t(&word - visited_.data()));
     word |= bit;
-    if ((i >> 6) >= dirtyWords_) dirtyWords_ = (i >> 6) + 1;
+    if ((off >> 6) >= dirtyWords_) dirtyWords_ = (off >> 6) + 1;
     return true;
   }
+  // The first position in [from, to] whose state at pc was tried; to + 1 when none was.
+  std::size_t FirstVisited(int pc, std::size_t from, std::size_t to) const;
+  // Marks the states of pc at positions [from, to] tried (none of them was).
+  void MarkRange(int pc, std::size_t from, std::size_t to);
+  // MarkRange within the budget; false (and the try gives up) when it is spent.
+  bool MarkTried(int pc, std::size_t from, std::size_t to);
+  // The first position in [*at, to] the loop's exit can go on from, into *at.
+  bool FirstExit(const ByteLoop& loop, std::size_t to, std::size_t* at) const;
+  // The end of the run of body bytes from pos, looked at up to limit.
+  std::size_t RunEnd(const ByteLoop& loop, std::size_t pos, std::size_t limit) const;
+  // The longest way out of a greedy loop at or below hi and at or above lo; false if none.
+  bool LongestExit(const ByteLoop& loop, std::size_t lo, std::size_t* hi) const;
   void OpenWindow(std::size_t at);
+  void ClearVisited();
   void ReleaseJobs();
 
   const Program* program_ = nullptr;
@@ -84,9 +98,13 @@ class Backtracker {
   bool windowOpen_ = false;
   std::uint64_t* budget_ = nullptr;
   bool gaveUp_ = false;
-  // One bit per (position in window, pc), set when the state was tried. Only the first
-  // dirtyWords_ words can hold set bits; a new window clears just those.
+  // One bit per (pc, position in window), set when the state was tried: a row of
+  // rowWords_ words for each pc, so that a loop's run of positions is a run of bits. Only
+  // the first dirtyWords_ words of each row can hold set bits, and dirty_ lists every
+  // word that does: a new window clears just those.
   std::vector<std::uint64_t> visited_;
+  std::vector<std::uint32_t> dirty_;
+  std::size_t rowWords_ = 0;
   std::size_t dirtyWords_ = 0;
   std::vector<Job> jobs_;
   std::vector<int> caps_;

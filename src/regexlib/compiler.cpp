@@ -415,6 +415,17 @@ void FindByteLoops(Program* p) {
       }
       loop.out = out;
       loop.outNeedsByte = FirstBytes(*p, std::size_t(out), &loop.outFirst);
+      loop.allBytes = loop.bodyBytes.all();
+      if (loop.bodyBytes.count() == 255) {
+        for (int b = 0; b < 256; ++b) {
+          if (!loop.bodyBytes[std::size_t(b)]) loop.stopByte = b;
+        }
+      }
+      if (loop.outNeedsByte && loop.outFirst.count() == 1) {
+        for (int b = 0; b < 256; ++b) {
+          if (loop.outFirst[std::size_t(b)]) loop.outByte = b;
+        }
+      }
       p->loopAt[k] = int(p->loops.size());
       p->loops.push_back(loop);
       break;

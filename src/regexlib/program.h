@@ -71,6 +71,12 @@ struct ByteLoop {
   int out = -1;               // where the loop exits to
   ByteSet outFirst;           // bytes the exit can go on with ...
   bool outNeedsByte = false;  // ... when it must consume one before it can match
+  // Shapes that let a run be found without testing byte by byte: the body takes every
+  // byte, or every byte but stopByte (memchr finds the end); the exit goes on only with
+  // outByte (memrchr finds the longest way out).
+  bool allBytes = false;
+  int stopByte = -1;
+  int outByte = -1;
 };
 
 struct Program {
