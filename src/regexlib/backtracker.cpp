@@ -247,8 +247,9 @@ Backtracker::Result Backtracker::TryAt(std::size_t candidate, std::vector<int>* 
         if (pc < 0) continue;
         break;
     }
+    const std::uint8_t* join = program_->join.data();
     for (;;) {
-      if (!Visit(pc, pos)) break;
+      if (join[pc] ? !Visit(pc, pos) : !Step()) break;
       const Inst& in = code[std::size_t(pc)];
       bool next = false;
       switch (in.op) {

@@ -70,6 +70,15 @@ class Backtracker {
     if ((off >> 6) >= dirtyWords_) dirtyWords_ = (off >> 6) + 1;
     return true;
   }
+  // Counts one step of work that needs no record; false when the budget is spent.
+  bool Step() {
+    if (*budget_ == 0) {
+      gaveUp_ = true;
+      return false;
+    }
+    --*budget_;
+    return true;
+  }
   // The first position in [from, to] whose state at pc was tried; to + 1 when none was.
   std::size_t FirstVisited(int pc, std::size_t from, std::size_t to) const;
   // Marks the states of pc at positions [from, to] tried (none of them was).

@@ -436,6 +436,11 @@ void FindByteLoops(Program* p) {
 // Works out what a search may skip to while it has no thread alive.
 void Analyse(Program* p) {
   FindByteLoops(p);
+  p->join.assign(p->code.size(), 0);
+  for (const Inst& in : p->code) {
+    if (in.op == Op::kJmp || in.op == Op::kSplit) p->join[std::size_t(in.x)] = 1;
+    if (in.op == Op::kSplit) p->join[std::size_t(in.y)] = 1;
+  }
   // The bytes every match starts with (the lead, and its exact part, the prefix), and
   // whether the text start anchors every match.
   std::size_t pc = 0;

@@ -107,6 +107,10 @@ struct Program {
   // failed fails from anywhere else in the same run too, so the search skips the run.
   bool hasLeadingRun = false;
   ByteSet leadingRun;
+  // 1 for an instruction that a jump or a choice leads to: only there can two paths meet,
+  // so only there must the backtracker remember that a state was tried. Elsewhere a state
+  // follows from the one before it, which was tried at most once.
+  std::vector<std::uint8_t> join;
   std::vector<int> loopAt;  // index into loops for a loop's Split instruction, else -1
   std::vector<ByteLoop> loops;
 };
