@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# Builds both platforms: build/linux (native, with sanitizers) and build/win32 (the 32-bit
-# Windows modules, cross-compiled with mingw-w64).
+# Builds every platform: build/linux (native, with sanitizers), build/win32 (the 32-bit
+# Windows modules frameleaf.wfx + frameleaf.dll) and build/win64 (frameleaf.wfx64 +
+# frameleaf64.dll for the 64-bit file manager), both cross-compiled with mingw-w64.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
 cmake -S "$root" -B "$root/build/linux" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DFL_SANITIZE=ON >/dev/null
 cmake --build "$root/build/linux" -j "$jobs"
-cmake -S "$root" -B "$root/build/win32" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
-cmake --build "$root/build/win32" -j "$jobs"
+for arch in win32:i686 win64:x86_64; do
+  dir=${arch%%:*} toolchain=${arch##*:}
+  cmake -S "$root" -B "$root/build/$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$toolchain.cmake" >/dev/null
+  cmake --build "$root/build/$dir" -j "$jobs"
+done

@@ -26,4 +26,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+# Wine takes its ANSI code page from the locale: ru_RU gives Windows-1251.
+if ! locale -a 2>/dev/null | grep -qix 'ru_RU.utf8'; then
+  sed -i 's/^# *ru_RU.UTF-8 UTF-8/ru_RU.UTF-8 UTF-8/' /etc/locale.gen
+  locale-gen >/dev/null
+fi
 echo "setup: all packages present"

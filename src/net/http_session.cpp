@@ -36,6 +36,7 @@ bool HttpSession::Connect() {
   if (!connection_) {
     connection_ =
         platform::NetConnect(internet_, host_ ? host_->c_str() : kNoHost, secure_ ? 443 : 80);
+    ++connects_;
   }
   return connection_ != nullptr;
 }
@@ -59,7 +60,8 @@ void HttpSession::CloseAll() {
 
 void HttpSession::UseHost(const char* host) {
   const std::string h = host ? host : "";
-  if (host_ && *host_ != h) CloseAll();
+  // Without a stored host, an open connection goes to "localhost" (a POST before any GET).
+  if (!host_ || *host_ != h) CloseAll();
   host_ = std::make_unique<std::string>(h);
 }
 
@@ -95,6 +97,11 @@ const char* HttpSession::ReadAll(std::uint32_t* length) {
   *length = 0;
   resultBuffer_[0] = '\0';
   if (!request_) return nullptr;
+  // A body that stops short of the length the server announced was cut off (a reset
+  // connection): it is a failed read, never a page. Without a length, the end of the
+  // connection ends the body.
+  std::uint32_t announced = 0;
+  const bool hasLength = platform::NetQueryContentLength(request_, &announced);
   std::uint32_t chunk = 0;
   bool ok = platform::NetReadFile(request_, readBuffer_.get(), capacity_, &chunk);
   ++reads_;
@@ -114,12 +121,18 @@ const char* HttpSession::ReadAll(std::uint32_t* length) {
     if (!ok || chunk == 0) break;
   }
   resultBuffer_[*length] = '\0';
-  if (!ok || overflow) {
+  if (!ok || overflow || (hasLength && *length < announced)) {
     *length = 0;
     resultBuffer_[0] = '\0';
     return nullptr;
   }
   return resultBuffer_.get();
+}
+
+std::uint32_t HttpSession::Status() const {
+  std::uint32_t status = 0;
+  if (!request_ || !platform::NetQueryStatusCode(request_, &status)) return 0;
+  return status;
 }
 
 std::uint32_t HttpSession::QueryFileInfo(const char* host, const char* path, const char* referrer,

@@ -31,11 +31,14 @@ class HttpSession {
   // Sends body with POST to path on the current host ("localhost" when there is none).
   bool Post(const char* path, const char* body, const char* referrer);
   // The whole response of the last request, NUL-terminated, valid until the next ReadAll;
-  // null (length 0) without a request, when a read failed, or when the response is longer
-  // than the buffer (a cut file is never taken as whole).
+  // null (length 0) without a request, when a read failed, when the body is shorter than
+  // its Content-Length, or when the response is longer than the buffer (a cut file is
+  // never taken as whole).
   const char* ReadAll(std::uint32_t* length);
   // Content-Length of path on host (0 when there is none); *time gets Last-Modified and is
   // left as it was without one.
+  // The status code of the last request's answer (200, 404, ...); 0 without one.
+  std::uint32_t Status() const;
   std::uint32_t QueryFileInfo(const char* host, const char* path, const char* referrer,
                               platform::SystemTime* time);
   // The cookie string of url into buffer (260 bytes). A string that does not fit is
@@ -46,8 +49,10 @@ class HttpSession {
   void CloseConnection();
   void CloseAll();
 
-  // Counters for benchmarks and tests: reads made and pauses taken by ReadAll.
+  // Counters for benchmarks and tests: reads made and pauses taken by ReadAll, connection
+  // handles opened.
   std::uint64_t reads() const { return reads_; }
+  std::uint64_t connects() const { return connects_; }
   std::uint64_t pauses() const { return pauses_; }
   const char* host() const { return host_ ? host_->c_str() : nullptr; }
 
@@ -67,6 +72,7 @@ class HttpSession {
   std::unique_ptr<char[]> resultBuffer_;
   std::uint64_t reads_ = 0;
   std::uint64_t pauses_ = 0;
+  std::uint64_t connects_ = 0;
 };
 
 }  // namespace net

@@ -52,6 +52,40 @@ long FindBookmark(long count, const char* name) {
   return 0;
 }
 
+// A letter folded to lower case as the bookmark file's section names are compared: ASCII,
+// and the Cyrillic letters of Windows-1251.
+unsigned char Fold(unsigned char c) {
+  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDF)) return static_cast<unsigned char>(c + 32);
+  return c == 0xA8 ? 0xB8 : c;
+}
+
+bool SameSection(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (Fold(static_cast<unsigned char>(a[i])) != Fold(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The first key from 1 to count, other than except, whose bookmark's section is the one
+// name would write to; 0 when none is. Writing there would replace that bookmark's address.
+long FindCollision(long count, const std::string& name, long except) {
+  for (long i = 1; i <= count; ++i) {
+    if (i != except && SameSection(Read(kTabs, Key(i).c_str(), ""), name)) return i;
+  }
+  return 0;
+}
+
+// Whether name can be stored and found again as a bookmark: not empty (an empty key ends
+// the list), no backslash (a folder of the root holds none, so it could never be opened,
+// renamed or deleted), and not longer than the file's values are read (it would be listed
+// cut and open nothing).
+bool StorableName(const std::string& name) {
+  return !name.empty() && name.size() < kPathSize && name.find('\\') == std::string::npos;
+}
+
 }  // namespace
 
 void AddBookmarkByPrompts() {
@@ -61,6 +95,7 @@ void AddBookmarkByPrompts() {
   char name[kPathSize], url[kPathSize];
   common::CopyCut(name, lang.Text(6));
   if (!Ask(kRequestOther, "Totall Commander", lang.Text(7), name, kPathSize)) return;
+  if (!StorableName(name) || FindCollision(count, name, 0)) return;
   common::CopyCut(url, "http://");
   if (!Ask(kRequestOther, "Totall Commander", "Url", url, kPathSize)) return;
   Append(count, name, url);
@@ -69,13 +104,15 @@ void AddBookmarkByPrompts() {
 
 int MakeDirectory(const char* path) {
   if (!path || !*path) return 0;
+  const std::string name = path + 1;
+  if (!StorableName(name)) return 0;
   long count;
   if (!ReadCount(&count)) return 0;
-  char name[kPathSize], url[kPathSize];
-  common::CopyCut(name, path + 1);
+  if (FindCollision(count, name, 0)) return 0;
+  char url[kPathSize];
   common::CopyCut(url, "http://");
   if (!Ask(kRequestOther, "Total Commander", "Url", url, kPathSize)) return 0;
-  Append(count, name, url);
+  Append(count, name.c_str(), url);
   RereadPanel();
   return 1;
 }
@@ -88,10 +125,12 @@ int RenameBookmark(const char* oldName, const char* newName) {
   if (!InsideSingleRename()) return kFileWriteError;
   if (common::PathDepth(oldName) != 1) return kFileWriteError;
   long count;
-  if (!ReadCount(&count)) return kFileOk;
-  if (count < 1) return kFileWriteError;
+  if (!ReadCount(&count) || count < 1) return kFileWriteError;
   const long i = FindBookmark(count, oldName + 1);
   if (i == 0) return kFileWriteError;
+  // The new name must be storable and must not take another bookmark's section (the same
+  // bookmark may change the case of its own name).
+  if (!StorableName(newName + 1) || FindCollision(count, newName + 1, i)) return kFileWriteError;
   Write(kTabs, Key(i).c_str(), newName + 1);
   const std::string url = Read(oldName + 1, "url", "");
   Write(newName + 1, "url", url.c_str());

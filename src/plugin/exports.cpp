@@ -37,8 +37,9 @@ FL_EXPORT int FL_STDCALL FsInit(int pluginNumber, plugin::ProgressProc progress,
     s.host.request = request;
     s.language.Load(s.paths.settingsFile, s.paths.languageFolder);
     s.browser.LoadRegexLibrary(s.paths.regexLibrary, s.paths.scriptsFolder, s.paths.errorPage);
-    // The update check belongs to the update subsystem; until it runs, nothing is offered.
-    s.update.pending = 0;
+    const update::CheckContext check{s.paths.settingsFile, s.language.Text(5), s.language.Text(9),
+                                     s.language.Text(10),  s.host.window,      s.module};
+    s.updater.offer().pending = s.updater.Check(check, platform::CurrentUnixTime());
     return 0;
   });
 }
@@ -90,9 +91,11 @@ FL_EXPORT int FL_STDCALL FsGetFile(char* remotePath, char* localPath, int copyFl
                  [&] { return plugin::GetFile(remotePath, localPath, copyFlags); });
 }
 
-// Uploading, removing folders and changing attributes or times are not supported.
+// Uploading, removing folders and changing attributes or times are not supported. An upload
+// says so: "done" would let a host that moves a file into the drive delete the original. The
+// other three answer "failed", which leaves everything in place.
 FL_EXPORT int FL_STDCALL FsPutFile(char*, char*, int) {
-  return 0;
+  return plugin::kFileNotSupported;
 }
 FL_EXPORT int FL_STDCALL FsRemoveDir(char*) {
   return 0;

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <string>
 
-#include "common/fixed_text.h"
 #include "plugin/host_api.h"
 #include "plugin/icons.h"
 #include "plugin/plugin_state.h"
@@ -13,26 +12,52 @@ namespace plugin {
 namespace {
 // The language choice keeps the file name in a buffer of this size.
 constexpr std::size_t kLanguageNameSize = 20;
+
+// The last component of a path: what follows its last backslash.
+const char* LastComponent(const char* path) {
+  const char* slash = std::strrchr(path, '\\');
+  return slash ? slash + 1 : path;
+}
+
+// The settings entry is listed in the root only, so its one path is "\" and text 3. Any
+// other path that merely holds the text (a photo called "settings.jpg") is not it.
+bool IsSettingsEntry(const char* path, const settings::LanguageStrings& lang) {
+  return path[0] == '\\' && lang.SettingsEntry() == path + 1;
+}
+
+// The error entry is the single entry of a listing that failed, at whatever depth: its
+// name, text 8 and ".htm", is the whole last component of the path.
+bool IsErrorEntry(const char* path, const settings::LanguageStrings& lang) {
+  return lang.ErrorEntry() == LastComponent(path);
+}
+
+// The file name of a language file entry: path is the language folder's root path, a
+// backslash and the name. Null for any other path, and for names that are no file of the
+// folder: empty (the folder entry itself), holding a backslash, or too long for the setting
+// (a name cut to the buffer would name another file).
+const char* LanguageFileName(const char* path, const settings::LanguageStrings& lang) {
+  const std::string prefix = lang.LanguageFolderPath() + "\\";
+  if (std::strncmp(path, prefix.c_str(), prefix.size()) != 0) return nullptr;
+  const char* name = path + prefix.size();
+  const std::size_t length = std::strlen(name);
+  if (length == 0 || length >= kLanguageNameSize || std::strchr(name, '\\')) return nullptr;
+  return name;
+}
 }  // namespace
 
 int ExecuteFile(const char* remotePath) {
   if (!remotePath) return 1;
   PluginState& s = State();
   const settings::LanguageStrings& lang = s.language;
-  if (common::Contains(remotePath, lang.Text(3))) {
+  if (IsSettingsEntry(remotePath, lang)) {
     platform::ShellOpen(s.paths.settingsFile);
     return 0;
   }
-  if (common::Contains(remotePath, lang.Text(8))) {
+  if (IsErrorEntry(remotePath, lang)) {
     platform::ShellOpen(s.paths.errorPage);
     return 0;
   }
-  const std::string entry = lang.LanguageFolder();
-  if (common::Contains(remotePath, entry.c_str())) {
-    const std::size_t skip = entry.size() + 2;
-    const char* name = std::strlen(remotePath) >= skip ? remotePath + skip : "";
-    // A name cut to the buffer would name another file: refuse it instead.
-    if (std::strlen(name) >= kLanguageNameSize) return 1;
+  if (const char* name = LanguageFileName(remotePath, lang)) {
     platform::WriteIniValue("language", "file", name, s.paths.settingsFile);
     s.language.Reload();
     return 0;
@@ -42,15 +67,24 @@ int ExecuteFile(const char* remotePath) {
 
 int GetFile(const char* remotePath, const char* localPath, int copyFlags) {
   if (!remotePath || !localPath) return kFileNotFound;
+  update::UpdateChecker& updater = State().updater;
+  if (updater.offer().pending) {
+    // An existing file is replaced only when the host says so: it asks the user first.
+    if ((copyFlags & kCopyOverwrite) == 0 && platform::PathExists(localPath)) return kFileExists;
+    return updater.Download(localPath, [&] {
+      Progress(remotePath, localPath, 100);
+      RereadPanel();
+    });
+  }
   if (copyFlags & kCopyResume) return kFileNotSupported;
   if (std::strlen(remotePath) < 3) return kFileNotFound;
   if (Progress(remotePath, localPath, 0)) return kFileUserAbort;
   PluginState& s = State();
   const bool failIfExists = (copyFlags & kCopyOverwrite) == 0;
   bool ok;
-  if (common::Contains(remotePath, s.language.Text(8))) {
+  if (IsErrorEntry(remotePath, s.language)) {
     ok = platform::CopyFileTo(s.paths.errorPage, localPath, failIfExists);
-  } else if (common::Contains(remotePath, s.language.Text(3))) {
+  } else if (IsSettingsEntry(remotePath, s.language)) {
     ok = platform::CopyFileTo(s.paths.settingsFile, localPath, failIfExists);
   } else {
     // Photos are fetched by the retrieval subsystem; until a listing holds one, there is

@@ -6,9 +6,12 @@
 
 namespace plugin {
 
+// Built on first use and never destroyed: the module releases nothing when it unloads. Its
+// destructors would run while the system's loader lock is held, where closing internet
+// handles or unloading the matching library can hang the host as it exits.
 PluginState& State() {
-  static PluginState state;
-  return state;
+  static PluginState* const state = new PluginState;
+  return *state;
 }
 
 void OnModuleLoad(void* moduleHandle) {

@@ -8,6 +8,7 @@
 #include "plugin/host_api.h"
 #include "plugin/module_paths.h"
 #include "settings/language_strings.h"
+#include "update/update_checker.h"
 
 namespace plugin {
 
@@ -25,13 +26,6 @@ struct OperationStatus {
   int operation = 0;
 };
 
-// A newer version the user agreed to download; while pending every listing shows only it.
-struct UpdateOffer {
-  int pending = 0;
-  std::uint32_t size = 0;
-  char fileName[kPathSize] = {};
-};
-
 constexpr int kUrlBufferSize = 256;
 
 struct PluginState {
@@ -41,7 +35,7 @@ struct PluginState {
   OperationStatus status;
   settings::LanguageStrings language;
   engine::SiteBrowser browser;
-  UpdateOffer update;
+  update::UpdateChecker updater{&browser.http()};  // the session is the browser's
   char urlBuffer[kUrlBufferSize] = {};  // the address prompt's value, kept between prompts
 };
 

@@ -1,7 +1,6 @@
 #include "plugin/virtual_tree.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -13,13 +12,17 @@ namespace plugin {
 
 namespace {
 
-using common::Contains;
 using common::CopyCut;
 using platform::FindData;
 
 constexpr char kExampleAddress[] = "http://photos.example.test/user/demo/album/harbour/";
 
+// What a listing walks. It is told by the handle, never by the names the handle holds: an
+// album may be called like any fixed entry.
+enum class Listing { kRoot, kUpdate, kLanguageFolder, kSite, kError };
+
 struct FindHandle {
+  Listing listing;
   char name[kPathSize];
   std::int32_t cursor;
   platform::DirectorySearch* search;  // the language folder listing only
@@ -39,9 +42,10 @@ void SetDirectory(FindData* record, const char* name) {
   SetEntry(record, platform::kAttributeDirectory, kNoTime, 0, name);
 }
 
-std::intptr_t NewHandle(const char* name, std::int32_t cursor,
+std::intptr_t NewHandle(Listing listing, const char* name, std::int32_t cursor,
                         platform::DirectorySearch* search = nullptr) {
   auto* h = new FindHandle;
+  h->listing = listing;
   CopyCut(h->name, name);
   h->cursor = cursor;
   h->search = search;
@@ -67,20 +71,22 @@ std::intptr_t SiteListing(const char* location, FindData* record) {
   int result = s.browser.Browse(location);
   if (result == 0) {
     SetEntry(record, 0, platform::FileTime{0, 0}, 0, s.language.ErrorEntry().c_str());
-  } else if ((result == engine::kModeAlbums || result == engine::kModePhotos) &&
-             s.browser.mode() == result && s.browser.count() > 0) {
+    return NewHandle(Listing::kError, record->fileName, 1);
+  }
+  if ((result == engine::kModeAlbums || result == engine::kModePhotos) &&
+      s.browser.mode() == result && s.browser.count() > 0) {
     SiteEntry(0, record);
   } else {
     record->fileName[0] = '\0';
   }
-  return NewHandle(record->fileName, 1);
+  return NewHandle(Listing::kSite, record->fileName, 1);
 }
 
 bool UpdateListing(FindData* record, std::intptr_t* handle) {
-  const UpdateOffer& u = State().update;
+  const update::UpdateOffer& u = State().updater.offer();
   if (!u.pending) return false;
   SetEntry(record, platform::kAttributeNormal, kNoTime, u.size, u.fileName);
-  *handle = NewHandle("0", -1);
+  *handle = NewHandle(Listing::kUpdate, "0", -1);
   return true;
 }
 
@@ -104,7 +110,7 @@ std::intptr_t FindFirst(const char* path, FindData* record) {
     if (std::strcmp(path, "\\") == 0) {
       SetDirectory(record, lang.UrlFolder().c_str());
       CopyCut(s.urlBuffer, kExampleAddress);
-      return NewHandle(record->fileName, -1);
+      return NewHandle(Listing::kRoot, record->fileName, 1);
     }
     if (lang.UrlFolderPath() == path) {
       if (!Ask(kRequestUrl, "Totall Commander", "Url", s.urlBuffer, kUrlBufferSize)) {
@@ -121,7 +127,7 @@ std::intptr_t FindFirst(const char* path, FindData* record) {
       std::string pattern = std::string(s.paths.languageFolder) + "\\*.*";
       platform::DirectorySearch* search = platform::FindFirstEntry(pattern.c_str(), record);
       if (!search) return kInvalidHandle;
-      return NewHandle(lang.LanguageFolderPath().c_str(), 0, search);
+      return NewHandle(Listing::kLanguageFolder, lang.LanguageFolderPath().c_str(), 0, search);
     }
     char url[kPathSize];
     platform::ReadIniValue(path + 1, "url", "-1", url, sizeof url, s.paths.bookmarkFile);
@@ -136,39 +142,40 @@ std::intptr_t FindFirst(const char* path, FindData* record) {
 }
 
 int FindNext(std::intptr_t value, FindData* record) {
-  if (State().update.pending) return 0;
+  // The host may hand in the record of the previous entry: nothing of it may show through.
+  std::memset(record, 0, sizeof *record);
+  if (State().updater.offer().pending) return 0;
   if (InsideDelete()) return 0;
   if (value == 0 || value == kInvalidHandle) return 0;
   FindHandle* h = reinterpret_cast<FindHandle*>(value);
   PluginState& s = State();
   const settings::LanguageStrings& lang = s.language;
 
-  if (Contains(h->name, lang.Text(8))) return 0;
-  if (Contains(h->name, lang.LanguageFolderPath().c_str())) {
+  // The error listing and the update listing end after their single entry.
+  if (h->listing == Listing::kError || h->listing == Listing::kUpdate) return 0;
+  if (h->listing == Listing::kLanguageFolder) {
     return platform::FindNextEntry(h->search, record) ? 1 : 0;
   }
-  if (h->cursor == -1) {
-    if (Contains(h->name, lang.UrlFolder().c_str())) {
+  if (h->listing == Listing::kRoot) {
+    // The root's cursor counts the entries handed out: the three folders and the settings
+    // entry in this order, then bookmark n as entry 4 + n. Counting, not comparing names,
+    // keeps the walk going forward whatever the language texts are.
+    const int next = h->cursor + 1;
+    if (next == 2) {
       SetDirectory(record, lang.BookmarkFolder().c_str());
-      CopyCut(h->name, record->fileName);
-      return 1;
-    }
-    if (Contains(h->name, lang.BookmarkFolder().c_str())) {
+    } else if (next == 3) {
       SetDirectory(record, lang.LanguageFolder().c_str());
-      CopyCut(h->name, record->fileName);
-      return 1;
-    }
-    if (Contains(h->name, lang.LanguageFolder().c_str())) {
+    } else if (next == 4) {
       SetEntry(record, platform::kAttributeNormal, kNoTime, 0, lang.SettingsEntry().c_str());
-      CopyCut(h->name, "0");
-      return 1;
+    } else {
+      char key[16], name[kPathSize];
+      std::snprintf(key, sizeof key, "%d", next - 4);
+      platform::ReadIniValue("tabs", key, "-1", name, sizeof name, s.paths.bookmarkFile);
+      if (name[0] == '\0' || std::strcmp(name, "-1") == 0) return 0;
+      SetDirectory(record, name);
     }
-    const long next = std::strtol(h->name, nullptr, 10) + 1;
-    std::snprintf(h->name, sizeof h->name, "%ld", next);
-    char name[kPathSize];
-    platform::ReadIniValue("tabs", h->name, "-1", name, sizeof name, s.paths.bookmarkFile);
-    if (name[0] == '\0' || std::strcmp(name, "-1") == 0) return 0;
-    SetDirectory(record, name);
+    h->cursor = next;
+    CopyCut(h->name, record->fileName);
     return 1;
   }
   if (h->cursor < 0 || h->cursor >= s.browser.count()) return 0;
@@ -178,13 +185,12 @@ int FindNext(std::intptr_t value, FindData* record) {
   return 1;
 }
 
+// Releases the handle whatever operation is running: a listing the host closes inside a
+// delete is never closed again.
 int FindClose(std::intptr_t value) {
-  if (InsideDelete()) return 0;
   if (value == 0 || value == kInvalidHandle) return 0;
   FindHandle* h = reinterpret_cast<FindHandle*>(value);
-  if (Contains(h->name, State().language.LanguageFolderPath().c_str())) {
-    platform::FindClose(h->search);
-  }
+  if (h->listing == Listing::kLanguageFolder) platform::FindClose(h->search);
   delete h;
   return 0;
 }

@@ -50,7 +50,8 @@ int LanguageStrings::Load(const char* settingsFile, const char* languageFolder) 
     char key[16], value[kValueSize];
     std::snprintf(key, sizeof key, "%d", n);
     platform::ReadIniValue("language", key, "-1", value, sizeof value, path);
-    texts_[n - 1] = std::strstr(value, "-1") ? kDefaults[n - 1] : value;
+    // An empty text would name nothing, and every name contains it: it counts as missing.
+    texts_[n - 1] = value[0] == '\0' || std::strstr(value, "-1") ? kDefaults[n - 1] : value;
   }
   return 1;
 }

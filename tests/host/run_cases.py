@@ -4,7 +4,13 @@ host program and compares what it printed, and the files it left, with the case.
 
 A case is a folder:
   commands       host-program commands, one per line (UTF-8 here, sent as Windows-1251)
-  expected       the exact output expected (lines; "@DIR@" stands for the install folder)
+  expected       the exact output expected (lines; "@DIR@" stands for the install folder;
+                 in "after", "@LIB@" stands for the matching library's file name)
+  expected.windows  optional: what the Windows module prints instead, where the two differ
+                 (icons exist only there)
+  module         optional: "relative" starts the host with the module's bare file name,
+                 from the install folder, instead of its full path
+  host-args      optional: further arguments for the host program ("--offer accept")
   files/         files put beside the module before the run (frameleaf.tab, language/...)
   library        optional: which matching library to install: "project" (the default:
                  the project's frameleaf.dll when it is built), "none", or the name of a
@@ -16,6 +22,10 @@ A case is a folder:
                    absent FILE            FILE does not exist
                    requested LINE         the fixture web server received the request
                                           line LINE during the case ("GET http://... HTTP/1.1")
+                   requested-after NAME LINE   ... between the host's "sync: NAME" line and
+                                          its next sync line (or the end)
+                   requests-after NAME N  the server received exactly N requests there
+                   requests N             the server received exactly N requests in the case
 Exit status: 0 pass, 1 fail, 77 skipped (the emulator cannot run the host).
 """
 import argparse
@@ -26,14 +36,24 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 
 
 def windows_path(path):
     return "Z:" + path.replace("/", "\\")
 
 
+def module_name(args):
+    """The module keeps its own name: frameleaf.wfx, or frameleaf.wfx64 for the 64-bit host."""
+    return os.path.basename(args.module)
+
+
+def library_name(args):
+    return "frameleaf64.dll" if module_name(args).endswith(".wfx64") else "frameleaf.dll"
+
+
 def install(args, case, root):
-    shutil.copy(args.module, os.path.join(root, "frameleaf.wfx"))
+    shutil.copy(args.module, os.path.join(root, module_name(args)))
     languages = os.path.join(args.source, "language")
     if os.path.isdir(languages):
         shutil.copytree(languages, os.path.join(root, "language"))
@@ -48,13 +68,13 @@ def install(args, case, root):
         library = open(os.path.join(case, "library")).read().strip()
     source = None
     if library == "project":
-        built = os.path.join(os.path.dirname(args.module), "frameleaf.dll")
+        built = os.path.join(os.path.dirname(args.module), library_name(args))
         source = built if os.path.exists(built) else os.path.join(args.fixtures,
                                                                   "partial_regex_none.dll")
     elif library.startswith("missing-"):
         source = os.path.join(args.fixtures, "partial_regex_" + library[8:] + ".dll")
     if source:
-        shutil.copy(source, os.path.join(root, "frameleaf.dll"))
+        shutil.copy(source, os.path.join(root, library_name(args)))
 
 
 def matches(want, got):
@@ -77,7 +97,17 @@ def log_size():
     return len(logged_request_lines(0))
 
 
-def check_after(case, root, log_start=0):
+def step_requests(steps, name, log_end):
+    """The request lines logged in the step that the host's "sync: NAME" line began; None
+    when the host printed no such line."""
+    for i, (step, start) in enumerate(steps):
+        if step == name:
+            end = steps[i + 1][1] if i + 1 < len(steps) else log_end
+            return logged_request_lines(start)[:end - start]
+    return None
+
+
+def check_after(case, root, library, log_start=0, steps=(), log_end=0):
     failures = []
     path = os.path.join(case, "after")
     if not os.path.exists(path):
@@ -91,6 +121,22 @@ def check_after(case, root, log_start=0):
             if rest not in logged_request_lines(log_start):
                 failures.append(f"the server did not receive {rest!r}")
             continue
+        if verb == "requests":
+            got = logged_request_lines(log_start)
+            if len(got) != int(rest):
+                failures.append(f"the server received {len(got)} requests, not {rest}: {got}")
+            continue
+        if verb in ("requested-after", "requests-after"):
+            name, _, want = rest.partition(" ")
+            got = step_requests(steps, name, log_end)
+            if got is None:
+                failures.append(f"the host printed no line 'sync: {name}'")
+            elif verb == "requested-after" and want not in got:
+                failures.append(f"after sync {name} the server did not receive {want!r}: {got}")
+            elif verb == "requests-after" and len(got) != int(want):
+                failures.append(f"after sync {name} the server received {len(got)} requests, "
+                                f"not {want}: {got}")
+            continue
         name, _, text = rest.partition(" ")
         target = os.path.join(root, name)
         data = open(target, "rb").read() if os.path.exists(target) else None
@@ -101,7 +147,7 @@ def check_after(case, root, log_start=0):
         if data is None:
             failures.append(f"{name} is missing")
             continue
-        want = text.replace("@DIR@", root).encode("cp1251")
+        want = text.replace("@DIR@", root).replace("@LIB@", library).encode("cp1251")
         if verb == "contains" and want not in data:
             failures.append(f"{name} lacks {text!r}")
         elif verb == "lacks" and want in data:
@@ -109,6 +155,32 @@ def check_after(case, root, log_start=0):
         elif verb == "equals" and data != open(os.path.join(case, text), "rb").read():
             failures.append(f"{name} differs from {text}")
     return failures
+
+
+def run_host(command, root):
+    """Runs the host, reading its output as it comes: at each "sync: NAME" line the number of
+    requests the fixture server has logged so far is noted (the server logs a request before
+    it answers, so every request of the steps before is in). Returns the exit status, the
+    output, the error output and the (NAME, log position) pairs."""
+    proc = subprocess.Popen(command, cwd=root, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    timer = threading.Timer(600, proc.kill)
+    timer.start()
+    errors = []
+    reader = threading.Thread(target=lambda: errors.append(proc.stderr.read()))
+    reader.start()
+    out = bytearray()
+    steps = []
+    try:
+        for raw in proc.stdout:
+            out += raw
+            line = raw.decode("cp1251").rstrip("\r\n")
+            if line.startswith("sync: "):
+                steps.append((line[len("sync: "):], log_size()))
+        proc.wait()
+        reader.join()
+    finally:
+        timer.cancel()
+    return proc.returncode, bytes(out), b"".join(errors), steps
 
 
 def main():
@@ -133,25 +205,33 @@ def main():
             text = src.read().replace("@DIR@", seen)
         with open(commands, "wb") as out:
             out.write(text.encode("cp1251"))
+        module = os.path.join(seen, module_name(args)) if not args.emulator \
+            else seen + "\\" + module_name(args)
+        module_file = os.path.join(args.case, "module")
+        if os.path.exists(module_file) and open(module_file).read().strip() == "relative":
+            module = module_name(args)
         command = ([args.emulator] if args.emulator else []) + [
-            args.host, os.path.join(seen, "frameleaf.wfx") if not args.emulator
-            else seen + "\\frameleaf.wfx", "-f", windows_path(commands) if args.emulator
-            else commands]
-        run = subprocess.run(command, cwd=root, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                             timeout=600)
-        if run.returncode == 77:
-            sys.stderr.write(run.stderr.decode(errors="replace"))
+            args.host, module, "-f", windows_path(commands) if args.emulator else commands]
+        host_args = os.path.join(args.case, "host-args")
+        if os.path.exists(host_args):
+            command += open(host_args).read().split()
+        returncode, stdout, stderr, steps = run_host(command, root)
+        if returncode == 77:
+            sys.stderr.write(stderr.decode(errors="replace"))
             return 77
-        got = run.stdout.decode("cp1251").replace("\r\n", "\n")
+        got = stdout.decode("cp1251").replace("\r\n", "\n")
         for form in (windows_path(root), root):
             got = got.replace(form, "@DIR@")
-        want = open(os.path.join(args.case, "expected"), encoding="utf-8").read()
+        expected = os.path.join(args.case, "expected")
+        if args.emulator and os.path.exists(expected + ".windows"):
+            expected += ".windows"
+        want = open(expected, encoding="utf-8").read()
         failures = []
         if not matches(want, got):
             failures.append("output differs:\n--- expected\n" + want + "--- got\n" + got)
-        if run.returncode != 0:
-            failures.append(f"host exited {run.returncode}: {run.stderr.decode(errors='replace')}")
-        failures += check_after(args.case, root, log_start)
+        if returncode != 0:
+            failures.append(f"host exited {returncode}: {stderr.decode(errors='replace')}")
+        failures += check_after(args.case, root, library_name(args), log_start, steps, log_size())
         for f in failures:
             print("FAIL:", f)
         return 1 if failures else 0

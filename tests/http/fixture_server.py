@@ -14,6 +14,9 @@ Static files: ROOT/<host>/<path>. Behaviours any host offers under /_/:
   /_/private              "welcome" with the cookie session=secret, else "login required"
   /_/slow/MS              answers after MS milliseconds
   /_/reset                promises 1000 bytes, sends 10, resets the connection
+  /_/short/N/M            promises N bytes, sends M, closes the connection cleanly
+Both absolute forms of a request target ("http://host/" and "http://host:80/") are logged
+as one normalised URL and request line; the line as received is kept as raw_request_line.
 Usage: fixture_server.py --root DIR --port N --log FILE [--pid FILE]
 """
 import argparse
@@ -45,10 +48,26 @@ class Handler(BaseHTTPRequestHandler):
         path = url.path or "/"
         return host or "", path, urllib.parse.parse_qs(url.query)
 
+    def normalised_url(self):
+        """The target as one absolute URL: the default port dropped, the host lower-cased."""
+        url = urllib.parse.urlsplit(self.path)
+        if url.scheme:
+            host = url.hostname or ""
+            port = url.port
+        else:
+            host, _, port = (self.headers.get("Host") or "").partition(":")
+            host = host.lower()
+            port = int(port) if port.isdigit() else None
+        netloc = host if port in (None, 80) else f"{host}:{port}"
+        path = url.path or "/"
+        return urllib.parse.urlunsplit(("http", netloc, path, url.query, ""))
+
     def record(self, body):
         host, path, _ = self.target()
-        entry = {"method": self.command, "url": self.path, "host": host, "path": path,
-                 "request_line": self.requestline,
+        url = self.normalised_url()
+        entry = {"method": self.command, "url": url, "host": host, "path": path,
+                 "request_line": f"{self.command} {url} {self.request_version}",
+                 "raw_request_line": self.requestline,
                  "headers": [[k, v] for k, v in self.headers.items()],
                  "body": body.decode("latin1"), "peer": self.client_address[1]}
         with LOCK, open(self.server.log, "a", encoding="utf-8") as log:
@@ -120,6 +139,15 @@ class Handler(BaseHTTPRequestHandler):
         if name == "slow":
             time.sleep(int(arg) / 1000.0)
             return self.send(200, b"slow")
+        if name == "short":
+            promised, sent = int(arg), int(parts[2]) if len(parts) > 2 else 0
+            self.send_response(200)
+            self.send_header("Content-Length", str(promised))
+            self.end_headers()
+            self.wfile.write((b"0123456789abcdef" * (sent // 16 + 1))[:sent])
+            self.wfile.flush()
+            self.close_connection = True
+            return None
         if name == "reset":
             self.send_response(200)
             self.send_header("Content-Length", "1000")

@@ -16,7 +16,7 @@ RegexExports::RegexExports() {
   platform::ModulePath(nullptr, self, sizeof self);
   std::string dir(self);
   dir = dir.substr(0, dir.find_last_of("/\\") + 1);
-  void* lib = platform::LoadDynamicLibrary((dir + "frameleaf.dll").c_str());
+  void* lib = platform::LoadDynamicLibrary((dir + FL_REGEX_FILE).c_str());
   if (!lib) return;
   Bind(lib, "expression", &expression_);
   Bind(lib, "exec", &exec_);

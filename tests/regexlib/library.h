@@ -13,7 +13,8 @@ namespace testing_support {
 
 class RegexExports {
  public:
-  // Loads frameleaf.dll from beside the running test program.
+  // Loads the matching library (frameleaf.dll, frameleaf64.dll in the 64-bit Windows build)
+  // from beside the running test program.
   RegexExports();
   bool loaded() const { return init_ != nullptr; }
 

@@ -46,7 +46,7 @@ struct Row {
 };
 
 void RunTable(const std::vector<Row>& rows) {
-  ASSERT_TRUE(Lib().loaded()) << "frameleaf.dll not found beside the test program";
+  ASSERT_TRUE(Lib().loaded()) << FL_REGEX_FILE " not found beside the test program";
   for (const Row& r : rows) {
     EXPECT_EQ(First(r.pattern, r.text), r.expected) << "pattern " << r.pattern << " on " << r.text;
   }

@@ -41,6 +41,19 @@ TEST(LanguageStrings, FileValuesReplaceDefaultsUnlessTheyHoldMinusOne) {
   EXPECT_STREQ(l.Text(2), "add bookmark");
 }
 
+TEST(LanguageStrings, EmptyTextsKeepTheirDefaults) {
+  Install s;
+  s.dir.MakeFolder("language");
+  s.dir.Write("frameleaf.ini", "[language]\r\nfile=e.lng\r\n");
+  s.dir.Write("language/e.lng", "[language]\r\n1=eins\r\n3=\r\n8=\r\n9=  \r\n");
+  settings::LanguageStrings l;
+  ASSERT_EQ(l.Load(s.settings().c_str(), s.folder().c_str()), 1);
+  EXPECT_STREQ(l.Text(1), "eins");
+  EXPECT_EQ(l.SettingsEntry(), "settings");
+  EXPECT_EQ(l.ErrorEntry(), "error.htm");
+  EXPECT_STREQ(l.Text(9), "download");
+}
+
 TEST(LanguageStrings, EmptyFileSettingKeepsTheCurrentTexts) {
   Install s;
   s.dir.MakeFolder("language");

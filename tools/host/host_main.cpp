@@ -12,6 +12,7 @@
 #include <deque>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -36,6 +37,11 @@ using FsRenMovFileFn = int(FL_STDCALL*)(char*, char*, int, int, void*);
 using FsStatusInfoFn = void(FL_STDCALL*)(char*, int, int);
 using FsGetDefRootNameFn = void(FL_STDCALL*)(char*, int);
 using FsExtractCustomIconFn = int(FL_STDCALL*)(char*, int, void**);
+using FsPutFileFn = int(FL_STDCALL*)(char*, char*, int);
+using FsRemoveDirFn = int(FL_STDCALL*)(char*);
+using FsSetAttrFn = int(FL_STDCALL*)(char*, int);
+using FsSetTimeFn = int(FL_STDCALL*)(char*, platform::FileTime*, platform::FileTime*,
+                                     platform::FileTime*);
 
 struct Plugin {
   FsInitFn init;
@@ -50,11 +56,18 @@ struct Plugin {
   FsStatusInfoFn statusInfo;
   FsGetDefRootNameFn getDefRootName;
   FsExtractCustomIconFn extractCustomIcon;
+  FsPutFileFn putFile;
+  FsRemoveDirFn removeDir;
+  FsSetAttrFn setAttr;
+  FsSetTimeFn setTime;
 };
 
-// Host operation codes sent around each operation, as the file manager does.
-constexpr int kOpGetSingle = 0, kOpRenameSingle = 6, kOpDelete = 8, kOpExecute = 14, kOpMkDir = 15,
-              kOpList = 1;
+// The operation codes the file manager sends around each operation.
+constexpr int kOpGetSingle = 2, kOpPutSingle = 4, kOpRenameSingle = 6, kOpDelete = 8,
+              kOpAttributes = 9, kOpMkDir = 10, kOpExecute = 11;
+
+// The request type of the file manager's URL prompt; every other type is "other".
+constexpr int kRequestUrl = 7;
 
 struct Answer {
   bool cancel;
@@ -62,7 +75,13 @@ struct Answer {
   std::string text;
 };
 
-std::deque<Answer> answers;
+// Answers wait in three queues: one for URL prompts, one for every other prompt, and one
+// for whichever prompt comes next. A prompt takes from its own kind's queue first and from
+// the shared queue only when its own is empty, so an answer queued for one kind of prompt is
+// never taken by the other kind.
+std::deque<Answer> answers;       // answer, accept, cancel: the next prompt of any kind
+std::deque<Answer> urlAnswers;    // answer-url, accept-url, cancel-url
+std::deque<Answer> otherAnswers;  // answer-other, accept-other, cancel-other
 int progressCalls = 0;
 int abortAt = 0;
 
@@ -92,13 +111,15 @@ int FL_STDCALL OnRequest(int, int type, char* title, char* text, char* buffer, i
   std::string line = "request: type=" + std::to_string(type) + " title=" + Quote(title) +
                      " text=" + Quote(text) + " value=" + Quote(buffer) +
                      " size=" + std::to_string(size) + " -> ";
-  if (answers.empty() || answers.front().cancel) {
-    if (!answers.empty()) answers.pop_front();
+  std::deque<Answer>& own = type == kRequestUrl ? urlAnswers : otherAnswers;
+  std::deque<Answer>& queue = own.empty() ? answers : own;
+  if (queue.empty() || queue.front().cancel) {
+    if (!queue.empty()) queue.pop_front();
     Out(line + "cancel");
     return 0;
   }
-  Answer a = answers.front();
-  answers.pop_front();
+  Answer a = queue.front();
+  queue.pop_front();
   if (!a.keep && size > 0) {
     std::snprintf(buffer, std::size_t(size), "%s", a.text.c_str());
   }
@@ -140,15 +161,44 @@ void PrintEntry(const FindData& d) {
       " size=" + std::to_string(size) + " time=" + FormatTime(d.lastWriteTime) + " " + name);
 }
 
-// Splits a command line into words; double quotes group words, backslashes are literal.
+// The value of a hex digit, or -1.
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Reads one escape inside double quotes at line[*i] (a backslash): \" \\ and \xHH give one
+// byte and advance *i past the escape; any other backslash is itself. Returns the byte.
+char Escape(const std::string& line, std::size_t* i) {
+  const std::size_t at = *i;
+  if (at + 1 < line.size() && (line[at + 1] == '"' || line[at + 1] == '\\')) {
+    *i = at + 1;
+    return line[at + 1];
+  }
+  if (at + 3 < line.size() && line[at + 1] == 'x' && HexDigit(line[at + 2]) >= 0 &&
+      HexDigit(line[at + 3]) >= 0) {
+    *i = at + 3;
+    return char(HexDigit(line[at + 2]) * 16 + HexDigit(line[at + 3]));
+  }
+  return '\\';
+}
+
+// Splits a command line into words. Blanks separate words; double quotes group them.
+// Outside quotes a backslash is literal; inside quotes \" is a quote, \\ a backslash and
+// \xHH the byte HH, and any other backslash is literal.
 std::vector<std::string> Words(const std::string& line) {
   std::vector<std::string> words;
   std::string word;
   bool inQuotes = false, any = false;
-  for (char c : line) {
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
     if (c == '"') {
       inQuotes = !inQuotes;
       any = true;
+    } else if (c == '\\' && inQuotes) {
+      word += Escape(line, &i);
     } else if ((c == ' ' || c == '\t') && !inQuotes) {
       if (any) words.push_back(word);
       word.clear();
@@ -162,7 +212,28 @@ std::vector<std::string> Words(const std::string& line) {
   return words;
 }
 
-// Everything after the command word, without surrounding blanks or one pair of quotes.
+// The escapes of a quoted text resolved (the quotes themselves already removed).
+std::string Unescape(const std::string& quoted) {
+  std::string out;
+  for (std::size_t i = 0; i < quoted.size(); ++i)
+    out += quoted[i] == '\\' ? Escape(quoted, &i) : quoted[i];
+  return out;
+}
+
+// Where the double quote that opens text[0] closes, escapes skipped; npos when it does not.
+std::size_t ClosingQuote(const std::string& text) {
+  for (std::size_t i = 1; i < text.size(); ++i) {
+    if (text[i] == '\\') {
+      Escape(text, &i);
+    } else if (text[i] == '"') {
+      return i;
+    }
+  }
+  return std::string::npos;
+}
+
+// Everything after the command word, without surrounding blanks or one pair of quotes. When
+// the quotes enclose the whole of it, the escapes inside are resolved as in a word.
 std::string RestOfLine(const std::string& line) {
   std::size_t b = line.find_first_of(" \t");
   if (b == std::string::npos) return std::string();
@@ -170,13 +241,59 @@ std::string RestOfLine(const std::string& line) {
   if (b == std::string::npos) return std::string();
   std::size_t e = line.find_last_not_of(" \t") + 1;
   std::string r = line.substr(b, e - b);
-  if (r.size() >= 2 && r.front() == '"' && r.back() == '"') r = r.substr(1, r.size() - 2);
+  if (r.size() >= 2 && r.front() == '"' && r.back() == '"') {
+    const std::string inner = r.substr(1, r.size() - 2);
+    r = ClosingQuote(r) == r.size() - 1 ? Unescape(inner) : inner;
+  }
   return r;
+}
+
+// A time written as the host prints it (2024-05-01T10:20:30Z), as a FILETIME; false when
+// the text is not such a time.
+bool ParseTime(const std::string& text, platform::FileTime* out) {
+  int year, month, day, hour, minute, second;
+  char z = 0;
+  if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c", &year, &month, &day, &hour, &minute,
+                  &second, &z) != 7 ||
+      z != 'Z' || month < 1 || month > 12 || day < 1 || day > 31) {
+    return false;
+  }
+  // Days since 1970 from a civil date (proleptic Gregorian).
+  const std::int64_t y = year - (month <= 2);
+  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const std::int64_t yoe = y - era * 400;
+  const std::int64_t doy = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+  const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  const std::int64_t days = era * 146097 + doe - 719468;
+  const std::int64_t seconds = days * 86400 + hour * 3600 + minute * 60 + second;
+  const std::uint64_t ticks = std::uint64_t(seconds + 11644473600LL) * 10000000ULL;
+  out->low = std::uint32_t(ticks);
+  out->high = std::uint32_t(ticks >> 32);
+  return true;
+}
+
+// Copy flags of the file manager for get and put: the words after the two paths.
+int CopyFlags(const std::vector<std::string>& w) {
+  int flags = 0;
+  for (std::size_t i = 3; i < w.size(); ++i) {
+    if (w[i] == "overwrite") flags |= 1;
+    if (w[i] == "resume") flags |= 2;
+    if (w[i] == "move") flags |= 4;
+  }
+  return flags;
+}
+
+// Listing handles the commands find-first, find-next and find-close keep between commands,
+// numbered from 1. The table is never freed, so a handle the host still holds stays
+// reachable for a leak checker; one it has closed does not.
+std::map<int, std::intptr_t>& OpenHandles() {
+  static auto* handles = new std::map<int, std::intptr_t>;
+  return *handles;
 }
 
 class Host {
  public:
-  explicit Host(const Plugin& p) : p_(p) {}
+  Host(const Plugin& p, void* module) : p_(p), module_(module) {}
 
   void Status(const std::string& path, int phase, int operation) {
     std::string copy = path;
@@ -197,34 +314,89 @@ class Host {
     if (cmd == "list") {
       List(rest);
     } else if (cmd == "get") {
-      int flags = 0;
-      for (std::size_t i = 3; i < w.size(); ++i) {
-        if (w[i] == "overwrite") flags |= 1;
-        if (w[i] == "resume") flags |= 2;
-        if (w[i] == "move") flags |= 4;
-      }
+      const int flags = CopyFlags(w);
       std::string remote = arg(1), local = arg(2);
       Operation("get", remote, kOpGetSingle,
                 [&] { return p_.getFile(&remote[0], &local[0], flags, nullptr); });
+    } else if (cmd == "put") {
+      const int flags = CopyFlags(w);
+      std::string local = arg(1), remote = arg(2);
+      Operation("put", remote, kOpPutSingle,
+                [&] { return p_.putFile(&local[0], &remote[0], flags); });
     } else if (cmd == "exec") {
       std::string path = rest, verb = "open";
       Operation("exec", path, kOpExecute,
                 [&] { return p_.executeFile(HostWindow(), &path[0], &verb[0]); });
+    } else if (cmd == "exec-verb") {
+      std::string verb = arg(1), path = arg(2);
+      Operation("exec-verb", path, kOpExecute,
+                [&] { return p_.executeFile(HostWindow(), &path[0], &verb[0]); });
     } else if (cmd == "mkdir") {
       std::string path = rest;
       Operation("mkdir", path, kOpMkDir, [&] { return p_.mkDir(&path[0]); });
+    } else if (cmd == "rmdir") {
+      std::string path = rest;
+      Operation("rmdir", path, kOpDelete, [&] { return p_.removeDir(&path[0]); });
     } else if (cmd == "delete") {
       std::string path = rest;
       Operation("delete", path, kOpDelete, [&] { return p_.deleteFile(&path[0]); });
+    } else if (cmd == "delete-bare") {
+      std::string path = rest;
+      Out("delete-bare: " + std::to_string(p_.deleteFile(&path[0])));
     } else if (cmd == "rename") {
       std::string from = arg(1), to = arg(2);
       Operation("rename", from, kOpRenameSingle,
                 [&] { return p_.renMovFile(&from[0], &to[0], 0, 0, nullptr); });
+    } else if (cmd == "rename-bare") {
+      std::string from = arg(1), to = arg(2);
+      Out("rename-bare: " + std::to_string(p_.renMovFile(&from[0], &to[0], 0, 0, nullptr)));
+    } else if (cmd == "setattr") {
+      std::string path = arg(1);
+      const int attributes = int(std::strtol(arg(2).c_str(), nullptr, 0));
+      Operation("setattr", path, kOpAttributes, [&] { return p_.setAttr(&path[0], attributes); });
+    } else if (cmd == "settime") {
+      std::string path = arg(1);
+      platform::FileTime times[3] = {};
+      platform::FileTime* given[3] = {};
+      for (std::size_t i = 0; i < 3; ++i) {
+        const std::string t = arg(2 + i);
+        if (t.empty() || t == "-") continue;
+        if (!ParseTime(t, &times[i])) {
+          Out("error: not a time " + Quote(t.c_str()));
+          return false;
+        }
+        given[i] = &times[i];
+      }
+      Operation("settime", path, kOpAttributes,
+                [&] { return p_.setTime(&path[0], given[0], given[1], given[2]); });
     } else if (cmd == "icon") {
       std::string path = rest;
       void* icon = nullptr;
       int r = p_.extractCustomIcon(&path[0], 0, &icon);
       Out("icon: " + std::to_string(r) + (icon ? " handle" : ""));
+      if (icon) {
+        const int id = IconResourceId(module_, icon);
+        Out("icon-resource: " + (id ? std::to_string(id) : std::string("unknown")));
+      }
+    } else if (cmd == "find-first") {
+      FindFirst(rest);
+    } else if (cmd == "find-next" || cmd == "find-close") {
+      auto at = OpenHandles().find(std::atoi(arg(1).c_str()));
+      if (at == OpenHandles().end()) {
+        Out("error: no handle " + Quote(arg(1).c_str()));
+        return false;
+      }
+      if (cmd == "find-next") {
+        FindData d;
+        std::memset(&d, 0xA5, sizeof d);
+        const int r = p_.findNext(at->second, &d);
+        if (r) PrintEntry(d);
+        Out("find-next: " + std::to_string(r));
+      } else {
+        const int r = p_.findClose(at->second);
+        OpenHandles().erase(at);
+        Out("find-close: " + std::to_string(r));
+      }
     } else if (cmd == "rootname") {
       int size = std::atoi(arg(1).c_str());
       std::vector<char> buffer(std::size_t(size > 0 ? size : 0) + 8, '#');
@@ -244,6 +416,21 @@ class Host {
       answers.push_back(Answer{false, true, std::string()});
     } else if (cmd == "cancel") {
       answers.push_back(Answer{true, false, std::string()});
+    } else if (cmd == "answer-url" || cmd == "answer-other") {
+      (cmd == "answer-url" ? urlAnswers : otherAnswers).push_back(Answer{false, false, rest});
+    } else if (cmd == "accept-url" || cmd == "accept-other") {
+      (cmd == "accept-url" ? urlAnswers : otherAnswers).push_back(Answer{false, true, ""});
+    } else if (cmd == "cancel-url" || cmd == "cancel-other") {
+      (cmd == "cancel-url" ? urlAnswers : otherAnswers).push_back(Answer{true, false, ""});
+    } else if (cmd == "clear-answers") {
+      const std::size_t n = answers.size() + urlAnswers.size() + otherAnswers.size();
+      answers.clear();
+      urlAnswers.clear();
+      otherAnswers.clear();
+      Out("clear-answers: " + std::to_string(n));
+    } else if (cmd == "sync") {
+      Out("sync: " + rest);  // Out flushes standard output
+      std::fflush(stderr);
     } else if (cmd == "abort-at") {
       abortAt = progressCalls + std::atoi(arg(1).c_str());
     } else if (cmd == "echo") {
@@ -271,6 +458,24 @@ class Host {
     return slash == std::string::npos ? std::string("\\") : path.substr(0, slash + 1);
   }
 
+  // FsFindFirst alone: the host keeps the handle for find-next and find-close.
+  void FindFirst(const std::string& path) {
+    std::string copy = path;
+    FindData d;
+    std::memset(&d, 0xA5, sizeof d);
+    const std::intptr_t h = p_.findFirst(&copy[0], &d);
+    if (h == -1) {
+      Out("find-first: failed (-1)");
+    } else if (h == 0) {
+      Out("find-first: empty (0)");
+    } else {
+      PrintEntry(d);
+      const int number = ++handlesOpened_;
+      OpenHandles()[number] = h;
+      Out("find-first: handle " + std::to_string(number));
+    }
+  }
+
   void List(const std::string& path) {
     std::string copy = path;
     FindData d;
@@ -293,6 +498,8 @@ class Host {
   }
 
   Plugin p_;
+  void* module_;
+  int handlesOpened_ = 0;
 };
 
 template <typename Fn>
@@ -307,16 +514,20 @@ bool Find(void* lib, const char* name, Fn* out) {
 int main(int argc, char** argv) {
   PrepareConsole();
   if (argc < 2) {
-    std::fprintf(stderr, "usage: fl-host MODULE [-c COMMAND]... [-f FILE]\n");
+    std::fprintf(stderr,
+                 "usage: fl-host MODULE [-c COMMAND]... [-f FILE] [--offer accept|decline]\n");
     return 2;
   }
   std::vector<std::string> commands;
   std::vector<std::string> files;
+  bool acceptOffer = false;
   for (int i = 2; i < argc; ++i) {
     if (std::strcmp(argv[i], "-c") == 0 && i + 1 < argc) {
       commands.push_back(argv[++i]);
     } else if (std::strcmp(argv[i], "-f") == 0 && i + 1 < argc) {
       files.push_back(argv[++i]);
+    } else if (std::strcmp(argv[i], "--offer") == 0 && i + 1 < argc) {
+      acceptOffer = std::strcmp(argv[++i], "accept") == 0;
     } else {
       std::fprintf(stderr, "fl-host: unknown argument %s\n", argv[i]);
       return 2;
@@ -324,7 +535,10 @@ int main(int argc, char** argv) {
   }
   // The window must exist before the module loads: the module looks for it while loading.
   CreateHostWindow();
-  void* lib = platform::LoadDynamicLibrary(argv[1]);
+  // The file manager loads a plug-in by its full path; so does the host, whatever folder it
+  // was started in.
+  const std::string module = AbsolutePath(argv[1]);
+  void* lib = platform::LoadDynamicLibrary(module.c_str());
   if (!lib) {
     Out(std::string("error: cannot load ") + argv[1]);
     return 1;
@@ -336,10 +550,16 @@ int main(int argc, char** argv) {
             Find(lib, "FsMkDir", &p.mkDir) && Find(lib, "FsDeleteFile", &p.deleteFile) &&
             Find(lib, "FsRenMovFile", &p.renMovFile) && Find(lib, "FsStatusInfo", &p.statusInfo) &&
             Find(lib, "FsGetDefRootName", &p.getDefRootName) &&
-            Find(lib, "FsExtractCustomIcon", &p.extractCustomIcon);
+            Find(lib, "FsExtractCustomIcon", &p.extractCustomIcon) &&
+            Find(lib, "FsPutFile", &p.putFile) && Find(lib, "FsRemoveDir", &p.removeDir) &&
+            Find(lib, "FsSetAttr", &p.setAttr) && Find(lib, "FsSetTime", &p.setTime);
   if (!ok) return 1;
-  Out("init: " + std::to_string(p.init(0, OnProgress, OnLog, OnRequest)));
-  Host host(p);
+  // The start-up may offer a newer version in a dialog: answer it as asked.
+  BeginOfferAnswers(acceptOffer);
+  const int init = p.init(0, OnProgress, OnLog, OnRequest);
+  EndOfferAnswers();
+  Out("init: " + std::to_string(init));
+  Host host(p, lib);
   bool allKnown = true;
   for (const std::string& c : commands)
     allKnown &= host.Run(c);

@@ -4,7 +4,11 @@
 #include <io.h>
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "tools/host/host_window.h"
 
@@ -19,6 +23,66 @@ LRESULT CALLBACK WindowProc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) 
   return DefWindowProcA(w, message, wParam, lParam);
 }
 }  // namespace
+
+namespace {
+std::thread offerWatcher;
+std::atomic<bool> offerDone{false};
+
+std::string WindowText(HWND w) {
+  char text[1024] = {};
+  GetWindowTextA(w, text, sizeof text);
+  return text;
+}
+
+// The process's visible dialog window, if one is up.
+HWND FindOwnDialog() {
+  HWND found = nullptr;
+  EnumWindows(
+      [](HWND w, LPARAM data) -> BOOL {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        char cls[64] = {};
+        GetClassNameA(w, cls, sizeof cls);
+        if (pid != GetCurrentProcessId() || !IsWindowVisible(w) || std::string(cls) != "#32770")
+          return TRUE;
+        *reinterpret_cast<HWND*>(data) = w;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+}  // namespace
+
+void BeginOfferAnswers(bool accept) {
+  offerDone = false;
+  offerWatcher = std::thread([accept] {
+    while (!offerDone) {
+      HWND dialog = FindOwnDialog();
+      if (!dialog) {
+        Sleep(20);
+        continue;
+      }
+      std::vector<std::string> lines;
+      HWND list = GetDlgItem(dialog, 1001);
+      const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+      for (LRESULT i = 0; i < count; ++i) {
+        char item[1024] = {};
+        if (SendMessageA(list, LB_GETTEXTLEN, WPARAM(i), 0) < LRESULT(sizeof item))
+          SendMessageA(list, LB_GETTEXT, WPARAM(i), reinterpret_cast<LPARAM>(item));
+        lines.push_back(item);
+      }
+      PrintOfferDialog(WindowText(dialog), lines, WindowText(GetDlgItem(dialog, IDOK)),
+                       WindowText(GetDlgItem(dialog, IDCANCEL)), accept);
+      PostMessageA(GetDlgItem(dialog, accept ? IDOK : IDCANCEL), BM_CLICK, 0, 0);
+      return;
+    }
+  });
+}
+
+void EndOfferAnswers() {
+  offerDone = true;
+  if (offerWatcher.joinable()) offerWatcher.join();
+}
 
 void PrepareConsole() {
   _setmode(_fileno(stdout), _O_BINARY);
@@ -37,4 +101,59 @@ void CreateHostWindow() {
 
 void* HostWindow() {
   return window;
+}
+
+std::string AbsolutePath(const std::string& path) {
+  char full[MAX_PATH];
+  const DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+  return n > 0 && n < sizeof full ? std::string(full, n) : path;
+}
+
+namespace {
+// The pixels of one of an icon's two bitmaps as 32-bit rows; empty when it has none.
+std::vector<unsigned char> Pixels(HBITMAP bitmap) {
+  std::vector<unsigned char> out;
+  BITMAP b;
+  if (!bitmap || !GetObjectA(bitmap, sizeof b, &b)) return out;
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = b.bmWidth;
+  info.bmiHeader.biHeight = b.bmHeight;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  out.resize(std::size_t(b.bmWidth) * std::size_t(b.bmHeight) * 4);
+  HDC dc = GetDC(nullptr);
+  const int rows = GetDIBits(dc, bitmap, 0, UINT(b.bmHeight), out.data(), &info, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, dc);
+  if (rows != b.bmHeight) out.clear();
+  return out;
+}
+
+// An icon's image: its colour and mask pixels one after the other.
+std::vector<unsigned char> Image(HICON icon) {
+  std::vector<unsigned char> out;
+  ICONINFO info;
+  if (!icon || !GetIconInfo(icon, &info)) return out;
+  out = Pixels(info.hbmColor);
+  const std::vector<unsigned char> mask = Pixels(info.hbmMask);
+  out.insert(out.end(), mask.begin(), mask.end());
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  if (info.hbmMask) DeleteObject(info.hbmMask);
+  return out;
+}
+}  // namespace
+
+int IconResourceId(void* module, void* icon) {
+  const std::vector<unsigned char> got = Image(static_cast<HICON>(icon));
+  if (got.empty()) return 0;
+  for (int id = 104; id <= 113; ++id) {
+    // Loaded as the plug-in loads its icons: 16 by 16, default colours.
+    HICON own = static_cast<HICON>(LoadImageA(static_cast<HMODULE>(module), MAKEINTRESOURCEA(id),
+                                              IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+    const bool same = own && Image(own) == got;
+    if (own) DestroyIcon(own);
+    if (same) return id;
+  }
+  return 0;
 }

@@ -16,6 +16,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/posix_paths.h"
+#include "platform/system_time.h"
 
 namespace platform {
 
@@ -102,6 +103,11 @@ bool WriteWholeFile(const char* path, const void* data, std::size_t size, bool* 
   if (written) *written = left == 0;
   ::close(fd);
   return true;
+}
+
+bool PathExists(const char* path) {
+  struct stat st;
+  return path && ::stat(PosixPath(path).c_str(), &st) == 0;
 }
 
 bool CopyFileTo(const char* source, const char* target, bool failIfExists) {
@@ -272,15 +278,12 @@ std::string Utf8ToAnsi(const std::string& utf8) {
 }
 
 bool SystemTimeToFileTime(const SystemTime& in, FileTime* out) {
-  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  int y = in.year, m = in.month, d = in.day;
-  bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-  if (y < 1601 || y > 30827 || m < 1 || m > 12 || d < 1 ||
-      d > kDays[m - 1] + (m == 2 && leap ? 1 : 0) || in.hour > 23 || in.minute > 59 ||
-      in.second > 59 || in.milliseconds > 999) {
+  if (!IsValidSystemTime(in)) {
     lastError = 87;  // ERROR_INVALID_PARAMETER
     return false;
   }
+  int y = in.year;
+  const int m = in.month, d = in.day;
   // Days from 1601-01-01 by the civil-from-days algorithm (proleptic Gregorian).
   y -= m <= 2;
   const std::int64_t era = y / 400;
@@ -329,6 +332,23 @@ void SendWindowMessage(void* window, std::uint32_t message, std::uintptr_t wPara
                        std::intptr_t lParam) {
   if (!window) return;
   reinterpret_cast<HostMessageSink>(window)(message, wParam, lParam);
+}
+
+// A host program stands in for the dialog by exporting this function: it is shown the
+// texts (the lines in the order given) and answers 1 or 0.
+using HostOfferDialog = int (*)(const char* caption, const char* const* lines, int count,
+                                const char* accept, const char* decline);
+
+int ShowOfferDialog(void*, void*, const OfferDialogTexts& texts) {
+  auto dialog =
+      reinterpret_cast<HostOfferDialog>(::dlsym(RTLD_DEFAULT, "frameleaf_host_offer_dialog"));
+  if (!dialog) return 0;
+  std::vector<const char*> lines;
+  for (const std::string& line : *texts.lines)
+    lines.push_back(line.c_str());
+  return dialog(texts.caption, lines.data(), int(lines.size()), texts.accept, texts.decline) == 1
+             ? 1
+             : 0;
 }
 
 }  // namespace platform

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/system_time.h"
 
 static_assert(sizeof(platform::FindData) == sizeof(WIN32_FIND_DATAA), "record size");
 static_assert(offsetof(platform::FindData, fileName) == offsetof(WIN32_FIND_DATAA, cFileName),
@@ -47,6 +48,10 @@ bool WriteWholeFile(const char* path, const void* data, std::size_t size, bool* 
 
 bool CopyFileTo(const char* source, const char* target, bool failIfExists) {
   return CopyFileA(source, target, failIfExists ? TRUE : FALSE) != 0;
+}
+
+bool PathExists(const char* path) {
+  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::uint32_t LastError() {
@@ -98,6 +103,11 @@ std::string Utf8ToAnsi(const std::string& utf8) {
 }
 
 bool SystemTimeToFileTime(const SystemTime& in, FileTime* out) {
+  // Wine's kernel32 takes an impossible day of the month (2023-02-29) as the next day.
+  if (!IsValidSystemTime(in)) {
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
   SYSTEMTIME st;
   std::memcpy(&st, &in, sizeof st);
   FILETIME ft;
