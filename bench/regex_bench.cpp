@@ -235,12 +235,15 @@ class Recorder : public benchmark::ConsoleReporter {
 
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& r : runs) {
+      // With --benchmark_repetitions the median stands for the case (it comes last).
+      if (r.run_type == Run::RT_Aggregate && r.aggregate_name != "median") continue;
       const std::string name = r.benchmark_name();
       const std::size_t slash = name.find('/');
       const std::string engine = name.substr(0, slash);
       std::string rest = name.substr(slash + 1);
       rest = rest.substr(0, rest.find("/iterations"));
       rest = rest.substr(0, rest.find("/real_time"));
+      rest = rest.substr(0, rest.find("/repeats"));
       if (r.error_occurred) {
         notes[rest][engine] = r.error_message;
       } else {
