@@ -315,7 +315,7 @@ Backtracker::Result Backtracker::TryAt(std::size_t candidate, std::vector<int>* 
 void Backtracker::ReleaseJobs() {
   // A try over a long stretch may have grown the job stack to many megabytes: give them
   // back rather than keep them for the life of the process.
-  if (jobs_.capacity() > (std::size_t(1) << 20)) std::vector<Job>().swap(jobs_);
+  if (jobs_.capacity() > (std::size_t(1) << 16)) std::vector<Job>().swap(jobs_);
 }
 
 }  // namespace regexlib

@@ -3,7 +3,7 @@
 // twice. Within one window of text its work is bounded by program size times window
 // length, so it stays linear; it is much faster than the Pike VM. Windows hold 32 million
 // states (4 MB of bits), a megabyte of text for a pattern of 32 instructions. A search
-// that needs text past the window, or more pending work than kMaxJobs, is handed back to
+// that needs text past the window, or more pending jobs than kMaxJobs, is handed back to
 // the caller, which finishes it with the Pike VM.
 #pragma once
 
@@ -42,8 +42,10 @@ class Backtracker {
     std::uint32_t pos;
     std::uint32_t hi;
   };
-  // Pending jobs one try may hold (64 MB) before it hands the search back.
-  static constexpr std::size_t kMaxJobs = std::size_t(1) << 22;
+  // Pending jobs one try may hold (16 MB) before it hands the search back: enough for a
+  // loop with groups over a quarter of a megabyte. A try that runs out has done that much
+  // work for nothing, so the cap is kept well below what the window would allow.
+  static constexpr std::size_t kMaxJobs = std::size_t(1) << 20;
   void Push(JobKind kind, int pc, std::size_t pos, std::size_t hi) {
     jobs_.push_back(Job{kind, pc, std::uint32_t(pos), std::uint32_t(hi)});
   }
