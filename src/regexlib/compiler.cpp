@@ -436,6 +436,17 @@ void FindByteLoops(Program* p) {
 // Works out what a search may skip to while it has no thread alive.
 void Analyse(Program* p) {
   FindByteLoops(p);
+  for (std::size_t at = 0, steps = 0; steps < p->code.size(); ++steps) {
+    const Inst& in = p->code[at];
+    if (in.op == Op::kSave) {
+      ++at;
+    } else if (in.op == Op::kJmp) {
+      at = std::size_t(in.x);
+    } else {
+      if (in.op != Op::kMatch) p->entry = int(at);
+      break;
+    }
+  }
   p->join.assign(p->code.size(), 0);
   for (const Inst& in : p->code) {
     if (in.op == Op::kJmp || in.op == Op::kSplit) p->join[std::size_t(in.x)] = 1;

@@ -102,7 +102,10 @@ struct Program {
   unsigned char firstLow = 0, firstHigh = 0;
   bool canSkip = false;        // firstBytes is meaningful: no empty match, no assertion first
   bool anchoredStart = false;  // every match starts at the start of the text
-  std::string required;        // bytes every match holds, beyond the prefix (at most 4)
+  // The first instruction past Save 0 that is not a Save or Jmp, when only those lead to
+  // it (a thread starting a match passes there at its own position); -1 otherwise.
+  int entry = -1;
+  std::string required;  // bytes every match holds, beyond the prefix (at most 4)
   // Every match starts with a run of leadingRun bytes (x+ or x+? first). A start that
   // failed fails from anywhere else in the same run too, so the search skips the run.
   bool hasLeadingRun = false;
