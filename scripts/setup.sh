@@ -11,6 +11,7 @@ packages=(
   wine wine32 wine64 xvfb xauth
   libcurl4-openssl-dev libpcre2-dev libclang-rt-14-dev
   python3 locales
+  libre2-dev
 )
 
 missing=()

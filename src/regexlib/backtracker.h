@@ -1,9 +1,10 @@
 // A bounded backtracker: depth-first over the program in priority order, remembering every
-// (instruction, position) state it has tried so that no state is tried twice. Within one
-// window of text its work is bounded by program size times window length, so it stays
-// linear; it is much faster than the Pike VM on the short spans that entries of a page
-// take. A search that needs text past the window is handed back to the caller, which
-// finishes it with the Pike VM.
+// (instruction, position) state it has tried, in one bit each, so that no state is tried
+// twice. Within one window of text its work is bounded by program size times window
+// length, so it stays linear; it is much faster than the Pike VM. Windows hold 32 million
+// states (4 MB of bits), a megabyte of text for a pattern of 32 instructions. A search
+// that needs text past the window, or more pending jobs than kMaxJobs, is handed back to
+// the caller, which finishes it with the Pike VM.
 #pragma once
 
 #include <cstddef>
@@ -38,9 +39,16 @@ class Backtracker {
   struct Job {
     JobKind kind;
     int pc;
-    std::size_t pos;
-    std::size_t hi;
+    std::uint32_t pos;
+    std::uint32_t hi;
   };
+  // Pending jobs one try may hold (16 MB) before it hands the search back: enough for a
+  // loop with groups over a quarter of a megabyte. A try that runs out has done that much
+  // work for nothing, so the cap is kept well below what the window would allow.
+  static constexpr std::size_t kMaxJobs = std::size_t(1) << 20;
+  void Push(JobKind kind, int pc, std::size_t pos, std::size_t hi) {
+    jobs_.push_back(Job{kind, pc, std::uint32_t(pos), std::uint32_t(hi)});
+  }
 
   // Runs byte loop k from pos. Returns false when the window is too small; otherwise sets
   // *pc, *pos to where the search goes on, or *pc to -1 when this path failed.
@@ -50,16 +58,44 @@ class Backtracker {
 
   // Marks state (pc, pos) tried; false when it was tried before or the budget is spent.
   bool Visit(int pc, std::size_t pos) {
-    const std::size_t i = (pos - windowStart_) * programSize_ + std::size_t(pc);
-    if (visited_[i] == epoch_) return false;
+    const std::size_t off = pos - windowStart_;
+    std::uint64_t& word = visited_[std::size_t(pc) * rowWords_ + (off >> 6)];
+    const std::uint64_t bit = std::uint64_t(1) << (off & 63);
+    if (word & bit) return false;
     if (*budget_ == 0) {  // out of work: treat the state as tried; TryAt then gives up
       gaveUp_ = true;
       return false;
     }
     --*budget_;
-    visited_[i] = epoch_;
+    if (word == 0) dirty_.push_back(std::uint32_t(&word - visited_.data()));
+    word |= bit;
+    if ((off >> 6) >= dirtyWords_) dirtyWords_ = (off >> 6) + 1;
     return true;
   }
+  // Counts one step of work that needs no record; false when the budget is spent.
+  bool Step() {
+    if (*budget_ == 0) {
+      gaveUp_ = true;
+      return false;
+    }
+    --*budget_;
+    return true;
+  }
+  // The first position in [from, to] whose state at pc was tried; to + 1 when none was.
+  std::size_t FirstVisited(int pc, std::size_t from, std::size_t to) const;
+  // Marks the states of pc at positions [from, to] tried (none of them was).
+  void MarkRange(int pc, std::size_t from, std::size_t to);
+  // MarkRange within the budget; false (and the try gives up) when it is spent.
+  bool MarkTried(int pc, std::size_t from, std::size_t to);
+  // The first position in [*at, to] the loop's exit can go on from, into *at.
+  bool FirstExit(const ByteLoop& loop, std::size_t to, std::size_t* at) const;
+  // The end of the run of body bytes from pos, looked at up to limit.
+  std::size_t RunEnd(const ByteLoop& loop, std::size_t pos, std::size_t limit) const;
+  // The longest way out of a greedy loop at or below hi and at or above lo; false if none.
+  bool LongestExit(const ByteLoop& loop, std::size_t lo, std::size_t* hi) const;
+  void OpenWindow(std::size_t at);
+  void ClearVisited();
+  void ReleaseJobs();
 
   const Program* program_ = nullptr;
   const unsigned char* text_ = nullptr;
@@ -71,10 +107,16 @@ class Backtracker {
   std::size_t windowEnd_ = 0;  // last position the window holds
   std::size_t windowBytes_ = 0;
   bool windowOpen_ = false;
-  std::uint32_t epoch_ = 0;
   std::uint64_t* budget_ = nullptr;
   bool gaveUp_ = false;
-  std::vector<std::uint32_t> visited_;  // epoch stamps by (position in window, pc)
+  // One bit per (pc, position in window), set when the state was tried: a row of
+  // rowWords_ words for each pc, so that a loop's run of positions is a run of bits. Only
+  // the first dirtyWords_ words of each row can hold set bits, and dirty_ lists every
+  // word that does: a new window clears just those.
+  std::vector<std::uint64_t> visited_;
+  std::vector<std::uint32_t> dirty_;
+  std::size_t rowWords_ = 0;
+  std::size_t dirtyWords_ = 0;
   std::vector<Job> jobs_;
   std::vector<int> caps_;
 };

@@ -1,5 +1,8 @@
 #include "regexlib/compiler.h"
 
+#include <algorithm>
+#include <array>
+#include <cstring>
 #include <vector>
 
 namespace regexlib {
@@ -14,13 +17,27 @@ struct Task {
   explicit Task(int n) : node(n) {}
   int node;
   int stage = 0;
-  int mark = -1;  // an instruction index the task comes back to
+  int mark = -1;   // an instruction index the task comes back to
+  int entry = -1;  // a loop's entry jump, patched once the loop is laid out
   std::vector<int> holes;
 };
 
 class Compiler {
  public:
-  Compiler(const SyntaxTree& tree, Program* program) : t_(tree), p_(program) {}
+  Compiler(const SyntaxTree& tree, Program* program) : t_(tree), p_(program) {
+    // Children are made before their parents, so one pass in index order would do; the
+    // passes repeat until nothing changes in case a tree is ever built otherwise.
+    nullable_.assign(t_.nodes.size(), false);
+    for (bool changed = true; changed;) {
+      changed = false;
+      for (std::size_t k = 0; k < t_.nodes.size(); ++k) {
+        if (!nullable_[k] && ComputeNullable(t_.nodes[k])) {
+          nullable_[k] = true;
+          changed = true;
+        }
+      }
+    }
+  }
 
   bool Run(std::string* error) {
     Emit(Op::kSave, 0);
@@ -133,6 +150,7 @@ class Compiler {
       ++t->stage;
       return child;
     }
+    if (unbounded && nullable_[std::size_t(child)]) return NullableLoop(n, t, done);
     if (unbounded) {
       if (s == required) {
         t->mark = Pc();
@@ -167,8 +185,139 @@ class Compiler {
     return -1;
   }
 
+  bool ComputeNullable(const Node& n) const {
+    switch (n.kind) {
+      case NodeKind::kEmpty:
+      case NodeKind::kAssert:
+        return true;
+      case NodeKind::kByte:
+      case NodeKind::kSet:
+        return false;
+      case NodeKind::kCapture:
+        return nullable_[std::size_t(n.children[0])];
+      case NodeKind::kRepeat:
+        return n.min == 0 || nullable_[std::size_t(n.children[0])];
+      case NodeKind::kConcat:
+        for (int c : n.children) {
+          if (!nullable_[std::size_t(c)]) return false;
+        }
+        return true;
+      case NodeKind::kAlternate:
+        for (int c : n.children) {
+          if (nullable_[std::size_t(c)]) return true;
+        }
+        return false;
+    }
+    return false;
+  }
+
+  // The unbounded loop (x* or x+, greedy or lazy) of a body that can match empty. An
+  // iteration that matches empty ends the loop and the match goes on after it: the body
+  // runs as two copies. The first (E) runs while the iteration has consumed nothing; its
+  // byte tests go on in the second (C), the ordinary body. E finishing leaves the loop, C
+  // finishing comes back to the loop's choice. The state stays a program position, so
+  // every engine keeps its guarantees.
+  //     Jmp S (x*) or E (x+)
+  //  C: body
+  //  S: Split E, X (greedy) or Split X, E (lazy)
+  //  E: the body's instructions reachable without consuming; a byte test is followed by
+  //     a jump to the instruction after its original in C; reaching S means X
+  //  X:
+  int NullableLoop(const Node& n, Task* t, bool* done) {
+    if (t->entry < 0) {
+      t->entry = Emit(Op::kJmp, -1);
+      t->mark = Pc();
+      return n.children[0];
+    }
+    const int split = Pc();
+    const int e = split + 1;
+    if (n.greedy) {
+      t->holes.push_back(Emit(Op::kSplit, e, -1) * 2 + kHoleY);
+    } else {
+      t->holes.push_back(Emit(Op::kSplit, -1, e) * 2 + kHoleX);
+    }
+    p_->code[std::size_t(t->entry)].x = n.min == 0 ? split : e;
+    EmptyCopy(t->mark, split, &t->holes);
+    Patch(t->holes, Pc());
+    *done = true;
+    return -1;
+  }
+
+  // Emits the E copy of the body code[begin, end) at the current end of the program (see
+  // NullableLoop); its ways out to the loop's exit are added to holes.
+  void EmptyCopy(int begin, int end, std::vector<int>* holes) {
+    std::vector<int> at(std::size_t(end - begin), -1);  // position of each copied instruction
+    std::vector<int> order;
+    std::vector<int> work{begin};
+    while (!work.empty()) {
+      const int pc = work.back();
+      work.pop_back();
+      if (pc == end || at[std::size_t(pc - begin)] >= 0) continue;
+      at[std::size_t(pc - begin)] = 0;
+      order.push_back(pc);
+      const Inst& in = p_->code[std::size_t(pc)];
+      switch (in.op) {
+        case Op::kSplit:
+          work.push_back(in.y);
+          work.push_back(in.x);
+          break;
+        case Op::kJmp:
+          work.push_back(in.x);
+          break;
+        case Op::kSave:
+        case Op::kAssert:
+          work.push_back(pc + 1);
+          break;
+        default:
+          break;
+      }
+    }
+    // Lay the copies out in the original order so that a fall-through stays one.
+    std::sort(order.begin(), order.end());
+    int next = Pc();
+    if (order.empty() || order[0] != begin) ++next;  // a jump to the exit comes first
+    for (int pc : order) {
+      at[std::size_t(pc - begin)] = next;
+      const Op op = p_->code[std::size_t(pc)].op;
+      const bool consumes = op == Op::kByte || op == Op::kSet;
+      const bool fallsOut = (op == Op::kSave || op == Op::kAssert) && pc + 1 == end;
+      next += consumes || fallsOut ? 2 : 1;
+    }
+    if (order.empty() || order[0] != begin) holes->push_back(Emit(Op::kJmp, -1) * 2 + kHoleX);
+    // Targets: a copied instruction, or the loop's exit (a hole).
+    auto target = [&](int pc, int copy, int hole) {
+      if (pc == end) {
+        holes->push_back(copy * 2 + hole);
+        return -1;
+      }
+      return at[std::size_t(pc - begin)];
+    };
+    for (int pc : order) {
+      const Inst in = p_->code[std::size_t(pc)];
+      const int copy = Pc();
+      switch (in.op) {
+        case Op::kByte:
+        case Op::kSet:
+          Emit(in.op, in.x);
+          Emit(Op::kJmp, pc + 1);
+          break;
+        case Op::kSplit:
+          Emit(Op::kSplit, target(in.x, copy, kHoleX), target(in.y, copy, kHoleY));
+          break;
+        case Op::kJmp:
+          Emit(Op::kJmp, target(in.x, copy, kHoleX));
+          break;
+        default:  // Save, Assert: fall through to the next copy, or leave at the end
+          Emit(in.op, in.x);
+          if (pc + 1 == end) holes->push_back(Emit(Op::kJmp, -1) * 2 + kHoleX);
+          break;
+      }
+    }
+  }
+
   const SyntaxTree& t_;
   Program* p_;
+  std::vector<bool> nullable_;
 };
 
 // The bytes a thread at pc can consume first, without consuming before; false when it can
@@ -207,6 +356,39 @@ bool FirstBytes(const Program& p, std::size_t pc, ByteSet* out) {
   return true;
 }
 
+// The bytes a consuming instruction takes as a pair: one byte, or a set of two.
+bool LeadPair(const Program& p, const Inst& in, std::array<unsigned char, 2>* pair) {
+  if (in.op == Op::kByte) {
+    (*pair)[0] = (*pair)[1] = static_cast<unsigned char>(in.x);
+    return true;
+  }
+  if (in.op != Op::kSet) return false;
+  const ByteSet& set = p.sets[std::size_t(in.x)];
+  if (set.count() > 2 || set.none()) return false;
+  int k = 0;
+  for (int b = 0; b < 256; ++b) {
+    if (set[std::size_t(b)]) (*pair)[std::size_t(k++)] = static_cast<unsigned char>(b);
+  }
+  if (k == 1) (*pair)[1] = (*pair)[0];
+  return true;
+}
+
+// How often a byte turns up in web pages, roughly (higher is more common): the prefilter
+// looks first for the rarest byte of a match's lead.
+int Commonness(unsigned char c) {
+  static const char kLetters[] = "etaoinshrdlcumwfgypbvkjxqz";  // most common first
+  if (c == ' ') return 255;
+  if (c >= 'a' && c <= 'z') return 230 - 4 * int(std::strchr(kLetters, c) - kLetters);
+  if (c >= 0xC0) return 200;  // Cyrillic letters of Windows-1251 pages
+  if (c == '<' || c == '>' || c == '/' || c == '\n') return 150;
+  if (c >= '0' && c <= '9') return 120;
+  if (c == '.' || c == ',' || c == '\t' || c == '\r') return 110;
+  if (c == '"' || c == '=' || c == '-' || c == ':' || c == ';') return 100;
+  if (c >= 'A' && c <= 'Z') return 60;
+  if (c < 0x20) return 10;
+  return 40;
+}
+
 // Finds the loops whose body is a single byte test (see ByteLoop).
 void FindByteLoops(Program* p) {
   p->loopAt.assign(p->code.size(), -1);
@@ -233,6 +415,17 @@ void FindByteLoops(Program* p) {
       }
       loop.out = out;
       loop.outNeedsByte = FirstBytes(*p, std::size_t(out), &loop.outFirst);
+      loop.allBytes = loop.bodyBytes.all();
+      if (loop.bodyBytes.count() == 255) {
+        for (int b = 0; b < 256; ++b) {
+          if (!loop.bodyBytes[std::size_t(b)]) loop.stopByte = b;
+        }
+      }
+      if (loop.outNeedsByte && loop.outFirst.count() == 1) {
+        for (int b = 0; b < 256; ++b) {
+          if (loop.outFirst[std::size_t(b)]) loop.outByte = b;
+        }
+      }
       p->loopAt[k] = int(p->loops.size());
       p->loops.push_back(loop);
       break;
@@ -243,27 +436,59 @@ void FindByteLoops(Program* p) {
 // Works out what a search may skip to while it has no thread alive.
 void Analyse(Program* p) {
   FindByteLoops(p);
-  // The literal every match starts with, and whether the text start anchors every match.
+  for (std::size_t at = 0, steps = 0; steps < p->code.size(); ++steps) {
+    const Inst& in = p->code[at];
+    if (in.op == Op::kSave) {
+      ++at;
+    } else if (in.op == Op::kJmp) {
+      at = std::size_t(in.x);
+    } else {
+      if (in.op != Op::kMatch) p->entry = int(at);
+      break;
+    }
+  }
+  p->join.assign(p->code.size(), 0);
+  for (const Inst& in : p->code) {
+    if (in.op == Op::kJmp || in.op == Op::kSplit) p->join[std::size_t(in.x)] = 1;
+    if (in.op == Op::kSplit) p->join[std::size_t(in.y)] = 1;
+  }
+  // The bytes every match starts with (the lead, and its exact part, the prefix), and
+  // whether the text start anchors every match.
   std::size_t pc = 0;
-  for (;;) {
+  bool exact = true;
+  for (std::size_t steps = 0; steps < p->code.size(); ++steps) {
     const Inst& in = p->code[pc];
+    std::array<unsigned char, 2> pair{};
     if (in.op == Op::kSave) {
       ++pc;
-    } else if (in.op == Op::kJmp) {
+      continue;
+    }
+    if (in.op == Op::kJmp) {
       pc = std::size_t(in.x);
-    } else if (in.op == Op::kByte && p->prefix.size() < 64) {
-      p->prefix += char(in.x);
-      ++pc;
-    } else {
-      if (p->prefix.empty() && in.op == Op::kAssert && in.x == kTextStart) {
+      continue;
+    }
+    if (p->lead.size() >= 64 || !LeadPair(*p, in, &pair)) {
+      if (p->lead.empty() && in.op == Op::kAssert && in.x == kTextStart) {
         p->anchoredStart = true;
       }
       break;
     }
+    p->lead.push_back(pair);
+    exact = exact && pair[0] == pair[1];
+    if (exact) p->prefix += char(pair[0]);
+    ++pc;
   }
-  while (std::size_t(p->leadingBytes) < p->prefix.size() &&
-         p->code[std::size_t(1 + p->leadingBytes)].op == Op::kByte) {
+  while (std::size_t(p->leadingBytes) < p->lead.size() &&
+         (p->code[std::size_t(1 + p->leadingBytes)].op == Op::kByte ||
+          p->code[std::size_t(1 + p->leadingBytes)].op == Op::kSet)) {
     ++p->leadingBytes;
+  }
+  for (std::size_t i = 0; i < p->lead.size(); ++i) {
+    const unsigned char b = p->lead[i][0];
+    if (b == p->lead[i][1] &&
+        (p->anchor < 0 || Commonness(b) < Commonness(p->lead[std::size_t(p->anchor)][0]))) {
+      p->anchor = int(i);
+    }
   }
   // The bytes a match can start with. A reachable Match or assertion means any position
   // may start one.
@@ -280,6 +505,20 @@ void Analyse(Program* p) {
     p->hasLeadingRun = true;
   }
   if (p->firstBytes.all()) p->canSkip = false;
+  for (std::size_t b = 0; b < 256; ++b)
+    p->firstTable[b] = p->firstBytes[b] ? 1 : 0;
+  if (p->canSkip && p->firstBytes.count() >= 2) {
+    std::size_t low = 1;
+    while (low < 128 && !p->firstBytes[low])
+      ++low;
+    std::size_t high = low;
+    while (high + 1 < 128 && p->firstBytes[high + 1])
+      ++high;
+    if (low < 128 && p->firstBytes.count() == high - low + 1 && !p->firstBytes[0]) {
+      p->firstLow = static_cast<unsigned char>(low);
+      p->firstHigh = static_cast<unsigned char>(high);
+    }
+  }
 
   // Bytes that every path from the start to a match consumes: the greatest solution of
   // the path equations, reached by iterating down from "every byte". A text without one of

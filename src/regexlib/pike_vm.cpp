@@ -110,7 +110,10 @@ bool PikeVm::Search(const Program& program, const unsigned char* text, std::size
         if (pos > length) break;
       }
       const bool mayStart = !program.canSkip || (pos < length && program.firstBytes[text[pos]]);
-      if (mayStart && !(program.anchoredStart && pos > 0)) {
+      // A new thread that would reach a program position an earlier (higher priority) one
+      // holds already would end there: it is not started.
+      const bool taken = program.entry >= 0 && clist->Contains(program.entry);
+      if (mayStart && !taken && !(program.anchoredStart && pos > 0)) {
         const int caps = NewCaps();
         std::fill(Caps(caps), Caps(caps) + width_, -1);
         AddThread(clist, 0, caps, pos);

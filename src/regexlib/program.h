@@ -71,6 +71,12 @@ struct ByteLoop {
   int out = -1;               // where the loop exits to
   ByteSet outFirst;           // bytes the exit can go on with ...
   bool outNeedsByte = false;  // ... when it must consume one before it can match
+  // Shapes that let a run be found without testing byte by byte: the body takes every
+  // byte, or every byte but stopByte (memchr finds the end); the exit goes on only with
+  // outByte (memrchr finds the longest way out).
+  bool allBytes = false;
+  int stopByte = -1;
+  int outByte = -1;
 };
 
 struct Program {
@@ -79,17 +85,35 @@ struct Program {
   int groups = 0;  // capture groups, not counting the whole match
   // What the search may skip to while no thread is alive.
   std::string prefix;  // every match starts with these bytes
-  // The first prefix bytes stand right after Save 0 at pc 1..leadingBytes: a search that
-  // found the prefix may start after them.
+  // Every match starts with this run of bytes, each one of a pair (a letter and its other
+  // case under (?i), or the same byte twice). It extends the prefix through caseless
+  // letters and two-byte classes.
+  std::vector<std::array<unsigned char, 2>> lead;
+  // The prefilter looks for lead[anchor] first: a byte the same in both cases, chosen as
+  // the one least likely to occur in a page; -1 when every byte has two cases.
+  int anchor = -1;
+  // The first lead bytes stand right after Save 0 at pc 1..leadingBytes: a search that
+  // found the lead may start after them.
   int leadingBytes = 0;
-  ByteSet firstBytes;          // every match starts with one of these bytes
+  ByteSet firstBytes;                          // every match starts with one of these bytes
+  std::array<std::uint8_t, 256> firstTable{};  // the same as a table, for fast scans
+  // When firstBytes is one range of ASCII bytes from 1 up (such as [0-9]), its ends: the
+  // prefilter then tests eight bytes at a time. firstLow 0 means no such range.
+  unsigned char firstLow = 0, firstHigh = 0;
   bool canSkip = false;        // firstBytes is meaningful: no empty match, no assertion first
   bool anchoredStart = false;  // every match starts at the start of the text
-  std::string required;        // bytes every match holds, beyond the prefix (at most 4)
+  // The first instruction past Save 0 that is not a Save or Jmp, when only those lead to
+  // it (a thread starting a match passes there at its own position); -1 otherwise.
+  int entry = -1;
+  std::string required;  // bytes every match holds, beyond the prefix (at most 4)
   // Every match starts with a run of leadingRun bytes (x+ or x+? first). A start that
   // failed fails from anywhere else in the same run too, so the search skips the run.
   bool hasLeadingRun = false;
   ByteSet leadingRun;
+  // 1 for an instruction that a jump or a choice leads to: only there can two paths meet,
+  // so only there must the backtracker remember that a state was tried. Elsewhere a state
+  // follows from the one before it, which was tried at most once.
+  std::vector<std::uint8_t> join;
   std::vector<int> loopAt;  // index into loops for a loop's Split instruction, else -1
   std::vector<ByteLoop> loops;
 };

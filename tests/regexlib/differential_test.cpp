@@ -14,8 +14,8 @@
 
 namespace {
 
-// Generated patterns: each piece knows whether it can match empty, so that loops over
-// empty-matching bodies (where engines differ in the groups they report) are not made.
+// Generated patterns, loops over bodies that can match empty included: there an iteration
+// that matches empty ends the loop. Each piece knows whether it can match empty.
 class Generator {
  public:
   explicit Generator(unsigned seed) : rng_(seed) {}
@@ -61,17 +61,18 @@ class Generator {
 
   std::string Repeat(int depth, bool* nullable) {
     std::string atom = Atom(depth, nullable);
-    if (*nullable || Pick(3) != 0) return atom;
+    if (assertion_ || Pick(3) != 0) return atom;  // PCRE2 refuses a repeated assertion
     static const char* const kQuantifiers[] = {"*", "+", "?", "{2}", "{1,2}", "{0,2}", "{2,}"};
     const int q = Pick(7);
     std::string out = atom + kQuantifiers[q];
     if (Pick(3) == 0) out += "?";
-    *nullable = q == 0 || q == 2 || q == 5;
+    *nullable = *nullable || q == 0 || q == 2 || q == 5;
     return out;
   }
 
   std::string Atom(int depth, bool* nullable) {
     *nullable = false;
+    assertion_ = false;
     switch (depth > 0 ? Pick(12) : Pick(8)) {
       case 0:
         return "a";
@@ -87,6 +88,7 @@ class Generator {
         return "\\w";
       case 6:
         *nullable = true;
+        assertion_ = true;
         static const char* const kAsserts[] = {"^", "$", "\\b", "\\B", "(?m)^", "(?m)$"};
         return kAsserts[Pick(6)];
       case 7:
@@ -103,6 +105,7 @@ class Generator {
 
   std::mt19937 rng_;
   int names_ = 0;
+  bool assertion_ = false;  // the last atom made was an assertion
 };
 
 using Spans = std::vector<std::vector<int>>;
@@ -147,6 +150,11 @@ Spans Pcre(const std::string& pattern, const std::string& text, int* groups) {
       options = 0;
       continue;
     }
+    if (rc == PCRE2_ERROR_MATCHLIMIT || rc == PCRE2_ERROR_DEPTHLIMIT ||
+        rc == PCRE2_ERROR_HEAPLIMIT) {
+      out = {{-3}};  // PCRE2 gave up (it backtracks exponentially on some nested loops)
+      break;
+    }
     if (rc < 0) break;
     PCRE2_SIZE* ov = pcre2_get_ovector_pointer(md);
     std::vector<int> s;
@@ -164,9 +172,40 @@ Spans Pcre(const std::string& pattern, const std::string& text, int* groups) {
   return out;
 }
 
+// Long texts, where the backtracker's loops run as scans over runs of bytes and its
+// windows of text end: every match and group must be what the Pike VM alone finds. The
+// second alternative never matches (the texts hold no "Q") but makes the program so large
+// that a window holds only some hundred bytes.
+TEST(Differential, LongTextsAgreeWithThePikeVm) {
+  const char* const kPatterns[] = {
+      "a[^b]*b",  "[^\"]+\"",  ".*a",         ".*?a",        "(a|ab)*c",     "(.*)(.*)x",
+      "[ab]*?c",  "x.*?y.*?z", "(?:a*)*b",    "(|a)*b",      "\"([^\"]*)\"", "(a+)(b+)?",
+      "y[^y]*?y", "[xyz]+",    "(?:ab|a)+?c", "(a*)+?(b*)$", "z(.)*z",       "b.*c.*?a"};
+  const char kBytes[] = "abcxyz\"";
+  std::mt19937 rng(1208);
+  for (const char* body : kPatterns) {
+    for (const bool large : {false, true}) {
+      const std::string pattern =
+          large ? std::string("(?:") + body + ")|(?:zq{0,1000}){0,20}Q" : std::string(body);
+      for (int t = 0; t < 6; ++t) {
+        std::string text(std::size_t(200 + 600 * t), 'a');
+        const int spread = 1 + t % 3;  // from runs of "a" to evenly mixed bytes
+        for (char& c : text) {
+          if (std::uniform_int_distribution<int>(0, spread * 3)(rng) < spread) {
+            c = kBytes[std::uniform_int_distribution<int>(0, 6)(rng)];
+          }
+        }
+        const int groups = 3;  // no pattern here has more; absent ones read as -1 in both
+        ASSERT_EQ(Ours(pattern, text, groups, false), Ours(pattern, text, groups, true))
+            << "pattern /" << pattern << "/ text of " << text.size() << " bytes, mix " << spread;
+      }
+    }
+  }
+}
+
 TEST(Differential, AgreesWithPcre2) {
   Generator gen(20261208);
-  int compared = 0;
+  int compared = 0, gaveUp = 0;
   for (int i = 0; i < 20000; ++i) {
     const std::string pattern = gen.Pattern();
     for (int j = 0; j < 8; ++j) {
@@ -174,6 +213,10 @@ TEST(Differential, AgreesWithPcre2) {
       int groups = 0;
       const Spans want = Pcre(pattern, text, &groups);
       ASSERT_NE(want, Spans({{-2}})) << "PCRE2 refused " << pattern;
+      if (want == Spans({{-3}})) {
+        ++gaveUp;
+        continue;
+      }
       ASSERT_EQ(Ours(pattern, text, groups, false), want)
           << "pattern /" << pattern << "/ text \"" << text << "\"";
       ASSERT_EQ(Ours(pattern, text, groups, true), want)
@@ -181,7 +224,8 @@ TEST(Differential, AgreesWithPcre2) {
       ++compared;
     }
   }
-  EXPECT_EQ(compared, 160000);
+  EXPECT_EQ(compared + gaveUp, 160000);
+  EXPECT_LT(gaveUp, 100);
 }
 
 }  // namespace

@@ -160,8 +160,28 @@ TEST(RegexTable, Quantifiers) {
       {"a*+", "a", "!"},
       {"a++", "a", "!"},
       {"(a|b)*c", "abbac", "abbac|a"},
-      {"(a*)+b", "aab", "aab|aa"},
+      {"(a*)+b", "aab", "aab|"},  // the last iteration matched empty at 2
   });
+}
+
+// Perl's rule for loops over bodies that can match empty: an iteration that matches empty
+// ends the loop, and the match goes on after it with that iteration's groups.
+TEST(RegexTable, EmptyIterationEndsTheLoop) {
+  RunTable({
+      {"(|a)*", "a", "|"},
+      {"(|a)+", "a", "|"},
+      {"(a|)+b", "aab", "aab|"},
+      {"(a?)*?b", "aab", "aab|a"},
+      {"(?:(a)|b|)*c", "bbac", "bbac|a"},
+      {"((a*)*)*b", "xab", "ab||"},
+      {"(?:a*?)*|x", "xab", ""},
+      {"(?:.*?)*", "ab", ""},
+      {"((?im)|z)*", "z", "|"},
+      {"(\xE1(?:|\xE5)*).*", "\xE1\xE5", "\xE1\xE5|\xE1"},
+      {"(?:()|a)*b", "ab", "ab|"},
+      {"(?:a|())*b", "aab", "aab|"},
+  });
+  EXPECT_EQ(Every("(|a)*", "a"), ";a;");
 }
 
 TEST(RegexTable, RepeatedSearchFollowsPerlEmptyMatchRule) {
@@ -181,6 +201,44 @@ TEST(RegexTable, RepeatedSearchFollowsPerlEmptyMatchRule) {
     EXPECT_EQ(Every(r.pattern, r.text), r.expected) << r.pattern;
   // The exact offsets of the empty-match example: 0-0, 1-4, 4-4, 5-5 give "", "aaa", "", "".
   EXPECT_EQ(Lib().All("a*", "baaab").size(), 4u);
+}
+
+// A match's first bytes are looked for by their rarest byte the same in both cases, and
+// checked around it; under (?i) both cases of each letter, Cyrillic ones included.
+TEST(RegexTable, LeadingBytesFindEveryStart) {
+  ASSERT_TRUE(Lib().loaded());
+  const struct {
+    const char *pattern, *text, *expected;
+  } rows[] = {
+      {"(?i)<a href=\"", "<A HREF=\"x<a hReF=\"<a href", "<A HREF=\";<a hReF=\""},
+      {"(?i)\xC0\xC1\xC2", "\xE0\xE1\xE2 \xC0\xE1\xC2 \xC0\xC1", "\xE0\xE1\xE2;\xC0\xE1\xC2"},
+      {"(?i)\xA8x", "\xB8X\xA8x\xA8", "\xB8X;\xA8x"},
+      {"(?i)ab", "AbaBab", "Ab;aB;ab"},
+      {"ab=", "ab=ab=xab", "ab=;ab="},
+      {"aab", "aaab", "aab"},
+      {"a=b", "a=a=b", "a=b"},
+      {"=", "==", "=;="},
+      {"[xy]z=", "xz=yz=zz=", "xz=;yz="},
+      {"(?i)a[0-9]", "A1a2", "A1;a2"},
+  };
+  for (const auto& r : rows)
+    EXPECT_EQ(Every(r.pattern, r.text), r.expected) << r.pattern;
+}
+
+// A match that starts with a class is looked for eight bytes at a time when the class is
+// one ASCII range: a start at any offset of such a word, among bytes just outside the
+// range and bytes with the high bit set, must be found.
+TEST(RegexTable, ClassLedStartAtEveryOffset) {
+  ASSERT_TRUE(Lib().loaded());
+  const std::string filler = "/:\xB0\xB9\x80\xFF\x2F\x3A";  // around '0'..'9', high bytes
+  for (std::size_t offset = 0; offset < 20; ++offset) {
+    std::string text;
+    while (text.size() < offset)
+      text += filler[text.size() % filler.size()];
+    const std::string page = text + "42" + filler + "7";
+    EXPECT_EQ(Every("[0-9]+", page), "42;7") << "offset " << offset;
+    EXPECT_EQ(Every("[a-c]x", text + "cx" + filler), "cx") << "offset " << offset;
+  }
 }
 
 TEST(RegexExports, StateRulesOfTheCurrentMatch) {
