@@ -213,6 +213,13 @@ TEST_F(HostileSite, AResetInTheMiddleOfAPageFailsTheListing) {
   EXPECT_EQ(Reports(report::msg::kReadE15).size() + Reports(report::msg::kRequestE14).size(), 1u);
 }
 
+TEST_F(HostileSite, APageThatStopsShortOfItsLengthFailsTheListing) {
+  // The read stops before the promised length: never taken as the whole page.
+  EXPECT_EQ(Browse("_/short/5000/100"), 0);
+  EXPECT_EQ(Reports(report::msg::kReadE15).size() + Reports(report::msg::kRequestE14).size(), 1u);
+  EXPECT_TRUE(Reports(report::msg::kNoAlbum).empty());
+}
+
 TEST_F(HostileSite, PhotoEntryThatCannotBeTakenApartIsReportedForAddressPreviewAndName) {
   ASSERT_EQ(Browse("p/e33/"), 2);
   ASSERT_EQ(browser_.count(), 2);
