@@ -19,6 +19,7 @@ out="$root/build/demo/$build"
 rm -rf "$out" && mkdir -p "$out"
 cp "$root/build/$build/$module" "$root/build/$build/$library" "$out/"
 cp -r "$root/language" "$out/language"
+cp "$root/resources/frameleaf.ini" "$out/"  # the shipped settings: the update check off
 [ -d "$root/sites" ] && cp -r "$root/sites" "$out/scripts"
 cat > "$out/commands.txt" <<'CMDS'
 list \

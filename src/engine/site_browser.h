@@ -49,6 +49,8 @@ class SiteBrowser {
   const EntryList& entries() const { return entries_; }
   const RequestState& state() const { return state_; }
   const SiteScript& script() const { return script_; }
+  // The one HTTP session; the update check and download go through it too.
+  net::HttpSession& http() { return http_; }
 
  private:
   // Reports that the matching library is unusable, naming the step that failed.

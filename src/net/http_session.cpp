@@ -129,6 +129,12 @@ const char* HttpSession::ReadAll(std::uint32_t* length) {
   return resultBuffer_.get();
 }
 
+std::uint32_t HttpSession::Status() const {
+  std::uint32_t status = 0;
+  if (!request_ || !platform::NetQueryStatusCode(request_, &status)) return 0;
+  return status;
+}
+
 std::uint32_t HttpSession::QueryFileInfo(const char* host, const char* path, const char* referrer,
                                          platform::SystemTime* time) {
   UseHost(host);

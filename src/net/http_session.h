@@ -37,6 +37,8 @@ class HttpSession {
   const char* ReadAll(std::uint32_t* length);
   // Content-Length of path on host (0 when there is none); *time gets Last-Modified and is
   // left as it was without one.
+  // The status code of the last request's answer (200, 404, ...); 0 without one.
+  std::uint32_t Status() const;
   std::uint32_t QueryFileInfo(const char* host, const char* path, const char* referrer,
                               platform::SystemTime* time);
   // The cookie string of url into buffer (260 bytes). A string that does not fit is

@@ -31,6 +31,8 @@ bool NetSendRequest(InternetHandle request, const char* headers, const void* bod
 bool NetReadFile(InternetHandle request, void* buffer, std::uint32_t size, std::uint32_t* read);
 // The response's Content-Length; false when it has none.
 bool NetQueryContentLength(InternetHandle request, std::uint32_t* length);
+// The response's status code (200, 404, ...); false when there is no response.
+bool NetQueryStatusCode(InternetHandle request, std::uint32_t* status);
 // The response's Last-Modified time; false (time untouched) when it has none.
 bool NetQueryLastModified(InternetHandle request, SystemTime* time);
 // The cookie string the store holds for url ("a=1; b=2"). *size is the buffer size in and

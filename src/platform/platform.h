@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -67,6 +68,8 @@ bool WriteIniValue(const char* section, const char* key, const char* value, cons
 bool WriteWholeFile(const char* path, const void* data, std::size_t size, bool* written);
 // Copies a file; with failIfExists an existing target fails with kErrorFileExists.
 bool CopyFileTo(const char* source, const char* target, bool failIfExists);
+// True when something (a file or a folder) exists at path.
+bool PathExists(const char* path);
 // The error code of the last failed platform call on this thread.
 std::uint32_t LastError();
 void SetLastError(std::uint32_t code);
@@ -100,5 +103,18 @@ void* FindVisibleThreadWindow();
 // Sends a message synchronously; does nothing for a null window.
 void SendWindowMessage(void* window, std::uint32_t message, std::uintptr_t wParam,
                        std::intptr_t lParam);
+
+// ---- The offer dialog ------------------------------------------------------------------------
+struct OfferDialogTexts {
+  const char* caption;
+  const char* accept;                     // the first button
+  const char* decline;                    // the second button
+  const std::vector<std::string>* lines;  // the message's lines, listed sorted
+};
+constexpr int kOfferDialogId = 115;
+// Shows the module's offer dialog modally, centred on owner (on the desktop without one).
+// 1 when the first button was pressed; 0 for the second, for closing it, or where this
+// platform has no dialog and no host program answers for one.
+int ShowOfferDialog(void* owner, void* module, const OfferDialogTexts& texts);
 
 }  // namespace platform

@@ -38,8 +38,9 @@ FL_EXPORT int FL_STDCALL FsInit(int pluginNumber, plugin::ProgressProc progress,
     s.language.Load(s.paths.settingsFile, s.paths.languageFolder);
     s.errors.SetPath(s.paths.errorPage);
     s.browser.LoadRegexLibrary(s.paths.regexLibrary, s.paths.scriptsFolder);
-    // The update check belongs to the update subsystem; until it runs, nothing is offered.
-    s.update.pending = 0;
+    const update::CheckContext check{s.paths.settingsFile, s.language.Text(5), s.language.Text(9),
+                                     s.language.Text(10),  s.host.window,      s.module};
+    s.updater.offer().pending = s.updater.Check(check, platform::CurrentUnixTime());
     return 0;
   });
 }

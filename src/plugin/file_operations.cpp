@@ -67,6 +67,15 @@ int ExecuteFile(const char* remotePath) {
 
 int GetFile(const char* remotePath, const char* localPath, int copyFlags) {
   if (!remotePath || !localPath) return kFileNotFound;
+  update::UpdateChecker& updater = State().updater;
+  if (updater.offer().pending) {
+    // An existing file is replaced only when the host says so: it asks the user first.
+    if ((copyFlags & kCopyOverwrite) == 0 && platform::PathExists(localPath)) return kFileExists;
+    return updater.Download(localPath, [&] {
+      Progress(remotePath, localPath, 100);
+      RereadPanel();
+    });
+  }
   if (copyFlags & kCopyResume) return kFileNotSupported;
   if (std::strlen(remotePath) < 3) return kFileNotFound;
   if (Progress(remotePath, localPath, 0)) return kFileUserAbort;

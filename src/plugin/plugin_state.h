@@ -10,6 +10,7 @@
 #include "plugin/module_paths.h"
 #include "report/error_page.h"
 #include "settings/language_strings.h"
+#include "update/update_checker.h"
 
 namespace plugin {
 
@@ -25,13 +26,6 @@ struct HostContext {
 struct OperationStatus {
   int phase = 0;  // 0 while the operation runs, anything else once it ended
   int operation = 0;
-};
-
-// A newer version the user agreed to download; while pending every listing shows only it.
-struct UpdateOffer {
-  int pending = 0;
-  std::uint32_t size = 0;
-  char fileName[kPathSize] = {};
 };
 
 constexpr int kUrlBufferSize = 256;
@@ -51,7 +45,7 @@ struct PluginState {
   report::ErrorReporter errors;  // the one writer of the error page
   HostPrompts prompts;
   engine::SiteBrowser browser{errors, &prompts};
-  UpdateOffer update;
+  update::UpdateChecker updater{&browser.http()};  // the session is the browser's
   char urlBuffer[kUrlBufferSize] = {};  // the address prompt's value, kept between prompts
 };
 

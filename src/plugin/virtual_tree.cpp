@@ -83,7 +83,7 @@ std::intptr_t SiteListing(const char* location, FindData* record) {
 }
 
 bool UpdateListing(FindData* record, std::intptr_t* handle) {
-  const UpdateOffer& u = State().update;
+  const update::UpdateOffer& u = State().updater.offer();
   if (!u.pending) return false;
   SetEntry(record, platform::kAttributeNormal, kNoTime, u.size, u.fileName);
   *handle = NewHandle(Listing::kUpdate, "0", -1);
@@ -144,7 +144,7 @@ std::intptr_t FindFirst(const char* path, FindData* record) {
 int FindNext(std::intptr_t value, FindData* record) {
   // The host may hand in the record of the previous entry: nothing of it may show through.
   std::memset(record, 0, sizeof *record);
-  if (State().update.pending) return 0;
+  if (State().updater.offer().pending) return 0;
   if (InsideDelete()) return 0;
   if (value == 0 || value == kInvalidHandle) return 0;
   FindHandle* h = reinterpret_cast<FindHandle*>(value);

@@ -10,6 +10,8 @@ A case is a folder:
                  (icons exist only there)
   module         optional: "relative" starts the host with the module's bare file name,
                  from the install folder, instead of its full path
+  host-args      optional: further arguments for the host program ("--offer accept")
+  no-settings    optional: start without the shipped frameleaf.ini (installed otherwise)
   files/         files put beside the module before the run (frameleaf.tab, language/...,
                  scripts/ with the case's own site script)
   sites/         the case's own web sites: sites/<host>/<path>, served by the fixture web
@@ -68,6 +70,10 @@ def install(args, case, root):
     languages = os.path.join(args.source, "language")
     if os.path.isdir(languages):
         shutil.copytree(languages, os.path.join(root, "language"))
+    # The shipped settings, as the release installs them (the update check off); a case's
+    # own files/frameleaf.ini replaces them, and a case with a "no-settings" file has none.
+    if not os.path.exists(os.path.join(case, "no-settings")):
+        shutil.copy(os.path.join(args.source, "resources", "frameleaf.ini"), root)
     scripts = os.path.join(args.source, "sites")
     if os.path.isdir(scripts):
         shutil.copytree(scripts, os.path.join(root, "scripts"))
@@ -284,6 +290,9 @@ def main():
             module = module_name(args)
         command = ([args.emulator] if args.emulator else []) + [
             args.host, module, "-f", windows_path(commands) if args.emulator else commands]
+        host_args = os.path.join(args.case, "host-args")
+        if os.path.exists(host_args):
+            command += open(host_args).read().split()
         returncode, stdout, stderr, steps = run_host(command, root)
         if returncode == 77:
             sys.stderr.write(stderr.decode(errors="replace"))

@@ -9,19 +9,9 @@
 #include <gtest/gtest.h>
 
 #include "net/http_session.h"
+#include "server_log.h"
 
 namespace {
-
-// The requests the fixture server logged, one JSON object a line.
-std::vector<std::string> LoggedRequests() {
-  const char* path = std::getenv("FL_HTTP_LOG");
-  std::vector<std::string> lines;
-  if (!path) return lines;
-  std::ifstream in(path, std::ios::binary);
-  for (std::string line; std::getline(in, line);)
-    lines.push_back(line);
-  return lines;
-}
 
 // The JSON text of a header as the server received it: ["Name", "value"].
 std::string HeaderEntry(const std::string& name, const std::string& value) {
@@ -33,17 +23,8 @@ std::string HeaderEntry(const std::string& name, const std::string& value) {
   return "[\"" + name + "\", \"" + escaped + "\"]";
 }
 
-std::string Field(const std::string& line, const std::string& name) {
-  const std::string key = "\"" + name + "\": ";
-  std::size_t at = line.find(key);
-  if (at == std::string::npos) return "";
-  at += key.size();
-  if (line[at] == '"') {
-    const std::size_t end = line.find('"', at + 1);
-    return line.substr(at + 1, end - at - 1);
-  }
-  return line.substr(at, line.find_first_of(",}", at) - at);
-}
+using testing_support::Field;
+using testing_support::LoggedRequests;
 
 class HttpSessionTest : public ::testing::Test {
  protected:
@@ -147,6 +128,21 @@ TEST_F(HttpSessionTest, BodiesComeWholeWhateverTheStatus) {
   };
   for (const auto& r : rows)
     EXPECT_EQ(Fetch(s, "photos.example.test", r.path), r.body) << r.path;
+}
+
+TEST_F(HttpSessionTest, StatusOfTheLastAnswer) {
+  net::HttpSession s;
+  EXPECT_EQ(s.Status(), 0u);  // no request yet
+  const struct {
+    const char* path;
+    std::uint32_t status;
+  } rows[] = {{"/index.html", 200},   {"/_/status/404", 404},
+              {"/_/status/500", 500}, {"/_/redirect?to=/index.html", 200},
+              {"/missing.html", 404}, {"/_/empty", 200}};
+  for (const auto& r : rows) {
+    ASSERT_TRUE(s.Get("photos.example.test", r.path, nullptr)) << r.path;
+    EXPECT_EQ(s.Status(), r.status) << r.path;
+  }
 }
 
 TEST_F(HttpSessionTest, EmptyBodyIsAnEmptyTextAfterTwoReadsAndOnePause) {

@@ -514,16 +514,20 @@ bool Find(void* lib, const char* name, Fn* out) {
 int main(int argc, char** argv) {
   PrepareConsole();
   if (argc < 2) {
-    std::fprintf(stderr, "usage: fl-host MODULE [-c COMMAND]... [-f FILE]\n");
+    std::fprintf(stderr,
+                 "usage: fl-host MODULE [-c COMMAND]... [-f FILE] [--offer accept|decline]\n");
     return 2;
   }
   std::vector<std::string> commands;
   std::vector<std::string> files;
+  bool acceptOffer = false;
   for (int i = 2; i < argc; ++i) {
     if (std::strcmp(argv[i], "-c") == 0 && i + 1 < argc) {
       commands.push_back(argv[++i]);
     } else if (std::strcmp(argv[i], "-f") == 0 && i + 1 < argc) {
       files.push_back(argv[++i]);
+    } else if (std::strcmp(argv[i], "--offer") == 0 && i + 1 < argc) {
+      acceptOffer = std::strcmp(argv[++i], "accept") == 0;
     } else {
       std::fprintf(stderr, "fl-host: unknown argument %s\n", argv[i]);
       return 2;
@@ -550,7 +554,11 @@ int main(int argc, char** argv) {
             Find(lib, "FsPutFile", &p.putFile) && Find(lib, "FsRemoveDir", &p.removeDir) &&
             Find(lib, "FsSetAttr", &p.setAttr) && Find(lib, "FsSetTime", &p.setTime);
   if (!ok) return 1;
-  Out("init: " + std::to_string(p.init(0, OnProgress, OnLog, OnRequest)));
+  // The start-up may offer a newer version in a dialog: answer it as asked.
+  BeginOfferAnswers(acceptOffer);
+  const int init = p.init(0, OnProgress, OnLog, OnRequest);
+  EndOfferAnswers();
+  Out("init: " + std::to_string(init));
   Host host(p, lib);
   bool allKnown = true;
   for (const std::string& c : commands)

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Sets standard output up for plain "\n" lines.
 void PrepareConsole();
@@ -14,5 +15,13 @@ std::string AbsolutePath(const std::string& path);
 // Which of the module's icon resources 104 to 113 an icon handed out by the plug-in shows
 // (the same image); 0 when none does or the platform has no icons.
 int IconResourceId(void* module, void* icon);
+// Answers the plug-in's offer dialog while the start-up runs: accept presses the first
+// button, otherwise the dialog is declined, so a run never waits on a dialog. Prints what
+// the dialog showed: dialog: caption="…" lines="a|b" buttons="…|…" -> accept|decline
+void BeginOfferAnswers(bool accept);
+void EndOfferAnswers();
+// The line printed for a dialog; lines in the order the dialog lists them.
+void PrintOfferDialog(const std::string& caption, const std::vector<std::string>& lines,
+                      const std::string& accept, const std::string& decline, bool accepted);
 // Prints a message that arrived at the window.
 void PrintHostMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);

@@ -2,6 +2,9 @@
 // its messages to.
 #include <unistd.h>
 
+#include <strings.h>
+
+#include <algorithm>
 #include <climits>
 
 #include "tools/host/host_window.h"
@@ -10,6 +13,28 @@ extern "C" __attribute__((visibility("default"))) void frameleaf_host_message_si
     std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
   PrintHostMessage(message, wParam, lParam);
 }
+
+namespace {
+bool acceptOffer = false;
+}  // namespace
+
+// The platform layer hands the offer dialog to this function; the list sorts its lines as
+// the Windows list box does for plain texts (letters without regard to case).
+extern "C" __attribute__((visibility("default"))) int frameleaf_host_offer_dialog(
+    const char* caption, const char* const* lines, int count, const char* accept,
+    const char* decline) {
+  std::vector<std::string> sorted(lines, lines + count);
+  std::stable_sort(sorted.begin(), sorted.end(), [](const std::string& a, const std::string& b) {
+    return strcasecmp(a.c_str(), b.c_str()) < 0;
+  });
+  PrintOfferDialog(caption, sorted, accept, decline, acceptOffer);
+  return acceptOffer ? 1 : 0;
+}
+
+void BeginOfferAnswers(bool accept) {
+  acceptOffer = accept;
+}
+void EndOfferAnswers() {}
 
 void PrepareConsole() {}
 void CreateHostWindow() {}

@@ -67,6 +67,7 @@ struct Request : Handle {
   bool headersOnly = false;  // a size-and-date query: the body is not fetched
   curl_off_t contentLength = -1;
   long lastModified = -1;
+  long status = 0;
 };
 
 std::size_t Collect(char* data, std::size_t size, std::size_t count, void* user) {
@@ -230,6 +231,7 @@ bool NetSendRequest(InternetHandle request, const char* headers, const void* bod
   }
   curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &r->contentLength);
   curl_easy_getinfo(curl, CURLINFO_FILETIME, &r->lastModified);
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &r->status);
   r->sent = true;
   return true;
 }
@@ -256,6 +258,13 @@ bool NetQueryContentLength(InternetHandle request, std::uint32_t* length) {
   auto* r = static_cast<Request*>(request);
   if (!r || r->kind != Handle::kRequest || !r->sent || r->contentLength < 0) return false;
   *length = std::uint32_t(r->contentLength);
+  return true;
+}
+
+bool NetQueryStatusCode(InternetHandle request, std::uint32_t* status) {
+  auto* r = static_cast<Request*>(request);
+  if (!r || r->kind != Handle::kRequest || !r->sent || r->status <= 0) return false;
+  *status = std::uint32_t(r->status);
   return true;
 }
 

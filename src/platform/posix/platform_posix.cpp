@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/system_time.h"
 #include "platform/posix/posix_paths.h"
+#include "platform/system_time.h"
 
 namespace platform {
 
@@ -103,6 +103,11 @@ bool WriteWholeFile(const char* path, const void* data, std::size_t size, bool* 
   if (written) *written = left == 0;
   ::close(fd);
   return true;
+}
+
+bool PathExists(const char* path) {
+  struct stat st;
+  return path && ::stat(PosixPath(path).c_str(), &st) == 0;
 }
 
 bool CopyFileTo(const char* source, const char* target, bool failIfExists) {
@@ -327,6 +332,23 @@ void SendWindowMessage(void* window, std::uint32_t message, std::uintptr_t wPara
                        std::intptr_t lParam) {
   if (!window) return;
   reinterpret_cast<HostMessageSink>(window)(message, wParam, lParam);
+}
+
+// A host program stands in for the dialog by exporting this function: it is shown the
+// texts (the lines in the order given) and answers 1 or 0.
+using HostOfferDialog = int (*)(const char* caption, const char* const* lines, int count,
+                                const char* accept, const char* decline);
+
+int ShowOfferDialog(void*, void*, const OfferDialogTexts& texts) {
+  auto dialog =
+      reinterpret_cast<HostOfferDialog>(::dlsym(RTLD_DEFAULT, "frameleaf_host_offer_dialog"));
+  if (!dialog) return 0;
+  std::vector<const char*> lines;
+  for (const std::string& line : *texts.lines)
+    lines.push_back(line.c_str());
+  return dialog(texts.caption, lines.data(), int(lines.size()), texts.accept, texts.decline) == 1
+             ? 1
+             : 0;
 }
 
 }  // namespace platform

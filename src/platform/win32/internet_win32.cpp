@@ -49,6 +49,16 @@ bool NetQueryContentLength(InternetHandle request, std::uint32_t* length) {
   return true;
 }
 
+bool NetQueryStatusCode(InternetHandle request, std::uint32_t* status) {
+  DWORD value = 0, size = sizeof value;
+  if (!::HttpQueryInfoA(static_cast<HINTERNET>(request),
+                        HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr)) {
+    return false;
+  }
+  *status = value;
+  return true;
+}
+
 bool NetQueryLastModified(InternetHandle request, SystemTime* time) {
   SYSTEMTIME st;
   DWORD size = sizeof st;

@@ -50,6 +50,10 @@ bool CopyFileTo(const char* source, const char* target, bool failIfExists) {
   return CopyFileA(source, target, failIfExists ? TRUE : FALSE) != 0;
 }
 
+bool PathExists(const char* path) {
+  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
 std::uint32_t LastError() {
   return GetLastError();
 }

@@ -1,0 +1,71 @@
+// The start-up check for a newer version, the offer dialog and the offered file's download.
+// The check asks the update server at most once a period; a version other than ours is
+// described in the offer dialog, and once the user accepts, every listing shows only the
+// offered file until the next copy downloads it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "net/http_session.h"
+
+namespace update {
+
+constexpr char kVersion[] = "2.6.0";
+constexpr int kNameSize = 260;
+// The check's working buffers: values, and the local version file / description paths.
+constexpr std::size_t kCheckBufferSize = 128;
+// The dialog's buffers: caption and button texts, and the message.
+constexpr std::size_t kDialogTextSize = 100;
+constexpr std::size_t kDialogMessageSize = 1000;
+
+// A newer version the user agreed to download; while pending every listing shows only it.
+struct UpdateOffer {
+  int pending = 0;
+  std::int32_t size = 0;
+  char fileName[kNameSize] = {};
+};
+
+// What the check needs from the plug-in around it.
+struct CheckContext {
+  const char* settingsFile = nullptr;
+  const char* caption = nullptr;  // language texts 5, 9 and 10
+  const char* accept = nullptr;
+  const char* decline = nullptr;
+  void* window = nullptr;  // the dialog's owner
+  void* module = nullptr;  // holds the dialog resource
+};
+
+// The lines of a description as the offer dialog lists them, split from the end at each
+// line feed; a carriage return before a line feed goes with it.
+std::vector<std::string> MessageLines(const char* message);
+
+class UpdateChecker {
+ public:
+  explicit UpdateChecker(net::HttpSession* session) : session_(session) {}
+
+  // The start-up check: 1 when the user accepted an offer (the offer is then filled in),
+  // else 0. Every failure ends the check silently.
+  int Check(const CheckContext& context, std::int64_t now);
+
+  // Downloads the offered file to localPath; the offer is used once, whatever comes of it.
+  // Returns the host's file result; afterSuccess runs once the file is written.
+  int Download(const char* localPath, const std::function<void()>& afterSuccess);
+
+  UpdateOffer& offer() { return offer_; }
+  const UpdateOffer& offer() const { return offer_; }
+  const char* host() const { return host_; }
+
+ private:
+  // Fetches host/path whole; empty when the request failed, the answer was empty or its
+  // status says the file is not there.
+  bool Fetch(const char* path, const char** body, std::uint32_t* length);
+
+  net::HttpSession* session_;
+  UpdateOffer offer_;
+  char host_[kNameSize] = {};
+};
+
+}  // namespace update
