@@ -242,6 +242,24 @@ TEST_F(HostileSite, PhotoEntryThatCannotBeTakenApartIsReportedForAddressPreviewA
   EXPECT_EQ(history_[2].message, report::msg::kConvertE31);
 }
 
+TEST_F(HostileSite, PasswordSteps) {
+  // Without PassRequest nothing of the password steps happens, even on a page that
+  // PassExpression would call open: no prompt, the ordinary expressions.
+  WriteScript({{"PassExpression", "<div class=\"open\">"}});
+  ASSERT_EQ(Browse("p/open/"), 2);
+  EXPECT_EQ(answers_.asked, 0);
+  EXPECT_EQ(browser_.state().albumUnlocked, 0);
+  EXPECT_STREQ(browser_.photoName(0), "shown.jpg");
+
+  // With PassRequest, a page with the form asks; a cancelled prompt leaves the page as it
+  // was, and its photo is listed with the ordinary expressions.
+  WriteScript({{"PassRequest", "/unlock/[a-z]+"}, {"PassSendForm", "pw=%s`Match[1]"}});
+  ASSERT_EQ(Browse("p/open/"), 2);
+  EXPECT_EQ(answers_.asked, 1);
+  EXPECT_EQ(browser_.state().albumUnlocked, 0);
+  EXPECT_STREQ(browser_.photoName(0), "shown.jpg");
+}
+
 TEST_F(HostileSite, ScriptsWithMissingEmptyLongAndBinaryValues) {
   WriteScript({{"DirExpression", "<absent>"}});
   EXPECT_EQ(Browse("long/"), 0);
