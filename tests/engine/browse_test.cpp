@@ -213,6 +213,13 @@ TEST_F(HostileSite, AResetInTheMiddleOfAPageFailsTheListing) {
   EXPECT_EQ(Reports(report::msg::kReadE15).size() + Reports(report::msg::kRequestE14).size(), 1u);
 }
 
+TEST_F(HostileSite, APageThatStopsShortOfItsLengthFailsTheListing) {
+  // The read stops before the promised length: never taken as the whole page.
+  EXPECT_EQ(Browse("_/short/5000/100"), 0);
+  EXPECT_EQ(Reports(report::msg::kReadE15).size() + Reports(report::msg::kRequestE14).size(), 1u);
+  EXPECT_TRUE(Reports(report::msg::kNoAlbum).empty());
+}
+
 TEST_F(HostileSite, PhotoEntryThatCannotBeTakenApartIsReportedForAddressPreviewAndName) {
   ASSERT_EQ(Browse("p/e33/"), 2);
   ASSERT_EQ(browser_.count(), 2);
@@ -233,6 +240,24 @@ TEST_F(HostileSite, PhotoEntryThatCannotBeTakenApartIsReportedForAddressPreviewA
   ASSERT_EQ(history_.size(), 3u);
   EXPECT_EQ(history_[0].message, report::msg::kUrlE33);
   EXPECT_EQ(history_[2].message, report::msg::kConvertE31);
+}
+
+TEST_F(HostileSite, PasswordSteps) {
+  // Without PassRequest nothing of the password steps happens, even on a page that
+  // PassExpression would call open: no prompt, the ordinary expressions.
+  WriteScript({{"PassExpression", "<div class=\"open\">"}});
+  ASSERT_EQ(Browse("p/open/"), 2);
+  EXPECT_EQ(answers_.asked, 0);
+  EXPECT_EQ(browser_.state().albumUnlocked, 0);
+  EXPECT_STREQ(browser_.photoName(0), "shown.jpg");
+
+  // With PassRequest, a page with the form asks; a cancelled prompt leaves the page as it
+  // was, and its photo is listed with the ordinary expressions.
+  WriteScript({{"PassRequest", "/unlock/[a-z]+"}, {"PassSendForm", "pw=%s`Match[1]"}});
+  ASSERT_EQ(Browse("p/open/"), 2);
+  EXPECT_EQ(answers_.asked, 1);
+  EXPECT_EQ(browser_.state().albumUnlocked, 0);
+  EXPECT_STREQ(browser_.photoName(0), "shown.jpg");
 }
 
 TEST_F(HostileSite, ScriptsWithMissingEmptyLongAndBinaryValues) {

@@ -48,6 +48,10 @@ bool NetQueryContentLength(InternetHandle, std::uint32_t* length) {
   *length = 1234;
   return true;
 }
+bool NetQueryStatusCode(InternetHandle, std::uint32_t* status) {
+  *status = 200;
+  return true;
+}
 bool NetQueryLastModified(InternetHandle, SystemTime* time) {
   *time = SystemTime{2024, 5, 3, 1, 10, 20, 30, 0};
   return true;

@@ -277,7 +277,12 @@ def main():
         install(args, args.case, root)
         sites = os.path.join(os.path.realpath(args.case), "sites")
         if os.path.isdir(sites):
-            control("mount", dir=sites)
+            try:
+                control("mount", dir=sites)
+            except OSError as e:  # urllib's errors are OSErrors
+                print(f"FAIL: the fixture server did not mount the case's sites: {e} "
+                      "(another server on its port?)")
+                return 1
         log_start = log_size()
         # Under Wine the programs see the folder as a Windows path.
         seen = windows_path(root) if args.emulator else root
@@ -319,7 +324,10 @@ def main():
         return 1 if failures else 0
     finally:
         if os.path.isdir(os.path.join(args.case, "sites")):
-            control("unmount")
+            try:
+                control("unmount")
+            except OSError:
+                pass
         if os.environ.get("FL_KEEP_CASE"):  # for looking into a case by hand
             print("kept:", root)
         else:
