@@ -9,7 +9,7 @@ cmake -S "$root" -B "$root/build/bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DFL
   -DFL_TESTS=OFF >/dev/null
 cmake --build "$root/build/bench" --target regex_bench http_bench listing_bench \
   frameleaf_plugin frameleaf_regex
-port=18483
+port=18493
 "$root/tests/http/server_ctl.sh" start "$root/build/bench/http" $port
 trap '"$root/tests/http/server_ctl.sh" stop "$root/build/bench/http"' EXIT
 http_proxy=http://127.0.0.1:$port no_proxy= "$root/build/bench/http_bench"

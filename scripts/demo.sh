@@ -32,6 +32,8 @@ echo -- the URL prompt's own example address: an album of the demo site
 list \
 accept
 list \[connection]
+echo -- copying one photo out of the drive downloads it from the photo server
+get \[connection]\boats.jpg boats.jpg
 CMDS
 # The demo site on a free loopback port.
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
@@ -44,3 +46,4 @@ export TZ=UTC
 cd "$out"
 xvfb-run -a "$root/tests/wine/$emulator" "$root/build/$build/fl-host.exe" \
   "Z:${out//\//\\}\\$module" -f commands.txt | iconv -f cp1251 -t utf-8
+echo "boats.jpg: $(stat -c %s boats.jpg) bytes, sha256 $(sha256sum boats.jpg | cut -d' ' -f1)"

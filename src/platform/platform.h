@@ -107,6 +107,16 @@ void* FindVisibleThreadWindow();
 void SendWindowMessage(void* window, std::uint32_t message, std::uintptr_t wParam,
                        std::intptr_t lParam);
 
+// ---- Test hooks ---------------------------------------------------------------------------
+// Failures the system will not give on demand (a file that cannot be created, a write that
+// stops short) are provoked in tests by standing in for the call, as SQLite's overridable
+// system calls do. A null member keeps the real call.
+struct FileCallOverrides {
+  bool (*writeWholeFile)(const char* path, const void* data, std::size_t size, bool* written);
+};
+// Puts overrides in force for the whole process (null: the real calls again).
+void OverrideFileCalls(const FileCallOverrides* overrides);
+
 // ---- The offer dialog ------------------------------------------------------------------------
 struct OfferDialogTexts {
   const char* caption;

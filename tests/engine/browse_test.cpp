@@ -428,4 +428,56 @@ TEST_F(Analysis, EntryLookupsPreferAlbumsAndSkipNamesWithoutAddresses) {
   EXPECT_EQ(engine::FindPreviewUrl(entries_, "Sea").str(), "NULL");
 }
 
+// Failures of the local file that the system will not give on demand, provoked by standing
+// in for its file call: each is reported and leaves no file under the photo's name.
+bool CannotCreate(const char*, const void*, std::size_t, bool*) {
+  platform::SetLastError(platform::kErrorAccessDenied);
+  return false;
+}
+
+bool StopsHalfWay(const char* path, const void* data, std::size_t size, bool* written) {
+  if (std::FILE* f = std::fopen(path, "wb")) {
+    std::fwrite(data, 1, size / 2, f);
+    std::fclose(f);
+  }
+  *written = false;
+  return true;
+}
+
+TEST_F(HostileSite, LocalFileFailuresAreReportedAndLeaveNoFile) {
+  ASSERT_EQ(Browse("p/dl/"), 2);
+  ASSERT_STREQ(browser_.photoName(0), "five.jpg");
+  const std::string local = dir_.File("five.jpg");
+  const struct {
+    const char* title;
+    bool (*call)(const char*, const void*, std::size_t, bool*);
+    const char* message;
+  } rows[] = {
+      {"cannot be created", CannotCreate, report::msg::kCreateFile},
+      {"stops half-way", StopsHalfWay, report::msg::kWriteFile},
+  };
+  for (const auto& r : rows) {
+    history_.clear();
+    const platform::FileCallOverrides overrides{r.call};
+    platform::OverrideFileCalls(&overrides);
+    const bool ok = browser_.DownloadPhoto("a\\five.jpg", local.c_str());
+    platform::OverrideFileCalls(nullptr);
+    EXPECT_FALSE(ok) << r.title;
+    EXPECT_FALSE(dir_.Exists("five.jpg")) << r.title;
+    const auto reports = Reports(r.message);
+    ASSERT_EQ(reports.size(), 1u) << r.title;
+    EXPECT_EQ(reports[0].url, "/img/five.jpg") << r.title;
+    EXPECT_EQ(reports[0].expression, local) << r.title;
+  }
+  // The host learns why the file could not be created.
+  const platform::FileCallOverrides overrides{CannotCreate};
+  platform::OverrideFileCalls(&overrides);
+  browser_.DownloadPhoto("a\\five.jpg", local.c_str());
+  platform::OverrideFileCalls(nullptr);
+  EXPECT_EQ(platform::LastError(), platform::kErrorAccessDenied);
+  // With the real call the photo arrives whole.
+  EXPECT_TRUE(browser_.DownloadPhoto("a\\five.jpg", local.c_str()));
+  EXPECT_EQ(dir_.Read("five.jpg").size(), 5000u);
+}
+
 }  // namespace

@@ -236,7 +236,10 @@ def run_host(command, root):
     requests the fixture server has logged so far is noted (the server logs a request before
     it answers, so every request of the steps before is in). Returns the exit status, the
     output, the error output and the (NAME, log position) pairs."""
-    proc = subprocess.Popen(command, cwd=root, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    # With --sync-wait the host holds at each marker until it is answered, so the log
+    # position noted is exactly the one at the marker, however far behind this reader is.
+    proc = subprocess.Popen(command + ["--sync-wait"], cwd=root, stdin=subprocess.PIPE,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     timer = threading.Timer(600, proc.kill)
     timer.start()
     errors = []
@@ -250,6 +253,9 @@ def run_host(command, root):
             line = raw.decode("cp1251").rstrip("\r\n")
             if line.startswith("sync: "):
                 steps.append((line[len("sync: "):], log_size()))
+                proc.stdin.write(b"go\n")
+                proc.stdin.flush()
+        proc.stdin.close()
         proc.wait()
         reader.join()
     finally:

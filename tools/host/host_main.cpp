@@ -293,7 +293,8 @@ std::map<int, std::intptr_t>& OpenHandles() {
 
 class Host {
  public:
-  Host(const Plugin& p, void* module) : p_(p), module_(module) {}
+  Host(const Plugin& p, void* module, bool syncWait)
+      : p_(p), module_(module), syncWait_(syncWait) {}
 
   void Status(const std::string& path, int phase, int operation) {
     std::string copy = path;
@@ -431,6 +432,11 @@ class Host {
     } else if (cmd == "sync") {
       Out("sync: " + rest);  // Out flushes standard output
       std::fflush(stderr);
+      // A driver that notes what happened up to the marker answers with a line.
+      if (syncWait_) {
+        std::string ack;
+        std::getline(std::cin, ack);
+      }
     } else if (cmd == "abort-at") {
       abortAt = progressCalls + std::atoi(arg(1).c_str());
     } else if (cmd == "echo") {
@@ -499,6 +505,7 @@ class Host {
 
   Plugin p_;
   void* module_;
+  bool syncWait_;
   int handlesOpened_ = 0;
 };
 
@@ -514,18 +521,22 @@ bool Find(void* lib, const char* name, Fn* out) {
 int main(int argc, char** argv) {
   PrepareConsole();
   if (argc < 2) {
-    std::fprintf(stderr,
-                 "usage: fl-host MODULE [-c COMMAND]... [-f FILE] [--offer accept|decline]\n");
+    std::fprintf(
+        stderr,
+        "usage: fl-host MODULE [-c COMMAND]... [-f FILE] [--offer accept|decline] [--sync-wait]\n");
     return 2;
   }
   std::vector<std::string> commands;
   std::vector<std::string> files;
   bool acceptOffer = false;
+  bool syncWait = false;  // each sync marker waits for a line on standard input
   for (int i = 2; i < argc; ++i) {
     if (std::strcmp(argv[i], "-c") == 0 && i + 1 < argc) {
       commands.push_back(argv[++i]);
     } else if (std::strcmp(argv[i], "-f") == 0 && i + 1 < argc) {
       files.push_back(argv[++i]);
+    } else if (std::strcmp(argv[i], "--sync-wait") == 0) {
+      syncWait = true;
     } else if (std::strcmp(argv[i], "--offer") == 0 && i + 1 < argc) {
       acceptOffer = std::strcmp(argv[++i], "accept") == 0;
     } else {
@@ -559,7 +570,7 @@ int main(int argc, char** argv) {
   const int init = p.init(0, OnProgress, OnLog, OnRequest);
   EndOfferAnswers();
   Out("init: " + std::to_string(init));
-  Host host(p, lib);
+  Host host(p, lib, syncWait);
   bool allKnown = true;
   for (const std::string& c : commands)
     allKnown &= host.Run(c);

@@ -132,7 +132,7 @@ InternetHandle NetOpen(const char* agent) {
 InternetHandle NetConnect(InternetHandle internet, const char* server, int port) {
   auto* i = static_cast<Internet*>(internet);
   if (!i || i->kind != Handle::kInternet || !server) return nullptr;
-  if (!*server) {  // as the Windows library: a connection needs a server name
+  if (!*server) {      // as the Windows library: a connection needs a server name
     SetLastError(87);  // ERROR_INVALID_PARAMETER
     return nullptr;
   }

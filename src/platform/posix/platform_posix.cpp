@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_overrides.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_paths.h"
 #include "platform/system_time.h"
@@ -87,6 +88,10 @@ bool WildcardMatch(const char* pattern, const char* name) {
 }  // namespace
 
 bool WriteWholeFile(const char* path, const void* data, std::size_t size, bool* written) {
+  const FileCallOverrides* overrides = ActiveFileOverrides();
+  if (overrides && overrides->writeWholeFile) {
+    return overrides->writeWholeFile(path, data, size, written);
+  }
   int fd = ::open(PosixPath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) {
     lastError = FromErrno(errno);

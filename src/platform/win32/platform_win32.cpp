@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_overrides.h"
 #include "platform/platform.h"
 #include "platform/system_time.h"
 
@@ -36,6 +37,10 @@ bool WriteIniValue(const char* section, const char* key, const char* value, cons
 }
 
 bool WriteWholeFile(const char* path, const void* data, std::size_t size, bool* written) {
+  const FileCallOverrides* overrides = ActiveFileOverrides();
+  if (overrides && overrides->writeWholeFile) {
+    return overrides->writeWholeFile(path, data, size, written);
+  }
   HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
