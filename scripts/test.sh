@@ -72,7 +72,10 @@ for path in paths:
             passed += 1
         elif status in ("notrun", "disabled") or case.find("skipped") is not None:
             skipped += 1
-            print(f"skipped: {case.get('name')} ({path.split('/')[-2]})")
+            out = case.find("system-out")
+            why = (out.text or "").strip().splitlines()[-1:] if out is not None else []
+            print(f"skipped: {case.get('name')} ({path.split('/')[-2]})" +
+                  (f": {why[0]}" if why else ""))
         else:
             failed += 1
 for note in notes:

@@ -276,7 +276,9 @@ def main():
     platforms = os.path.join(args.case, "platforms")
     if args.emulator and os.path.exists(platforms) and \
             open(platforms).read().split()[:1] == ["native"]:
-        sys.stderr.write("native-only case\n")
+        why = open(platforms).read().split("\n", 1)[1:]
+        sys.stderr.write("native-only case" + (": " + why[0].strip() if why and why[0].strip()
+                                               else "") + "\n")
         return 77
     root = tempfile.mkdtemp(prefix="fl-case-")
     try:

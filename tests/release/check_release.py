@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Checks the release zip as a user meets it: makes it from the two Windows builds, checks its
 file list and the install keys of pluginst.inf, unpacks it into a fresh folder and runs the
-plug-in of this build's width from there through the host program under Wine.
+plug-in of this build's width from there through the host program under Wine: the root, the
+language folder and the demo site (mounted on the fixture web server) through its bundled
+site script.
 
 Usage: check_release.py --source ROOT --win32 DIR --win64 DIR --width 32|64 --emulator WRAPPER
 Exit status: 0 pass, 1 fail, 77 skipped (the emulator cannot run the host).
@@ -13,13 +15,28 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import urllib.parse
+import urllib.request
 import zipfile
 
 WANT_TOP = {"pluginst.inf", "frameleaf.wfx", "frameleaf.dll", "frameleaf.wfx64",
             "frameleaf64.dll", "frameleaf.ini", "readme.txt"}
 WANT_KEYS = {"description": None, "type": "wfx", "file": "frameleaf.wfx",
              "defaultdir": "frameleaf", "version": "2.6.0"}
-COMMANDS = "list \\\nlist \\[choose language]\n"
+COMMANDS = ("list \\\nlist \\[choose language]\n"
+            "answer http://photos.example.test/user/demo/\nlist \\[connection]\n")
+
+
+def fixture_control(path):
+    """Asks the fixture web server (the proxy the Windows tests use) to mount or unmount."""
+    proxy = os.environ.get("FL_WINE_PROXY", "")
+    if not proxy:
+        return False
+    opener = urllib.request.build_opener(urllib.request.ProxyHandler({"http": "http://" + proxy}))
+    try:
+        return opener.open("http://fixture.control" + path, timeout=30).read() != b""
+    except OSError:
+        return False
 
 
 def main():
@@ -67,15 +84,22 @@ def main():
         with open(os.path.join(folder, "commands.txt"), "w") as f:
             f.write(COMMANDS)
         windows_folder = "Z:" + folder.replace("/", "\\")
+        # The demo site, served as the proxy's own, for the bundled site script.
+        demo = os.path.join(args.source, "demo")
+        if not fixture_control("/_/mount?dir=" + urllib.parse.quote(demo)):
+            failures.append("the fixture web server did not mount the demo site")
         run = subprocess.run([args.emulator, args.host, windows_folder + "\\" + module, "-f",
                               windows_folder + "\\commands.txt"], cwd=folder,
                              capture_output=True, timeout=300)
         if run.returncode == 77:
             sys.stderr.write(run.stderr.decode(errors="replace"))
             return 77
+        fixture_control("/_/unmount")
         out = run.stdout.decode("cp1251").replace("\r\n", "\n")
         for line in ("init: 0", "entry file attr=00000080 size=0 time=no-time settings",
-                     "list: 4 entries", " english.lng", " russian.lng"):
+                     "list: 4 entries", " english.lng", " russian.lng",
+                     "entry dir  attr=00000010 size=0 time=no-time Harbour at dawn",
+                     "list: 3 entries"):
             if line not in out:
                 failures.append(f"the installed plug-in did not print {line!r}:\n{out}")
         # The shipped settings keep the update check off, and nothing was written beside the
