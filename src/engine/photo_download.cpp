@@ -37,6 +37,27 @@ bool RequestFailed() {
   return false;
 }
 
+// Writes the photo's bytes to localPath in one call; a file that cannot be created (E26) or
+// written whole (E27) is reported, and a partly written one removed.
+bool WritePhoto(Engine& e, const common::ByteString& path, const char* localPath, const char* data,
+                std::uint32_t length) {
+  bool written = false;
+  if (!platform::WriteWholeFile(localPath, data, length, &written)) {
+    const std::uint32_t error = platform::LastError();
+    e.errors.Report(report::msg::kCreateFile, e.state.host.c_str(), path.c_str(), localPath);
+    platform::SetLastError(error);
+    return false;
+  }
+  if (!written) {
+    // A photo cut short on disk is worse than none: the partial file goes.
+    e.errors.Report(report::msg::kWriteFile, e.state.host.c_str(), path.c_str(), localPath);
+    platform::RemoveFile(localPath);
+    platform::SetLastError(platform::kErrorWriteFault);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool DownloadPhotoInto(Engine& e, const char* remotePath, const char* localPath) {
@@ -54,14 +75,24 @@ bool DownloadPhotoInto(Engine& e, const char* remotePath, const char* localPath)
   if (!e.http.Get(server.c_str(), path.c_str(), nullptr)) return RequestFailed();
   std::uint32_t length = 0;
   const char* data = e.http.ReadAll(&length);
+  std::uint32_t status = e.http.Status();
   if (length < kShortAnswer && path.size() >= 3) {
-    // A short answer may be a stand-in page: the same photo spelled with "JPG".
+    // A short answer may be a stand-in page: the same photo spelled with "JPG" is asked for,
+    // and its answer is taken. A small photo is a photo all the same: where the second
+    // spelling brings nothing usable, the first answer stands.
+    const bool firstUsable = data && length > 0 && status < kErrorStatus;
+    const std::string first = firstUsable ? std::string(data, length) : std::string();
+    const common::ByteString firstPath = path;
     path = common::ByteString(std::string(path.c_str(), path.size() - 3) + "JPG");
-    if (!e.http.Get(server.c_str(), path.c_str(), nullptr)) return RequestFailed();
-    data = e.http.ReadAll(&length);
+    const bool sent = e.http.Get(server.c_str(), path.c_str(), nullptr);
+    if (!sent && !firstUsable) return RequestFailed();
+    data = sent ? e.http.ReadAll(&length) : nullptr;
+    status = sent ? e.http.Status() : 0;
+    if (firstUsable && (!data || length == 0 || status >= kErrorStatus)) {
+      return WritePhoto(e, firstPath, localPath, first.data(), std::uint32_t(first.size()));
+    }
   }
   // An empty answer or an error page is no photo: nothing is written under its name.
-  const std::uint32_t status = e.http.Status();
   if (!data || length == 0) {
     e.errors.Report(report::msg::kZeroSize, e.state.host.c_str(), path.c_str(), " ");
     // A read that broke off is a read error to the host; an empty answer, a missing photo.
@@ -75,21 +106,7 @@ bool DownloadPhotoInto(Engine& e, const char* remotePath, const char* localPath)
     platform::SetLastError(platform::kErrorFileNotFound);
     return false;
   }
-  bool written = false;
-  if (!platform::WriteWholeFile(localPath, data, length, &written)) {
-    const std::uint32_t error = platform::LastError();
-    e.errors.Report(report::msg::kCreateFile, e.state.host.c_str(), path.c_str(), localPath);
-    platform::SetLastError(error);
-    return false;
-  }
-  if (!written) {
-    // A photo cut short on disk is worse than none: the partial file goes.
-    e.errors.Report(report::msg::kWriteFile, e.state.host.c_str(), path.c_str(), localPath);
-    platform::RemoveFile(localPath);
-    platform::SetLastError(platform::kErrorWriteFault);
-    return false;
-  }
-  return true;
+  return WritePhoto(e, path, localPath, data, length);
 }
 
 }  // namespace engine
