@@ -13,6 +13,12 @@ namespace {
 // The language choice keeps the file name in a buffer of this size.
 constexpr std::size_t kLanguageNameSize = 20;
 
+// A download replaces a local file only when the host says so: without the overwrite flag
+// an existing file is reported before anything is fetched, and the host asks the user.
+bool KeepsExistingFile(const char* localPath, int copyFlags) {
+  return (copyFlags & kCopyOverwrite) == 0 && platform::PathExists(localPath);
+}
+
 // The last component of a path: what follows its last backslash.
 const char* LastComponent(const char* path) {
   const char* slash = std::strrchr(path, '\\');
@@ -69,8 +75,7 @@ int GetFile(const char* remotePath, const char* localPath, int copyFlags) {
   if (!remotePath || !localPath) return kFileNotFound;
   update::UpdateChecker& updater = State().updater;
   if (updater.offer().pending) {
-    // An existing file is replaced only when the host says so: it asks the user first.
-    if ((copyFlags & kCopyOverwrite) == 0 && platform::PathExists(localPath)) return kFileExists;
+    if (KeepsExistingFile(localPath, copyFlags)) return kFileExists;
     return updater.Download(localPath, [&] {
       Progress(remotePath, localPath, 100);
       RereadPanel();
@@ -87,9 +92,7 @@ int GetFile(const char* remotePath, const char* localPath, int copyFlags) {
   } else if (IsSettingsEntry(remotePath, s.language)) {
     ok = platform::CopyFileTo(s.paths.settingsFile, localPath, failIfExists);
   } else {
-    // A photo replaces a local file only when the host says so: without the overwrite flag
-    // an existing file is reported before anything is fetched, and the host asks the user.
-    if (failIfExists && platform::PathExists(localPath)) {
+    if (KeepsExistingFile(localPath, copyFlags)) {
       platform::SetLastError(platform::kErrorFileExists);
       ok = false;
     } else {

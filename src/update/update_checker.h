@@ -56,7 +56,6 @@ class UpdateChecker {
 
   UpdateOffer& offer() { return offer_; }
   const UpdateOffer& offer() const { return offer_; }
-  const char* host() const { return host_; }
 
  private:
   // Fetches host/path whole; empty when the request failed, the answer was empty or its

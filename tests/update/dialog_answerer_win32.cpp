@@ -7,36 +7,11 @@
 #include <vector>
 
 #include "dialog_answerer.h"
+#include "tools/host/offer_dialog_win32.h"
 
 namespace testing_support {
 
 namespace {
-
-constexpr int kMessageList = 1001;
-
-std::string Text(HWND window) {
-  char text[1024] = {};
-  ::GetWindowTextA(window, text, sizeof text);
-  return text;
-}
-
-BOOL CALLBACK TakeDialog(HWND window, LPARAM data) {
-  DWORD pid = 0;
-  ::GetWindowThreadProcessId(window, &pid);
-  char cls[64] = {};
-  ::GetClassNameA(window, cls, sizeof cls);
-  if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(window) || std::string(cls) != "#32770")
-    return TRUE;
-  *reinterpret_cast<HWND*>(data) = window;
-  return FALSE;
-}
-
-// The process's visible dialog window, if one is up.
-HWND FindDialog() {
-  HWND found = nullptr;
-  ::EnumWindows(TakeDialog, reinterpret_cast<LPARAM>(&found));
-  return found;
-}
 
 std::uint32_t Crc(const std::uint8_t* data, std::size_t n, std::uint32_t crc = 0xFFFFFFFFu) {
   for (std::size_t i = 0; i < n; ++i) {
@@ -149,25 +124,19 @@ DialogAnswerer::DialogAnswerer(DialogAnswer answer, const std::string& screensho
   Impl* impl = impl_;
   impl_->watcher = std::thread([impl, answer, screenshot] {
     for (int tries = 0; tries < 400 && !impl->stop; ++tries) {  // up to 20 seconds
-      HWND dialog = FindDialog();
+      HWND dialog = FindOwnDialog();
       if (!dialog) {
         ::Sleep(50);
         continue;
       }
       ::Sleep(300);  // let it paint before it is read and photographed
+      const OfferDialogView view = ReadOfferDialog(dialog);
       DialogSeen& seen = impl->seen;
       seen.shown = true;
-      seen.caption = Text(dialog);
-      seen.accept = Text(::GetDlgItem(dialog, IDOK));
-      seen.decline = Text(::GetDlgItem(dialog, IDCANCEL));
-      HWND list = ::GetDlgItem(dialog, kMessageList);
-      const LRESULT count = ::SendMessageA(list, LB_GETCOUNT, 0, 0);
-      for (LRESULT i = 0; i < count; ++i) {
-        char item[1024] = {};
-        if (::SendMessageA(list, LB_GETTEXTLEN, WPARAM(i), 0) < LRESULT(sizeof item))
-          ::SendMessageA(list, LB_GETTEXT, WPARAM(i), reinterpret_cast<LPARAM>(item));
-        seen.items.push_back(item);
-      }
+      seen.caption = view.caption;
+      seen.accept = view.accept;
+      seen.decline = view.decline;
+      seen.items = view.lines;
       if (!screenshot.empty()) Photograph(dialog, screenshot);
       if (answer == DialogAnswer::kClose) {
         ::PostMessageA(dialog, WM_CLOSE, 0, 0);

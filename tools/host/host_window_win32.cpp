@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tools/host/host_window.h"
+#include "tools/host/offer_dialog_win32.h"
 
 namespace {
 HWND window = nullptr;
@@ -28,29 +29,6 @@ namespace {
 std::thread offerWatcher;
 std::atomic<bool> offerDone{false};
 
-std::string WindowText(HWND w) {
-  char text[1024] = {};
-  GetWindowTextA(w, text, sizeof text);
-  return text;
-}
-
-BOOL CALLBACK TakeOwnDialog(HWND w, LPARAM data) {
-  DWORD pid = 0;
-  GetWindowThreadProcessId(w, &pid);
-  char cls[64] = {};
-  GetClassNameA(w, cls, sizeof cls);
-  if (pid != GetCurrentProcessId() || !IsWindowVisible(w) || std::string(cls) != "#32770")
-    return TRUE;
-  *reinterpret_cast<HWND*>(data) = w;
-  return FALSE;
-}
-
-// The process's visible dialog window, if one is up.
-HWND FindOwnDialog() {
-  HWND found = nullptr;
-  EnumWindows(TakeOwnDialog, reinterpret_cast<LPARAM>(&found));
-  return found;
-}
 }  // namespace
 
 void BeginOfferAnswers(bool accept) {
@@ -62,17 +40,8 @@ void BeginOfferAnswers(bool accept) {
         Sleep(20);
         continue;
       }
-      std::vector<std::string> lines;
-      HWND list = GetDlgItem(dialog, 1001);
-      const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
-      for (LRESULT i = 0; i < count; ++i) {
-        char item[1024] = {};
-        if (SendMessageA(list, LB_GETTEXTLEN, WPARAM(i), 0) < LRESULT(sizeof item))
-          SendMessageA(list, LB_GETTEXT, WPARAM(i), reinterpret_cast<LPARAM>(item));
-        lines.push_back(item);
-      }
-      PrintOfferDialog(WindowText(dialog), lines, WindowText(GetDlgItem(dialog, IDOK)),
-                       WindowText(GetDlgItem(dialog, IDCANCEL)), accept);
+      const OfferDialogView view = ReadOfferDialog(dialog);
+      PrintOfferDialog(view.caption, view.lines, view.accept, view.decline, accept);
       PostMessageA(GetDlgItem(dialog, accept ? IDOK : IDCANCEL), BM_CLICK, 0, 0);
       return;
     }
