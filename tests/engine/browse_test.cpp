@@ -249,6 +249,39 @@ TEST_F(HostileSite, PhotoEntryThatCannotBeTakenApartIsReportedForAddressPreviewA
   EXPECT_EQ(history_[2].message, report::msg::kConvertE31);
 }
 
+TEST_F(HostileSite, GroupsThatTakeNoPartInAnEntryAreEmptyNotTheEntryBefore) {
+  // Photos with and without their optional parts, taken apart by expressions whose groups
+  // may not take part: every entry's names come from its own match alone.
+  const struct {
+    const char* orig;
+    const char* name;
+    std::vector<std::string> want;
+  } rows[] = {
+      {"<img src=\"(/img/[^\"]+)\"( alt=\"([^\"]*)\")?( data-q=\"([^\"]*)\")?>",
+       "[%s][%s].jpg`Match[3]`Match[5]",
+       {"[p][q].jpg", "[plain2][].jpg", "[][r].jpg", "[last][].jpg"}},
+      {"<img src=\"(/img/[^\"]+)\"(?: alt=\"(p|plain2)\"| alt=\"(last)\")?",
+       "%s-%s-%s.jpg`Match[2]`Match[3]`Match[1]",
+       {"p--/img/a.jpg.jpg", "plain2--/img/b.jpg.jpg", "--/img/c.jpg.jpg",
+        "-last-/img/d.jpg.jpg"}},
+      // Match[n] past the expression's last group is no group at all: "NULL" as ever.
+      {"<img src=\"(/img/[^\"]+)\"", "%s-%s.jpg`Match[1]`Match[13]",
+       {"/img/a.jpg-NULL.jpg", "/img/b.jpg-NULL.jpg", "/img/c.jpg-NULL.jpg",
+        "/img/d.jpg-NULL.jpg"}},
+  };
+  for (const auto& row : rows) {
+    WriteScript({{"FotoExpression", "<img src=\"[^\"]+\"[^>]*>"},
+                 {"OrigExpression", row.orig},
+                 {"NameFoto", row.name}});
+    // Twice: a second listing starts from nothing of the first either.
+    for (int listing = 0; listing < 2; ++listing) {
+      ASSERT_EQ(Browse("p/groups/"), 2) << row.orig;
+      ASSERT_EQ(count(), 4) << row.orig;
+      for (int i = 0; i < 4; ++i) EXPECT_EQ(Name(i), row.want[std::size_t(i)]) << row.orig;
+    }
+  }
+}
+
 TEST_F(HostileSite, PasswordSteps) {
   // Without PassRequest nothing of the password steps happens, even on a page that
   // PassExpression would call open: no prompt, the ordinary expressions.
