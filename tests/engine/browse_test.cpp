@@ -262,10 +262,10 @@ TEST_F(HostileSite, GroupsThatTakeNoPartInAnEntryAreEmptyNotTheEntryBefore) {
        {"[p][q].jpg", "[plain2][].jpg", "[][r].jpg", "[last][].jpg"}},
       {"<img src=\"(/img/[^\"]+)\"(?: alt=\"(p|plain2)\"| alt=\"(last)\")?",
        "%s-%s-%s.jpg`Match[2]`Match[3]`Match[1]",
-       {"p--/img/a.jpg.jpg", "plain2--/img/b.jpg.jpg", "--/img/c.jpg.jpg",
-        "-last-/img/d.jpg.jpg"}},
+       {"p--/img/a.jpg.jpg", "plain2--/img/b.jpg.jpg", "--/img/c.jpg.jpg", "-last-/img/d.jpg.jpg"}},
       // Match[n] past the expression's last group is no group at all: "NULL" as ever.
-      {"<img src=\"(/img/[^\"]+)\"", "%s-%s.jpg`Match[1]`Match[13]",
+      {"<img src=\"(/img/[^\"]+)\"",
+       "%s-%s.jpg`Match[1]`Match[13]",
        {"/img/a.jpg-NULL.jpg", "/img/b.jpg-NULL.jpg", "/img/c.jpg-NULL.jpg",
         "/img/d.jpg-NULL.jpg"}},
   };
@@ -277,7 +277,8 @@ TEST_F(HostileSite, GroupsThatTakeNoPartInAnEntryAreEmptyNotTheEntryBefore) {
     for (int listing = 0; listing < 2; ++listing) {
       ASSERT_EQ(Browse("p/groups/"), 2) << row.orig;
       ASSERT_EQ(count(), 4) << row.orig;
-      for (int i = 0; i < 4; ++i) EXPECT_EQ(Name(i), row.want[std::size_t(i)]) << row.orig;
+      for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(Name(i), row.want[std::size_t(i)]) << row.orig;
     }
   }
 }
