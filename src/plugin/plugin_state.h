@@ -45,7 +45,7 @@ struct PluginState {
   report::ErrorReporter errors;  // the one writer of the error page
   HostPrompts prompts;
   engine::SiteBrowser browser{errors, &prompts};
-  update::UpdateChecker updater{&browser.http()};  // the session is the browser's
+  update::UpdateChecker updater{&browser.http(), &errors};  // the session is the browser's
   char urlBuffer[kUrlBufferSize] = {};  // the address prompt's value, kept between prompts
 };
 

@@ -88,10 +88,7 @@ bool WildcardMatch(const char* pattern, const char* name) {
 }  // namespace
 
 bool WriteWholeFile(const char* path, const void* data, std::size_t size, bool* written) {
-  const FileCallOverrides* overrides = ActiveFileOverrides();
-  if (overrides && overrides->writeWholeFile) {
-    return overrides->writeWholeFile(path, data, size, written);
-  }
+  FL_OVERRIDABLE(writeWholeFile, path, data, size, written);
   int fd = ::open(PosixPath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) {
     lastError = FromErrno(errno);
@@ -111,7 +108,75 @@ bool WriteWholeFile(const char* path, const void* data, std::size_t size, bool* 
 }
 
 bool RemoveFile(const char* path) {
-  return path && ::unlink(PosixPath(path).c_str()) == 0;
+  FL_OVERRIDABLE(removeFile, path);
+  if (path && ::unlink(PosixPath(path).c_str()) == 0) return true;
+  lastError = FromErrno(errno);
+  return false;
+}
+
+struct OpenFile {
+  int fd;
+};
+
+OpenFile* CreateNewFile(const char* path) {
+  FL_OVERRIDABLE(createNewFile, path);
+  const int fd = ::open(PosixPath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    lastError = FromErrno(errno);
+    return nullptr;
+  }
+  return new OpenFile{fd};
+}
+
+bool WriteToFile(OpenFile* file, const void* data, std::size_t size) {
+  FL_OVERRIDABLE(writeToFile, file, data, size);
+  if (!file) return false;
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n = ::write(file->fd, p, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      lastError = n < 0 ? FromErrno(errno) : kErrorWriteFault;
+      return false;
+    }
+    p += n;
+    size -= std::size_t(n);
+  }
+  return true;
+}
+
+bool FlushFile(OpenFile* file) {
+  FL_OVERRIDABLE(flushFile, file);
+  if (file && ::fsync(file->fd) == 0) return true;
+  lastError = kErrorWriteFault;
+  return false;
+}
+
+bool CloseFile(OpenFile* file) {
+  FL_OVERRIDABLE(closeFile, file);
+  if (!file) return false;
+  const bool ok = ::close(file->fd) == 0;
+  delete file;
+  if (!ok) lastError = kErrorWriteFault;
+  return ok;
+}
+
+bool MoveFileTo(const char* from, const char* to, bool replace) {
+  FL_OVERRIDABLE(moveFileTo, from, to, replace);
+  const std::string source = PosixPath(from), target = PosixPath(to);
+  if (replace) {
+    if (::rename(source.c_str(), target.c_str()) == 0) return true;
+    lastError = FromErrno(errno);
+    return false;
+  }
+  // A hard link is made only where nothing is: the one step that cannot replace a file
+  // that appeared meanwhile. The source name then goes.
+  if (::link(source.c_str(), target.c_str()) != 0) {
+    lastError = FromErrno(errno);
+    return false;
+  }
+  ::unlink(source.c_str());
+  return true;
 }
 
 bool PathExists(const char* path) {
@@ -120,6 +185,7 @@ bool PathExists(const char* path) {
 }
 
 bool CopyFileTo(const char* source, const char* target, bool failIfExists) {
+  FL_OVERRIDABLE(copyFileTo, source, target, failIfExists);
   int in = ::open(PosixPath(source).c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) {
     lastError = FromErrno(errno);
@@ -280,7 +346,12 @@ std::string Utf8ToAnsi(const std::string& utf8) {
     for (; k < len && i + k < n && (static_cast<unsigned char>(utf8[i + k]) & 0xC0) == 0x80; ++k) {
       cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
     }
-    out += k == len ? ToCp1251(cp) : '?';
+    // An overlong form (C0 AF for "/", C0 80 for NUL), a surrogate or a code point past
+    // U+10FFFF is no character: "?" as for any other invalid sequence.
+    static const std::uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    const bool valid =
+        k == len && cp >= kLeast[len] && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
+    out += valid ? ToCp1251(cp) : '?';
     i += k;
   }
   return out;
