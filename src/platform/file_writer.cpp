@@ -83,8 +83,7 @@ void SafeFileWriter::Abandon() {
   temporary_.clear();
 }
 
-WriteOutcome WriteFileSafely(const char* target, const void* data, std::size_t size,
-                             bool replace) {
+WriteOutcome WriteFileSafely(const char* target, const void* data, std::size_t size, bool replace) {
   SafeFileWriter writer;
   if (!writer.Open(target)) return WriteOutcome::kNotCreated;
   writer.Write(data, size);

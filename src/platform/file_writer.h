@@ -54,8 +54,7 @@ class SafeFileWriter {
 };
 
 // The whole of data to target through a SafeFileWriter.
-WriteOutcome WriteFileSafely(const char* target, const void* data, std::size_t size,
-                             bool replace);
+WriteOutcome WriteFileSafely(const char* target, const void* data, std::size_t size, bool replace);
 // Copies source to target the same way: the target is replaced only at the end, and only
 // with replace. kNotCreated also stands for a source that cannot be read.
 WriteOutcome CopyFileSafely(const char* source, const char* target, bool replace);

@@ -147,8 +147,7 @@ struct FileCallOverrides {
   void* (*netOpen)(const char* agent) = nullptr;
   void* (*netConnect)(void* internet, const char* server, int port) = nullptr;
   void* (*netOpenRequest)(void* connection, const char* verb, const char* object,
-                          const char* referrer, const char* accept,
-                          std::uint32_t flags) = nullptr;
+                          const char* referrer, const char* accept, std::uint32_t flags) = nullptr;
   bool (*netSendRequest)(void* request, const char* headers, const void* body,
                          std::uint32_t bodyLength) = nullptr;
   bool (*netReadFile)(void* request, void* buffer, std::uint32_t size,

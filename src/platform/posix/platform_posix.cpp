@@ -331,27 +331,29 @@ std::string Utf8ToAnsi(const std::string& utf8) {
     std::size_t len;
     if (c < 0x80) {
       cp = c, len = 1;
-    } else if ((c & 0xE0) == 0xC0) {
+    } else if (c >= 0xC2 && c <= 0xDF) {
       cp = c & 0x1F, len = 2;
     } else if ((c & 0xF0) == 0xE0) {
       cp = c & 0x0F, len = 3;
-    } else if ((c & 0xF8) == 0xF0) {
+    } else if (c >= 0xF0 && c <= 0xF4) {
       cp = c & 0x07, len = 4;
     } else {
-      out += '?';  // a stray continuation or invalid lead byte
+      out += '?';  // a stray continuation, or a lead byte no character starts with
       ++i;
       continue;
     }
+    // The second byte's range rules out overlong forms (C0 AF for "/", E0 80 80 for NUL),
+    // surrogates and code points past U+10FFFF. As the Windows decoder does, the longest
+    // valid start of a sequence becomes one "?" and the bytes after it are read anew.
+    const unsigned char low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+    const unsigned char high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
     std::size_t k = 1;
-    for (; k < len && i + k < n && (static_cast<unsigned char>(utf8[i + k]) & 0xC0) == 0x80; ++k) {
-      cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    for (; k < len && i + k < n; ++k) {
+      const unsigned char b = static_cast<unsigned char>(utf8[i + k]);
+      if (k == 1 ? (b < low || b > high) : (b & 0xC0) != 0x80) break;
+      cp = (cp << 6) | (b & 0x3F);
     }
-    // An overlong form (C0 AF for "/", C0 80 for NUL), a surrogate or a code point past
-    // U+10FFFF is no character: "?" as for any other invalid sequence.
-    static const std::uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-    const bool valid =
-        k == len && cp >= kLeast[len] && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
-    out += valid ? ToCp1251(cp) : '?';
+    out += k == len ? ToCp1251(cp) : '?';
     i += k;
   }
   return out;

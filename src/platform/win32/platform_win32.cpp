@@ -76,8 +76,8 @@ void NormaliseExists() {
 
 OpenFile* CreateNewFile(const char* path) {
   FL_OVERRIDABLE(createNewFile, path);
-  HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                            nullptr);
+  HANDLE file =
+      CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     NormaliseExists();
     return nullptr;
