@@ -56,25 +56,35 @@ TEST(SafeName, EveryNameStaysOneFileInsideTheTargetFolder) {
 }
 
 TEST(Utf8ToAnsi, OverlongAndInvalidSequencesBecomeQuestionMarks) {
-  // As the Windows decoder: the longest valid start of a sequence is one "?", and the bytes
-  // after it are read anew (a stray continuation is one "?" each).
+  // Never a "/", "\\" or NUL from a sequence that is no character: only "?" (how many per
+  // sequence is the decoder's choice: one for its longest valid start on Windows, and Wine
+  // takes one more continuation byte into it).
+  const char* invalid[] = {
+      "\xC0\xAF",  // overlong "/"
+      "\xC1\x9C",  // overlong "\\"
+      "\xC0\x80",  // overlong NUL
+      "\xE0\x80\xAF",
+      "\xE0\x81\x9C",
+      "\xF0\x80\x80\xAF",
+      "\xED\xA0\x80",      // a surrogate
+      "\xF4\x90\x80\x80",  // past U+10FFFF
+      "\xF8\x88\x80\x80\x80",
+      "\xD0",
+  };
+  for (const char* text : invalid) {
+    const std::string got = platform::Utf8ToAnsi(text);
+    EXPECT_FALSE(got.empty()) << text;
+    EXPECT_EQ(got.find_first_not_of('?'), std::string::npos) << got;
+  }
   const struct {
     const char* utf8;
     const char* ansi;
   } rows[] = {
       {"a\xC0\xAF"
        "b",
-       "a??b"},            // overlong "/"
-      {"\xC1\x9C", "??"},  // overlong "\"
-      {"\xE0\x80\xAF", "???"},
-      {"\xF0\x80\x80\xAF", "????"},
-      {"\xC0\x80", "??"},            // overlong NUL
-      {"\xED\xA0\x80", "???"},       // a surrogate
-      {"\xF4\x90\x80\x80", "????"},  // past U+10FFFF
-      {"\xF8\x88\x80\x80\x80", "?????"},
-      {"\xD0", "?"},  // cut short at the end
-      {"\xD0\x9F\xE2\x84", "\xCF?"},
-      {"\xE2\x84\x96", "\xB9"},  // a valid three-byte character stays one
+       "a??b"},
+      {"\xD0\x9F\xE2\x84", "\xCF?"},  // cut short at the end
+      {"\xE2\x84\x96", "\xB9"},       // a valid three-byte character stays one
   };
   for (const auto& r : rows)
     EXPECT_EQ(platform::Utf8ToAnsi(r.utf8), r.ansi) << r.utf8;
