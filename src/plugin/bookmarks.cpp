@@ -49,8 +49,17 @@ std::string NameAt(long n) {
   return Read(kTabs, Key(n).c_str(), "");
 }
 
+// Where the list ends: the first key from 1 to count that is empty, else count + 1.
+long ListEnd(long count) {
+  long n = 1;
+  while (n <= count && !NameAt(n).empty())
+    ++n;
+  return n;
+}
+
+// A new bookmark goes where the list ends, so that the root lists it; "count" follows.
 void Append(long count, const char* name, const char* url) {
-  const std::string n = Key(count + 1);
+  const std::string n = Key(ListEnd(count));
   Write(kTabs, "count", n.c_str());
   Write(kTabs, n.c_str(), name);
   Write(name, "url", url);
