@@ -11,6 +11,9 @@
 #include "net/http_session.h"
 #include "platform/file_writer.h"
 #include "platform/platform.h"
+#include "plugin/bookmarks.h"
+#include "plugin/host_api.h"
+#include "plugin/plugin_state.h"
 #include "test_files.h"
 #include "update/sha256.h"
 
@@ -331,6 +334,59 @@ TEST(ReadCookie, CallsTheLibraryAtMostTwice) {
     EXPECT_EQ(read, r.read) << r.asks;
     EXPECT_STREQ(buffer, r.text) << r.asks;
     EXPECT_LE(cookieCalls, 2) << r.asks;
+  }
+}
+
+// ---- The bookmark walk: bounded whatever "count" says ---------------------------------------
+
+// A bookmark file that claims two billion bookmarks and holds two, served from memory.
+std::string claimedCount;
+long profileReads = 0;
+std::size_t Profile(const char* section, const char* key, const char* fallback, char* buffer,
+                    std::size_t size, const char*) {
+  ++profileReads;
+  std::string value = fallback ? fallback : "";
+  const std::string s = section, k = key;
+  if (s == "tabs" && k == "count") value = claimedCount;
+  if (s == "tabs" && k == "1") value = "Holiday";
+  if (s == "tabs" && k == "2") value = "Family";
+  if (s == "tabs" && k != "count" && k != "1" && k != "2") value = "";
+  std::snprintf(buffer, size, "%s", value.c_str());
+  return std::strlen(buffer);
+}
+bool ProfileWrite(const char*, const char*, const char*, const char*) {
+  return true;
+}
+
+TEST(Bookmarks, NoWalkGoesPastTheFirstEmptyKey) {
+  platform::FileCallOverrides calls{};
+  calls.readIniValue = Profile;
+  calls.writeIniValue = ProfileWrite;
+  plugin::OperationStatus& status = plugin::State().status;
+  for (const char* count : {"2000000000", "9223372036854775807", "-5", "2"}) {
+    claimedCount = count;
+    platform::OverrideFileCalls(&calls);
+    profileReads = 0;
+    plugin::MakeDirectory("\\New");  // no host to ask for the address: nothing is added
+    const long makeReads = profileReads;
+    status.phase = 0;
+    status.operation = plugin::kOperationRenameSingleFile;
+    profileReads = 0;
+    const int renamed = plugin::RenameBookmark("\\Family", "\\Kin");
+    const long renameReads = profileReads;
+    status.operation = plugin::kOperationDelete;
+    profileReads = 0;
+    const int deleted = plugin::DeleteBookmark("\\Holiday\\");
+    const long deleteReads = profileReads;
+    status.phase = 1;
+    platform::OverrideFileCalls(nullptr);
+    EXPECT_LE(makeReads, 5) << count;
+    EXPECT_LE(renameReads, 10) << count;
+    EXPECT_LE(deleteReads, 10) << count;
+    // A negative count holds no bookmarks; the others find theirs.
+    const bool found = std::string(count) != "-5";
+    EXPECT_EQ(renamed, found ? plugin::kFileOk : plugin::kFileWriteError) << count;
+    EXPECT_EQ(deleted, found ? 1 : 0) << count;
   }
 }
 
