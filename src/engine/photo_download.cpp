@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/file_writer.h"
 #include "report/messages.h"
 
 namespace engine {
@@ -21,25 +22,24 @@ bool RequestFailed() {
   return false;
 }
 
-// Writes the photo's bytes to localPath in one call; a file that cannot be created (E26) or
-// written whole (E27) is reported, and a partly written one removed.
+// Writes the photo's bytes beside localPath and moves them over it only when whole (an
+// existing file is replaced only under the host's overwrite flag); a file that cannot be
+// created (E26) or written whole (E27) is reported, and the user's file is never touched.
 bool WritePhoto(Tools& e, const char* host, const common::ByteString& path, const char* localPath,
                 const char* data, std::uint32_t length) {
-  bool written = false;
-  if (!platform::WriteWholeFile(localPath, data, length, &written)) {
-    const std::uint32_t error = platform::LastError();
+  const platform::WriteOutcome outcome =
+      platform::WriteFileSafely(localPath, data, length, platform::DownloadMayReplace());
+  if (outcome == platform::WriteOutcome::kWritten) return true;
+  const std::uint32_t error = platform::LastError();
+  if (outcome == platform::WriteOutcome::kNotCreated) {
     e.errors.Report(report::msg::kCreateFile, host, path.c_str(), localPath);
-    platform::SetLastError(error);
-    return false;
-  }
-  if (!written) {
-    // A photo cut short on disk is worse than none: the partial file goes.
+  } else if (outcome != platform::WriteOutcome::kTargetExists) {
     e.errors.Report(report::msg::kWriteFile, host, path.c_str(), localPath);
-    platform::RemoveFile(localPath);
-    platform::SetLastError(platform::kErrorWriteFault);
-    return false;
   }
-  return true;
+  platform::SetLastError(outcome == platform::WriteOutcome::kNotWritten
+                             ? std::uint32_t(platform::kErrorWriteFault)
+                             : error);
+  return false;
 }
 
 }  // namespace

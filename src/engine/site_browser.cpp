@@ -18,7 +18,8 @@ namespace {
 // Hosts whose cookies are kept; the oldest goes first.
 constexpr std::size_t kMaxCookieHosts = 64;
 
-// The listing handed to the host: names cut to the host's field and made unique.
+// The listing handed to the host: names made safe for a file system (no path, device or
+// stream in them), cut to the host's field and made unique.
 ListingPtr MakeListing(const Request& r, std::vector<Entry> entries) {
   std::vector<common::ByteString> names;
   names.reserve(entries.size());

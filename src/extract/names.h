@@ -14,6 +14,16 @@ constexpr std::size_t kMaxNameLength = 259;
 // Drops trailing spaces and dots, which a Windows file name cannot end in.
 common::ByteString TrimNameEnd(const common::ByteString& name);
 
+// The name a listing shows for a name taken from the web, so that "target folder + name"
+// on the host's side always names one new file inside the target folder:
+// - bytes below 0x20, 0x7F and \ / : * ? " < > | become "_";
+// - trailing dots and blanks are dropped; a name left empty, "." or ".." becomes "_";
+// - a name whose part before the first dot is a device name (CON, PRN, AUX, NUL, COM1-COM9,
+//   LPT1-LPT9, in any letter case) gets "_" in front;
+// - the result is cut to kMaxNameLength bytes (and trimmed again, since a cut may end in a
+//   dot or a blank).
+common::ByteString SafeName(const common::ByteString& name);
+
 // A photo name that holds neither "jpg" nor "JPG" anywhere gets ".jpg" appended.
 common::ByteString WithJpgExtension(const common::ByteString& name);
 

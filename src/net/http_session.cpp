@@ -155,8 +155,10 @@ std::uint32_t HttpSession::QueryFileInfo(const char* host, const char* path, con
 bool HttpSession::ReadCookie(const char* url, char* buffer) {
   buffer[0] = '\0';
   std::uint32_t size = 0;
-  while (!platform::NetGetCookie(url, buffer, &size)) {
-    if (platform::LastError() != platform::kErrorInsufficientBuffer || size == 0) {
+  // At most two calls: one for the size, one for the text. A library that still asks for
+  // more after that is not asked again.
+  for (int call = 0; call < 2 && !platform::NetGetCookie(url, buffer, &size); ++call) {
+    if (call == 1 || platform::LastError() != platform::kErrorInsufficientBuffer || size == 0) {
       size = 0;
       break;
     }

@@ -10,3 +10,11 @@ namespace platform {
 const FileCallOverrides* ActiveFileOverrides();
 
 }  // namespace platform
+
+// The first statement of an overridable call: hands the call to the member of the table in
+// force when it has one, else the real call below runs.
+#define FL_OVERRIDABLE(member, ...)                                                        \
+  do {                                                                                     \
+    const ::platform::FileCallOverrides* flOverrides_ = ::platform::ActiveFileOverrides(); \
+    if (flOverrides_ && flOverrides_->member) return flOverrides_->member(__VA_ARGS__);    \
+  } while (false)

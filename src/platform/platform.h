@@ -71,6 +71,20 @@ bool WriteWholeFile(const char* path, const void* data, std::size_t size, bool* 
 bool CopyFileTo(const char* source, const char* target, bool failIfExists);
 // Removes a file; false when it cannot be removed.
 bool RemoveFile(const char* path);
+// A file open for writing. Opaque.
+struct OpenFile;
+// Creates a new file for writing; null when it cannot be made, kErrorFileExists when
+// something is already there (nothing existing is ever opened or truncated).
+OpenFile* CreateNewFile(const char* path);
+// Writes all of data; false when the write stopped short or failed.
+bool WriteToFile(OpenFile* file, const void* data, std::size_t size);
+// Hands what was written to the disk.
+bool FlushFile(OpenFile* file);
+// Closes the file (always); false when the system reported a failure on closing.
+bool CloseFile(OpenFile* file);
+// Renames from to to in one step. With replace an existing target is replaced; without it
+// an existing target stays and the call fails with kErrorFileExists.
+bool MoveFileTo(const char* from, const char* to, bool replace);
 // True when something (a file or a folder) exists at path.
 bool PathExists(const char* path);
 // The error code of the last failed platform call on this thread.
@@ -109,10 +123,40 @@ void SendWindowMessage(void* window, std::uint32_t message, std::uintptr_t wPara
 
 // ---- Test hooks ---------------------------------------------------------------------------
 // Failures the system will not give on demand (a file that cannot be created, a write that
-// stops short) are provoked in tests by standing in for the call, as SQLite's overridable
-// system calls do. A null member keeps the real call.
+// stops short, a profile that holds an absurd count, an internet library that keeps asking
+// for a bigger buffer) are provoked in tests by standing in for the call, as SQLite's
+// overridable system calls do. The table names every call of this layer that reaches the
+// system's files, profiles or internet library; a null member keeps the real call.
+struct OpenFile;
 struct FileCallOverrides {
   bool (*writeWholeFile)(const char* path, const void* data, std::size_t size, bool* written);
+  // Files.
+  OpenFile* (*createNewFile)(const char* path) = nullptr;
+  bool (*writeToFile)(OpenFile* file, const void* data, std::size_t size) = nullptr;
+  bool (*flushFile)(OpenFile* file) = nullptr;
+  bool (*closeFile)(OpenFile* file) = nullptr;
+  bool (*moveFileTo)(const char* from, const char* to, bool replace) = nullptr;
+  bool (*removeFile)(const char* path) = nullptr;
+  bool (*copyFileTo)(const char* source, const char* target, bool failIfExists) = nullptr;
+  // Profiles.
+  std::size_t (*readIniValue)(const char* section, const char* key, const char* fallback,
+                              char* buffer, std::size_t size, const char* file) = nullptr;
+  bool (*writeIniValue)(const char* section, const char* key, const char* value,
+                        const char* file) = nullptr;
+  // The internet library (platform/internet.h); handles are void* there.
+  void* (*netOpen)(const char* agent) = nullptr;
+  void* (*netConnect)(void* internet, const char* server, int port) = nullptr;
+  void* (*netOpenRequest)(void* connection, const char* verb, const char* object,
+                          const char* referrer, const char* accept, std::uint32_t flags) = nullptr;
+  bool (*netSendRequest)(void* request, const char* headers, const void* body,
+                         std::uint32_t bodyLength) = nullptr;
+  bool (*netReadFile)(void* request, void* buffer, std::uint32_t size,
+                      std::uint32_t* read) = nullptr;
+  bool (*netQueryContentLength)(void* request, std::uint32_t* length) = nullptr;
+  bool (*netQueryStatusCode)(void* request, std::uint32_t* status) = nullptr;
+  bool (*netQueryLastModified)(void* request, SystemTime* time) = nullptr;
+  bool (*netGetCookie)(const char* url, char* buffer, std::uint32_t* size) = nullptr;
+  void (*netCloseHandle)(void* handle) = nullptr;
 };
 // Puts overrides in force for the whole process (null: the real calls again).
 void OverrideFileCalls(const FileCallOverrides* overrides);

@@ -28,16 +28,38 @@ std::string Key(long n) {
   return std::to_string(n);
 }
 
-// Reads "count"; false when the key holds an empty value, which blocks every change.
+// No walk of the bookmark keys goes further than this, whatever "count" says.
+constexpr long kMaxCount = 100000;
+
+// Reads "count"; false when the key holds an empty value, which blocks every change. A
+// count above kMaxCount is taken as kMaxCount, a negative one as 0: a file that claims two
+// billion bookmarks must not make a change read it two billion times, nor count + 1
+// overflow.
 bool ReadCount(long* count) {
   std::string value = Read(kTabs, "count", "0");
   if (value.empty()) return false;
-  *count = std::strtol(value.c_str(), nullptr, 10);
+  const long long n = std::strtoll(value.c_str(), nullptr, 10);
+  *count = n < 0 ? 0 : n > kMaxCount ? kMaxCount : long(n);
   return true;
 }
 
+// The name under key n; empty where the list has ended (the root listing stops at the
+// first empty key too).
+std::string NameAt(long n) {
+  return Read(kTabs, Key(n).c_str(), "");
+}
+
+// Where the list ends: the first key from 1 to count that is empty, else count + 1.
+long ListEnd(long count) {
+  long n = 1;
+  while (n <= count && !NameAt(n).empty())
+    ++n;
+  return n;
+}
+
+// A new bookmark goes where the list ends, so that the root lists it; "count" follows.
 void Append(long count, const char* name, const char* url) {
-  const std::string n = Key(count + 1);
+  const std::string n = Key(ListEnd(count));
   Write(kTabs, "count", n.c_str());
   Write(kTabs, n.c_str(), name);
   Write(name, "url", url);
@@ -47,7 +69,9 @@ void Append(long count, const char* name, const char* url) {
 // compared whole: a bookmark "b" must not stand in for a bookmark "ab".
 long FindBookmark(long count, const char* name) {
   for (long i = 1; i <= count; ++i) {
-    if (Read(kTabs, Key(i).c_str(), "0") == name) return i;
+    const std::string at = NameAt(i);
+    if (at.empty()) break;
+    if (at == name) return i;
   }
   return 0;
 }
@@ -73,7 +97,9 @@ bool SameSection(const std::string& a, const std::string& b) {
 // name would write to; 0 when none is. Writing there would replace that bookmark's address.
 long FindCollision(long count, const std::string& name, long except) {
   for (long i = 1; i <= count; ++i) {
-    if (i != except && SameSection(Read(kTabs, Key(i).c_str(), ""), name)) return i;
+    const std::string at = NameAt(i);
+    if (at.empty()) break;
+    if (i != except && SameSection(at, name)) return i;
   }
   return 0;
 }
@@ -147,7 +173,9 @@ int DeleteBookmark(const char* path) {
   const long i = FindBookmark(count, name.c_str());
   if (i == 0) return 0;
   for (long j = i; j <= count; ++j) {
-    Write(kTabs, Key(j).c_str(), Read(kTabs, Key(j + 1).c_str(), "").c_str());
+    const std::string next = NameAt(j + 1);
+    Write(kTabs, Key(j).c_str(), next.c_str());
+    if (next.empty()) break;  // the keys after the first empty one are not listed
   }
   Write(kTabs, "count", Key(count - 1).c_str());
   return 1;

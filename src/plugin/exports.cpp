@@ -1,5 +1,6 @@
 // The sixteen functions the host looks up by name. Each one catches everything: no
 // exception may reach the host.
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 
@@ -14,8 +15,17 @@
 
 namespace {
 
+// Set while an exported call runs. The host keeps handling messages while a prompt of the
+// plug-in is open, and a call that arrives then would replace the page, the lists and the
+// connection that the running call is in the middle of.
+std::atomic<bool> running{false};
+
 template <typename R, typename F>
 R Guarded(R onFailure, F&& body) {
+  if (running.exchange(true)) return onFailure;  // re-entered: refused at once
+  struct Done {
+    ~Done() { running = false; }
+  } done;
   try {
     return body();
   } catch (...) {

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/file_writer.h"
 #include "plugin/host_api.h"
 #include "plugin/icons.h"
 #include "plugin/plugin_state.h"
@@ -18,6 +19,11 @@ constexpr std::size_t kLanguageNameSize = 20;
 // an existing file is reported before anything is fetched, and the host asks the user.
 bool KeepsExistingFile(const char* localPath, int copyFlags) {
   return (copyFlags & kCopyOverwrite) == 0 && platform::PathExists(localPath);
+}
+
+// Copies one of the module's own files out; the last error tells why it failed.
+bool CopyOut(const char* source, const char* target, bool replace) {
+  return platform::CopyFileSafely(source, target, replace) == platform::WriteOutcome::kWritten;
 }
 
 // The last component of a path: what follows its last backslash.
@@ -99,9 +105,22 @@ int ExecuteFile(const char* remotePath) {
 int GetFile(const char* remotePath, const char* localPath, int copyFlags) {
   if (!remotePath || !localPath) return kFileNotFound;
   update::UpdateChecker& updater = State().updater;
-  if (updater.offer().pending) {
-    if (KeepsExistingFile(localPath, copyFlags)) return kFileExists;
-    return updater.Download(localPath, [&] {
+  update::UpdateOffer& offer = updater.offer();
+  // The host answers "exists" by asking the user; one who agrees copies the same file
+  // again with the overwrite flag, one who declines does nothing more. So an offer that
+  // meets an existing file ends at once (the normal tree returns), and only the host's
+  // very next copy to that path with the flag still downloads it.
+  const bool overwriteAgreed = !offer.overwriteAskedFor.empty() &&
+                               (copyFlags & kCopyOverwrite) != 0 &&
+                               offer.overwriteAskedFor == localPath;
+  offer.overwriteAskedFor.clear();
+  if (offer.pending || overwriteAgreed) {
+    if (KeepsExistingFile(localPath, copyFlags)) {
+      offer.pending = 0;
+      offer.overwriteAskedFor = localPath;
+      return kFileExists;
+    }
+    return updater.Download(localPath, (copyFlags & kCopyOverwrite) != 0, [&] {
       Progress(remotePath, localPath, 100);
       RereadPanel();
     });
@@ -110,15 +129,19 @@ int GetFile(const char* remotePath, const char* localPath, int copyFlags) {
   if (std::strlen(remotePath) < 3) return kFileNotFound;
   if (Progress(remotePath, localPath, 0)) return kFileUserAbort;
   PluginState& s = State();
-  const bool failIfExists = (copyFlags & kCopyOverwrite) == 0;
+  const bool replace = (copyFlags & kCopyOverwrite) != 0;
   int result;
+  // Every copy is written beside the target and moved over it when whole: a failure never
+  // costs the user the file that was there, and without the overwrite flag a file that
+  // appeared while the copy ran is kept ("exists").
   if (IsErrorEntry(remotePath, s.language) || IsSettingsEntry(remotePath, s.language)) {
     const char* source =
         IsErrorEntry(remotePath, s.language) ? s.paths.errorPage : s.paths.settingsFile;
-    result = platform::CopyFileTo(source, localPath, failIfExists) ? kFileOk : CopyFailure();
+    result = CopyOut(source, localPath, replace) ? kFileOk : CopyFailure();
   } else if (KeepsExistingFile(localPath, copyFlags)) {
     result = kFileExists;
   } else {
+    const platform::ReplaceScope scope(replace);
     result = DownloadListedPhoto(remotePath, localPath);
   }
   if (result == kFileOk) Progress(remotePath, localPath, 100);

@@ -47,7 +47,7 @@ struct PluginState {
   HostPrompts prompts;
   engine::SiteBrowser browser{errors, &prompts};
   ListingCache listings;                           // the site listings the panels show, by folder
-  update::UpdateChecker updater{&browser.http()};  // the session is the browser's
+  update::UpdateChecker updater{&browser.http(), &errors};  // the session is the browser's
   char urlBuffer[kUrlBufferSize] = {};  // the address prompt's value, kept between prompts
 };
 

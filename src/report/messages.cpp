@@ -42,6 +42,7 @@ const char kRunaway[] = "чтения параметров: слишком гл�
 const char kFormTooLong[] = "отправки пароля: форма длиннее 255 байт E37";
 const char kEntriesCut[] = "чтения страницы: больше 100000 записей, остальные пропущены E38";
 const char kPhotoStatus[] = "загрузки фотографии: сервер ответил ошибкой E39";
+const char kUpdateDigest[] = "загрузки обновления: контрольная сумма не совпала E45";
 
 const char kHeading[] = "Ошибка ";
 const char kSendReport[] = "Отправить это сообщение об ошибке: ";

@@ -41,6 +41,7 @@ extern const char kRunaway[];      // E36: a template nested or grew without bou
 extern const char kFormTooLong[];  // E37: a password form body over the encoder's limit
 extern const char kEntriesCut[];   // E38: a listing stopped at its entry limit
 extern const char kPhotoStatus[];  // E39: the photo server answered with an error status
+extern const char kUpdateDigest[];  // E45: a downloaded update is not the file announced
 
 // The word every heading starts with.
 extern const char kHeading[];

@@ -5,7 +5,11 @@
 #include <cstring>
 
 #include "common/fixed_text.h"
+#include "extract/names.h"
+#include "platform/file_writer.h"
 #include "platform/platform.h"
+#include "report/messages.h"
+#include "update/sha256.h"
 
 namespace update {
 
@@ -18,6 +22,7 @@ constexpr char kFilesFolder[] = "files/";
 constexpr std::int64_t kSecondsPerDay = 86400;
 // Host file results.
 constexpr int kFileOk = 0;
+constexpr int kFileExists = 1;
 constexpr int kFileNotFound = 2;
 constexpr int kFileWriteError = 4;
 
@@ -42,6 +47,20 @@ void WriteLastUpdate(const char* settingsFile, std::int64_t now) {
 bool WriteBody(const char* path, const char* body, std::uint32_t length) {
   bool written = false;
   return platform::WriteWholeFile(path, body, length, &written) && written;
+}
+
+// A stored time stamp far beyond any clock (about 35,000 years either side of 1970) is
+// taken at that bound, so that now minus it cannot overflow.
+constexpr std::int64_t kTimeBound = std::int64_t(1) << 40;
+std::int64_t ClampTime(std::int64_t t) {
+  return t < -kTimeBound ? -kTimeBound : t > kTimeBound ? kTimeBound : t;
+}
+
+// The offered file's name must name one file: no folder separators, nothing that the
+// safe-name rule would turn into a mere "_".
+bool PlainName(const char* name) {
+  return std::strpbrk(name, "\\/") == nullptr && std::strcmp(name, ".") != 0 &&
+         std::strcmp(name, "..") != 0;
 }
 
 }  // namespace
@@ -83,7 +102,7 @@ int UpdateChecker::Check(const CheckContext& c, std::int64_t now) {
   if (!Read(kSection, "lastupdate", "0", value, sizeof value, file)) return 0;
   // Whole days, truncated toward zero, in integers: a floating product with 1/86400 gives
   // 9.999... for exactly ten days on the 32-bit build's x87 arithmetic and skips the check.
-  const std::int64_t days = (now - LeadingInteger(value)) / kSecondsPerDay;
+  const std::int64_t days = (ClampTime(now) - ClampTime(LeadingInteger(value))) / kSecondsPerDay;
   if (days < period) return 0;
   if (!Read(kSection, "host", "1", host_, sizeof host_, file)) return 0;
 
@@ -94,9 +113,19 @@ int UpdateChecker::Check(const CheckContext& c, std::int64_t now) {
   // A version file that cannot be stored is read from whatever the local copy holds.
   WriteBody(path, body, length);
 
-  if (!Read("lastversion", "file", "1", offer_.fileName, sizeof offer_.fileName, path)) return 0;
+  offer_.sha256.clear();
+  if (!Read("lastversion", "file", "1", offer_.serverName, sizeof offer_.serverName, path)) {
+    return 0;
+  }
   // "files/" and the name must fit the download's 128-byte path.
-  if (std::strlen(kFilesFolder) + std::strlen(offer_.fileName) >= kCheckBufferSize) return 0;
+  if (std::strlen(kFilesFolder) + std::strlen(offer_.serverName) >= kCheckBufferSize) return 0;
+  // The name is listed and becomes a local file's name: one plain, safe name, or no offer.
+  if (!PlainName(offer_.serverName)) return 0;
+  const common::ByteString safe = extract::SafeName(common::ByteString(offer_.serverName));
+  if (!PlainName(safe.c_str())) return 0;
+  common::CopyCut(offer_.fileName, safe.c_str());
+  char digest[kCheckBufferSize];
+  if (Read("lastversion", "sha256", "", digest, sizeof digest, path)) offer_.sha256 = digest;
   if (!Read("lastversion", "desctiption", "1", value, sizeof value, path)) return 0;
   if (!Read("lastversion", "size", "1", value, sizeof value, path)) return 0;
   offer_.size = static_cast<std::int32_t>(LeadingInteger(value));
@@ -120,14 +149,33 @@ int UpdateChecker::Check(const CheckContext& c, std::int64_t now) {
   return 1;
 }
 
-int UpdateChecker::Download(const char* localPath, const std::function<void()>& afterSuccess) {
+int UpdateChecker::Download(const char* localPath, bool replace,
+                            const std::function<void()>& afterSuccess) {
   offer_.pending = 0;  // the offer is used once, whatever comes of it
+  offer_.overwriteAskedFor.clear();
   char path[kCheckBufferSize];
-  common::CopyCut(path, (std::string(kFilesFolder) + offer_.fileName).c_str());
+  common::CopyCut(path, (std::string(kFilesFolder) + offer_.serverName).c_str());
   const char* body = nullptr;
   std::uint32_t length = 0;
   if (!Fetch(path, &body, &length)) return kFileNotFound;
-  if (!WriteBody(localPath, body, length)) return kFileWriteError;
+  if (!offer_.sha256.empty()) {
+    const std::string got = Sha256Hex(body, length);
+    if (NormaliseDigest(offer_.sha256) != got) {
+      if (errors_) {
+        errors_->Report(report::msg::kUpdateDigest, host_, path,
+                        ("sha256=" + offer_.sha256 + " / " + got).c_str());
+      }
+      return kFileNotFound;
+    }
+  }
+  switch (platform::WriteFileSafely(localPath, body, length, replace)) {
+    case platform::WriteOutcome::kWritten:
+      break;
+    case platform::WriteOutcome::kTargetExists:
+      return kFileExists;
+    default:
+      return kFileWriteError;
+  }
   afterSuccess();
   return kFileOk;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "net/http_session.h"
+#include "report/error_page.h"
 
 namespace update {
 
@@ -25,7 +26,12 @@ constexpr std::size_t kDialogMessageSize = 1000;
 struct UpdateOffer {
   int pending = 0;
   std::int32_t size = 0;
-  char fileName[kNameSize] = {};
+  char fileName[kNameSize] = {};    // the name listed and written: the server's, made safe
+  char serverName[kNameSize] = {};  // the name below "files/" on the update server
+  std::string sha256;               // the version file's digest of the file; empty: none
+  // A copy that met an existing file without the overwrite flag ended the offer; the host's
+  // next copy to this same path with the flag (the user agreed to replace) still downloads.
+  std::string overwriteAskedFor;
 };
 
 // What the check needs from the plug-in around it.
@@ -44,15 +50,24 @@ std::vector<std::string> MessageLines(const char* message);
 
 class UpdateChecker {
  public:
-  explicit UpdateChecker(net::HttpSession* session) : session_(session) {}
+  // errors, when given, receives the report of an update that fails its digest check.
+  explicit UpdateChecker(net::HttpSession* session, report::ErrorReporter* errors = nullptr)
+      : session_(session), errors_(errors) {}
 
   // The start-up check: 1 when the user accepted an offer (the offer is then filled in),
   // else 0. Every failure ends the check silently.
   int Check(const CheckContext& context, std::int64_t now);
 
   // Downloads the offered file to localPath; the offer is used once, whatever comes of it.
-  // Returns the host's file result; afterSuccess runs once the file is written.
-  int Download(const char* localPath, const std::function<void()>& afterSuccess);
+  // The file is written beside localPath and moved over it only when whole and, where the
+  // version file names a digest, only when its bytes have that digest (else E45 is
+  // reported and nothing is written). An existing localPath is replaced only with replace
+  // (else 1, "exists"). Returns the host's file result; afterSuccess runs once the file is
+  // in place.
+  int Download(const char* localPath, bool replace, const std::function<void()>& afterSuccess);
+  int Download(const char* localPath, const std::function<void()>& afterSuccess) {
+    return Download(localPath, true, afterSuccess);
+  }
 
   UpdateOffer& offer() { return offer_; }
   const UpdateOffer& offer() const { return offer_; }
@@ -63,6 +78,7 @@ class UpdateChecker {
   bool Fetch(const char* path, const char** body, std::uint32_t* length);
 
   net::HttpSession* session_;
+  report::ErrorReporter* errors_;
   UpdateOffer offer_;
   char host_[kNameSize] = {};
 };

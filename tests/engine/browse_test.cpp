@@ -480,48 +480,53 @@ TEST(Listing, EntriesAreFoundByTheirWholeNameLetterCaseAside) {
 
 // Failures of the local file that the system will not give on demand, provoked by standing
 // in for its file call: each is reported and leaves no file under the photo's name.
-bool CannotCreate(const char*, const void*, std::size_t, bool*) {
+platform::OpenFile* CannotCreate(const char*) {
   platform::SetLastError(platform::kErrorAccessDenied);
-  return false;
+  return nullptr;
 }
 
-bool StopsHalfWay(const char* path, const void* data, std::size_t size, bool* written) {
-  if (std::FILE* f = std::fopen(path, "wb")) {
-    std::fwrite(data, 1, size / 2, f);
-    std::fclose(f);
-  }
-  *written = false;
-  return true;
+// Half of the bytes reach the file, then the disk is full.
+const platform::FileCallOverrides* halfWayTable = nullptr;
+bool StopsHalfWay(platform::OpenFile* file, const void* data, std::size_t size) {
+  platform::OverrideFileCalls(nullptr);
+  platform::WriteToFile(file, data, size / 2);
+  platform::OverrideFileCalls(halfWayTable);
+  platform::SetLastError(platform::kErrorWriteFault);
+  return false;
 }
 
 TEST_F(HostileSite, LocalFileFailuresAreReportedAndLeaveNoFile) {
   ASSERT_EQ(Browse("p/dl/"), 2);
   ASSERT_STREQ(Name(0), "five.jpg");
   const std::string local = dir_.File("five.jpg");
+  platform::FileCallOverrides cannotCreate{};
+  cannotCreate.createNewFile = CannotCreate;
+  platform::FileCallOverrides halfWay{};
+  halfWay.writeToFile = StopsHalfWay;
+  halfWayTable = &halfWay;
   const struct {
     const char* title;
-    bool (*call)(const char*, const void*, std::size_t, bool*);
+    const platform::FileCallOverrides* calls;
     const char* message;
   } rows[] = {
-      {"cannot be created", CannotCreate, report::msg::kCreateFile},
-      {"stops half-way", StopsHalfWay, report::msg::kWriteFile},
+      {"cannot be created", &cannotCreate, report::msg::kCreateFile},
+      {"stops half-way", &halfWay, report::msg::kWriteFile},
   };
   for (const auto& r : rows) {
     history_.clear();
-    const platform::FileCallOverrides overrides{r.call};
-    platform::OverrideFileCalls(&overrides);
+    platform::OverrideFileCalls(r.calls);
     const bool ok = browser_.DownloadPhoto(*listing_, entry(0), false, local.c_str());
     platform::OverrideFileCalls(nullptr);
     EXPECT_FALSE(ok) << r.title;
     EXPECT_FALSE(dir_.Exists("five.jpg")) << r.title;
+    EXPECT_FALSE(dir_.Exists(".five.jpg.part")) << r.title;
     const auto reports = Reports(r.message);
     ASSERT_EQ(reports.size(), 1u) << r.title;
     EXPECT_EQ(reports[0].url, "/img/five.jpg") << r.title;
     EXPECT_EQ(reports[0].expression, local) << r.title;
   }
   // The host learns why the file could not be created.
-  const platform::FileCallOverrides overrides{CannotCreate};
-  platform::OverrideFileCalls(&overrides);
+  platform::OverrideFileCalls(&cannotCreate);
   browser_.DownloadPhoto(*listing_, entry(0), false, local.c_str());
   platform::OverrideFileCalls(nullptr);
   EXPECT_EQ(platform::LastError(), platform::kErrorAccessDenied);

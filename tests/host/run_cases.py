@@ -20,6 +20,9 @@ A case is a folder:
                  the project's frameleaf.dll when it is built), "none", or the name of a
                  stand-in that lacks one export ("missing-matchcount", ...)
   platforms      optional: "native" when the case runs on the native build only (with why)
+  file-size-limit  optional: a byte count; the host runs with the system's file-size limit
+                 set to it, so that a write past it fails as on a full disk (native only:
+                 under Wine the limit would reach the emulator's own files too)
   after          optional checks on files after the run, one per line:
                    contains FILE TEXT     FILE holds TEXT (Windows-1251 text allowed)
                    lacks FILE TEXT        FILE does not hold TEXT
@@ -231,7 +234,17 @@ def check_after(case, root, library, log_start=0, steps=(), log_end=0):
     return failures
 
 
-def run_host(command, root):
+def limit_file_size(limit):
+    """For the child: writes past limit bytes fail (EFBIG) instead of killing it."""
+    def apply():
+        import resource
+        import signal
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
+    return apply
+
+
+def run_host(command, root, limit=None):
     """Runs the host, reading its output as it comes: at each "sync: NAME" line the number of
     requests the fixture server has logged so far is noted (the server logs a request before
     it answers, so every request of the steps before is in). Returns the exit status, the
@@ -239,7 +252,8 @@ def run_host(command, root):
     # With --sync-wait the host holds at each marker until it is answered, so the log
     # position noted is exactly the one at the marker, however far behind this reader is.
     proc = subprocess.Popen(command + ["--sync-wait"], cwd=root, stdin=subprocess.PIPE,
-                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                            preexec_fn=limit_file_size(limit) if limit else None)
     timer = threading.Timer(600, proc.kill)
     timer.start()
     errors = []
@@ -280,6 +294,11 @@ def main():
         sys.stderr.write("native-only case" + (": " + why[0].strip() if why and why[0].strip()
                                                else "") + "\n")
         return 77
+    limit_file = os.path.join(args.case, "file-size-limit")
+    limit = int(open(limit_file).read().split()[0]) if os.path.exists(limit_file) else None
+    if limit and args.emulator:
+        sys.stderr.write("native-only case: the file-size limit would reach Wine's own files\n")
+        return 77
     root = tempfile.mkdtemp(prefix="fl-case-")
     try:
         install(args, args.case, root)
@@ -310,7 +329,7 @@ def main():
         host_args = os.path.join(args.case, "host-args")
         if os.path.exists(host_args):
             command += open(host_args).read().split()
-        returncode, stdout, stderr, steps = run_host(command, root)
+        returncode, stdout, stderr, steps = run_host(command, root, limit)
         if returncode == 77:
             sys.stderr.write(stderr.decode(errors="replace"))
             return 77

@@ -22,7 +22,10 @@ line ("#" starts a comment):
   status N                answer with status N
   header NAME: VALUE      add a header (Set-Cookie, Last-Modified, Location ...)
   no-length               no Content-Length; the connection closes after the body
-  reset N                 promise the whole body, send N bytes, reset the connection
+  reset N                 promise the whole body, send N bytes, end the stream, and reset
+                          the connection once the client lets go of it (so every client
+                          reads the headers and the N bytes first: a reset sent at once
+                          may overtake them, and then what a client sees depends on timing)
   drop                    close the connection without answering
   garbage                 answer a line that is not HTTP and close the connection
   when-cookie C FILE      when the request's Cookie header holds C, serve FILE instead
@@ -186,6 +189,16 @@ class Handler(BaseHTTPRequestHandler):
             self.end_headers()
             self.wfile.write(data[:reset])
             self.wfile.flush()
+            # The end of the stream follows the bytes in order; the client closes once it
+            # has read to it, and only then is the connection reset. The wait is bounded
+            # so that a client that never closes cannot hold the server's thread.
+            self.connection.shutdown(socket.SHUT_WR)
+            self.connection.settimeout(60)
+            try:
+                while self.connection.recv(65536):
+                    pass
+            except OSError:
+                pass
             self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER,
                                        struct.pack("ii", 1, 0))
             self.close_connection = True

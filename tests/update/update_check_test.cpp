@@ -4,6 +4,7 @@
 // own hook on POSIX.
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,23 @@ TEST_F(UpdateCheck, WhenTheCheckAsksAndWhatItKeeps) {
       {"empty switch",
        "enable=\r\nhost=same.update.test\r\n",
        0,
+       DialogAnswer::kAccept,
+       0,
+       {},
+       false,
+       false},
+      // Stored times at the ends of the 64-bit range: no overflow in the day arithmetic.
+      {"a last check at the earliest time there is",
+       "period=10\r\nhost=same.update.test\r\n",
+       std::numeric_limits<std::int64_t>::min(),
+       DialogAnswer::kAccept,
+       0,
+       {std::string("same.update.test") + kVersionPath},
+       false,
+       true},
+      {"a last check at the latest time there is",
+       "period=10\r\nhost=same.update.test\r\n",
+       std::numeric_limits<std::int64_t>::max(),
        DialogAnswer::kAccept,
        0,
        {},

@@ -85,6 +85,12 @@ std::deque<Answer> otherAnswers;  // answer-other, accept-other, cancel-other
 int progressCalls = 0;
 int abortAt = 0;
 
+// reenter-next: the next callback (a progress report or a prompt) calls back into the
+// plug-in, as a file manager that keeps handling messages while a prompt is open may.
+struct Plugin;
+const Plugin* reenterInto = nullptr;
+void Reenter();
+
 void Out(const std::string& line) {
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fputc('\n', stdout);
@@ -97,6 +103,7 @@ std::string Quote(const char* s) {
 
 int FL_STDCALL OnProgress(int, char* source, char* target, int percent) {
   ++progressCalls;
+  Reenter();
   const bool abort = abortAt != 0 && progressCalls == abortAt;
   Out("progress: source=" + Quote(source) + " target=" + Quote(target) +
       " percent=" + std::to_string(percent) + " -> " + (abort ? "abort" : "continue"));
@@ -111,6 +118,7 @@ int FL_STDCALL OnRequest(int, int type, char* title, char* text, char* buffer, i
   std::string line = "request: type=" + std::to_string(type) + " title=" + Quote(title) +
                      " text=" + Quote(text) + " value=" + Quote(buffer) +
                      " size=" + std::to_string(size) + " -> ";
+  Reenter();
   std::deque<Answer>& own = type == kRequestUrl ? urlAnswers : otherAnswers;
   std::deque<Answer>& queue = own.empty() ? answers : own;
   if (queue.empty() || queue.front().cancel) {
@@ -291,6 +299,20 @@ std::map<int, std::intptr_t>& OpenHandles() {
   return *handles;
 }
 
+void Reenter() {
+  if (!reenterInto) return;
+  const Plugin& p = *reenterInto;
+  reenterInto = nullptr;
+  std::string root = "\\", remote = "\\settings", local = "reentered.ini";
+  platform::FindData record{};
+  const std::intptr_t handle = p.findFirst(&root[0], &record);
+  const int got = p.getFile(&remote[0], &local[0], 0, nullptr);
+  const int made = p.mkDir(&root[0]);
+  Out("reentered: find-first=" + std::to_string(handle) + " get=" + std::to_string(got) +
+      " mkdir=" + std::to_string(made));
+  if (handle != -1) p.findClose(handle);
+}
+
 class Host {
  public:
   Host(const Plugin& p, void* module, bool syncWait)
@@ -437,6 +459,8 @@ class Host {
         std::string ack;
         std::getline(std::cin, ack);
       }
+    } else if (cmd == "reenter-next") {
+      reenterInto = &p_;
     } else if (cmd == "abort-at") {
       abortAt = progressCalls + std::atoi(arg(1).c_str());
     } else if (cmd == "echo") {

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_overrides.h"
 #include "platform/internet.h"
 
 namespace platform {
@@ -123,6 +124,7 @@ void Detach(Request* r) {
 }  // namespace
 
 InternetHandle NetOpen(const char* agent) {
+  FL_OVERRIDABLE(netOpen, agent);
   CookieStore();
   auto* h = new Internet;
   h->agent = agent ? agent : "";
@@ -130,6 +132,7 @@ InternetHandle NetOpen(const char* agent) {
 }
 
 InternetHandle NetConnect(InternetHandle internet, const char* server, int port) {
+  FL_OVERRIDABLE(netConnect, internet, server, port);
   auto* i = static_cast<Internet*>(internet);
   if (!i || i->kind != Handle::kInternet || !server) return nullptr;
   if (!*server) {      // as the Windows library: a connection needs a server name
@@ -152,6 +155,7 @@ InternetHandle NetConnect(InternetHandle internet, const char* server, int port)
 
 InternetHandle NetOpenRequest(InternetHandle connection, const char* verb, const char* object,
                               const char* referrer, const char* accept, std::uint32_t flags) {
+  FL_OVERRIDABLE(netOpenRequest, connection, verb, object, referrer, accept, flags);
   auto* c = static_cast<Connection*>(connection);
   if (!c || c->kind != Handle::kConnection) return nullptr;
   auto* r = new Request;
@@ -168,6 +172,7 @@ InternetHandle NetOpenRequest(InternetHandle connection, const char* verb, const
 
 bool NetSendRequest(InternetHandle request, const char* headers, const void* body,
                     std::uint32_t bodyLength) {
+  FL_OVERRIDABLE(netSendRequest, request, headers, body, bodyLength);
   auto* r = static_cast<Request*>(request);
   if (!r || r->kind != Handle::kRequest || !r->connection) {
     SetLastError(6);  // ERROR_INVALID_HANDLE
@@ -241,6 +246,7 @@ bool NetSendRequest(InternetHandle request, const char* headers, const void* bod
 }
 
 bool NetReadFile(InternetHandle request, void* buffer, std::uint32_t size, std::uint32_t* read) {
+  FL_OVERRIDABLE(netReadFile, request, buffer, size, read);
   auto* r = static_cast<Request*>(request);
   *read = 0;
   if (!r || r->kind != Handle::kRequest || !r->sent) {
@@ -259,6 +265,7 @@ bool NetReadFile(InternetHandle request, void* buffer, std::uint32_t size, std::
 }
 
 bool NetQueryContentLength(InternetHandle request, std::uint32_t* length) {
+  FL_OVERRIDABLE(netQueryContentLength, request, length);
   auto* r = static_cast<Request*>(request);
   if (!r || r->kind != Handle::kRequest || !r->sent || r->contentLength < 0) return false;
   *length = std::uint32_t(r->contentLength);
@@ -266,6 +273,7 @@ bool NetQueryContentLength(InternetHandle request, std::uint32_t* length) {
 }
 
 bool NetQueryStatusCode(InternetHandle request, std::uint32_t* status) {
+  FL_OVERRIDABLE(netQueryStatusCode, request, status);
   auto* r = static_cast<Request*>(request);
   if (!r || r->kind != Handle::kRequest || !r->sent || r->status <= 0) return false;
   *status = std::uint32_t(r->status);
@@ -273,6 +281,7 @@ bool NetQueryStatusCode(InternetHandle request, std::uint32_t* status) {
 }
 
 bool NetQueryLastModified(InternetHandle request, SystemTime* time) {
+  FL_OVERRIDABLE(netQueryLastModified, request, time);
   auto* r = static_cast<Request*>(request);
   if (!r || r->kind != Handle::kRequest || !r->sent || r->lastModified < 0) return false;
   CivilFromUnix(r->lastModified, time);
@@ -280,6 +289,7 @@ bool NetQueryLastModified(InternetHandle request, SystemTime* time) {
 }
 
 bool NetGetCookie(const char* url, char* buffer, std::uint32_t* size) {
+  FL_OVERRIDABLE(netGetCookie, url, buffer, size);
   // The host and path the cookie must fit.
   std::string u = url ? url : "";
   const bool secure = u.rfind("https://", 0) == 0;
@@ -337,6 +347,7 @@ bool NetGetCookie(const char* url, char* buffer, std::uint32_t* size) {
 }
 
 void NetCloseHandle(InternetHandle handle) {
+  FL_OVERRIDABLE(netCloseHandle, handle);
   auto* h = static_cast<Handle*>(handle);
   if (!h) return;
   switch (h->kind) {

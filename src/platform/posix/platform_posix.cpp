@@ -88,10 +88,7 @@ bool WildcardMatch(const char* pattern, const char* name) {
 }  // namespace
 
 bool WriteWholeFile(const char* path, const void* data, std::size_t size, bool* written) {
-  const FileCallOverrides* overrides = ActiveFileOverrides();
-  if (overrides && overrides->writeWholeFile) {
-    return overrides->writeWholeFile(path, data, size, written);
-  }
+  FL_OVERRIDABLE(writeWholeFile, path, data, size, written);
   int fd = ::open(PosixPath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) {
     lastError = FromErrno(errno);
@@ -111,7 +108,75 @@ bool WriteWholeFile(const char* path, const void* data, std::size_t size, bool* 
 }
 
 bool RemoveFile(const char* path) {
-  return path && ::unlink(PosixPath(path).c_str()) == 0;
+  FL_OVERRIDABLE(removeFile, path);
+  if (path && ::unlink(PosixPath(path).c_str()) == 0) return true;
+  lastError = FromErrno(errno);
+  return false;
+}
+
+struct OpenFile {
+  int fd;
+};
+
+OpenFile* CreateNewFile(const char* path) {
+  FL_OVERRIDABLE(createNewFile, path);
+  const int fd = ::open(PosixPath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    lastError = FromErrno(errno);
+    return nullptr;
+  }
+  return new OpenFile{fd};
+}
+
+bool WriteToFile(OpenFile* file, const void* data, std::size_t size) {
+  FL_OVERRIDABLE(writeToFile, file, data, size);
+  if (!file) return false;
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n = ::write(file->fd, p, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      lastError = n < 0 ? FromErrno(errno) : kErrorWriteFault;
+      return false;
+    }
+    p += n;
+    size -= std::size_t(n);
+  }
+  return true;
+}
+
+bool FlushFile(OpenFile* file) {
+  FL_OVERRIDABLE(flushFile, file);
+  if (file && ::fsync(file->fd) == 0) return true;
+  lastError = kErrorWriteFault;
+  return false;
+}
+
+bool CloseFile(OpenFile* file) {
+  FL_OVERRIDABLE(closeFile, file);
+  if (!file) return false;
+  const bool ok = ::close(file->fd) == 0;
+  delete file;
+  if (!ok) lastError = kErrorWriteFault;
+  return ok;
+}
+
+bool MoveFileTo(const char* from, const char* to, bool replace) {
+  FL_OVERRIDABLE(moveFileTo, from, to, replace);
+  const std::string source = PosixPath(from), target = PosixPath(to);
+  if (replace) {
+    if (::rename(source.c_str(), target.c_str()) == 0) return true;
+    lastError = FromErrno(errno);
+    return false;
+  }
+  // A hard link is made only where nothing is: the one step that cannot replace a file
+  // that appeared meanwhile. The source name then goes.
+  if (::link(source.c_str(), target.c_str()) != 0) {
+    lastError = FromErrno(errno);
+    return false;
+  }
+  ::unlink(source.c_str());
+  return true;
 }
 
 bool PathExists(const char* path) {
@@ -120,6 +185,7 @@ bool PathExists(const char* path) {
 }
 
 bool CopyFileTo(const char* source, const char* target, bool failIfExists) {
+  FL_OVERRIDABLE(copyFileTo, source, target, failIfExists);
   int in = ::open(PosixPath(source).c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) {
     lastError = FromErrno(errno);
@@ -265,20 +331,27 @@ std::string Utf8ToAnsi(const std::string& utf8) {
     std::size_t len;
     if (c < 0x80) {
       cp = c, len = 1;
-    } else if ((c & 0xE0) == 0xC0) {
+    } else if (c >= 0xC2 && c <= 0xDF) {
       cp = c & 0x1F, len = 2;
     } else if ((c & 0xF0) == 0xE0) {
       cp = c & 0x0F, len = 3;
-    } else if ((c & 0xF8) == 0xF0) {
+    } else if (c >= 0xF0 && c <= 0xF4) {
       cp = c & 0x07, len = 4;
     } else {
-      out += '?';  // a stray continuation or invalid lead byte
+      out += '?';  // a stray continuation, or a lead byte no character starts with
       ++i;
       continue;
     }
+    // The second byte's range rules out overlong forms (C0 AF for "/", E0 80 80 for NUL),
+    // surrogates and code points past U+10FFFF. As the Windows decoder does, the longest
+    // valid start of a sequence becomes one "?" and the bytes after it are read anew.
+    const unsigned char low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+    const unsigned char high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
     std::size_t k = 1;
-    for (; k < len && i + k < n && (static_cast<unsigned char>(utf8[i + k]) & 0xC0) == 0x80; ++k) {
-      cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    for (; k < len && i + k < n; ++k) {
+      const unsigned char b = static_cast<unsigned char>(utf8[i + k]);
+      if (k == 1 ? (b < low || b > high) : (b & 0xC0) != 0x80) break;
+      cp = (cp << 6) | (b & 0x3F);
     }
     out += k == len ? ToCp1251(cp) : '?';
     i += k;

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_overrides.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_paths.h"
 
@@ -228,6 +229,7 @@ KeyPlace Locate(const std::vector<std::string>& lines, const std::string& sectio
 
 std::size_t ReadIniValue(const char* section, const char* key, const char* fallback, char* buffer,
                          std::size_t size, const char* file) {
+  FL_OVERRIDABLE(readIniValue, section, key, fallback, buffer, size, file);
   if (!buffer || size == 0) return 0;
   std::string def = fallback ? fallback : "";
   while (def.size() > 1 && def.back() == ' ')
@@ -247,6 +249,7 @@ std::size_t ReadIniValue(const char* section, const char* key, const char* fallb
 }
 
 bool WriteIniValue(const char* section, const char* key, const char* value, const char* file) {
+  FL_OVERRIDABLE(writeIniValue, section, key, value, file);
   if (!section || !key || !file) return false;
   const std::string path = PosixPath(file);
   std::vector<std::string> lines;

@@ -5,21 +5,25 @@
 
 #include <cstring>
 
+#include "platform/file_overrides.h"
 #include "platform/internet.h"
 
 namespace platform {
 
 InternetHandle NetOpen(const char* agent) {
+  FL_OVERRIDABLE(netOpen, agent);
   return ::InternetOpenA(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
 }
 
 InternetHandle NetConnect(InternetHandle internet, const char* server, int port) {
+  FL_OVERRIDABLE(netConnect, internet, server, port);
   return ::InternetConnectA(static_cast<HINTERNET>(internet), server, INTERNET_PORT(port), nullptr,
                             nullptr, INTERNET_SERVICE_HTTP, 0, 1);
 }
 
 InternetHandle NetOpenRequest(InternetHandle connection, const char* verb, const char* object,
                               const char* referrer, const char* accept, std::uint32_t flags) {
+  FL_OVERRIDABLE(netOpenRequest, connection, verb, object, referrer, accept, flags);
   const char* types[] = {accept, nullptr};
   return ::HttpOpenRequestA(static_cast<HINTERNET>(connection), verb, object, nullptr, referrer,
                             types, flags, 1);
@@ -27,11 +31,13 @@ InternetHandle NetOpenRequest(InternetHandle connection, const char* verb, const
 
 bool NetSendRequest(InternetHandle request, const char* headers, const void* body,
                     std::uint32_t bodyLength) {
+  FL_OVERRIDABLE(netSendRequest, request, headers, body, bodyLength);
   return ::HttpSendRequestA(static_cast<HINTERNET>(request), headers, DWORD(-1),
                             const_cast<void*>(body), bodyLength) != FALSE;
 }
 
 bool NetReadFile(InternetHandle request, void* buffer, std::uint32_t size, std::uint32_t* read) {
+  FL_OVERRIDABLE(netReadFile, request, buffer, size, read);
   DWORD got = 0;
   const BOOL ok = ::InternetReadFile(static_cast<HINTERNET>(request), buffer, size, &got);
   *read = got;
@@ -39,6 +45,7 @@ bool NetReadFile(InternetHandle request, void* buffer, std::uint32_t size, std::
 }
 
 bool NetQueryContentLength(InternetHandle request, std::uint32_t* length) {
+  FL_OVERRIDABLE(netQueryContentLength, request, length);
   DWORD value = 0, size = sizeof value;  // the number query needs exactly 4
   if (!::HttpQueryInfoA(static_cast<HINTERNET>(request),
                         HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &value, &size,
@@ -50,6 +57,7 @@ bool NetQueryContentLength(InternetHandle request, std::uint32_t* length) {
 }
 
 bool NetQueryStatusCode(InternetHandle request, std::uint32_t* status) {
+  FL_OVERRIDABLE(netQueryStatusCode, request, status);
   DWORD value = 0, size = sizeof value;
   if (!::HttpQueryInfoA(static_cast<HINTERNET>(request),
                         HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr)) {
@@ -60,6 +68,7 @@ bool NetQueryStatusCode(InternetHandle request, std::uint32_t* status) {
 }
 
 bool NetQueryLastModified(InternetHandle request, SystemTime* time) {
+  FL_OVERRIDABLE(netQueryLastModified, request, time);
   SYSTEMTIME st;
   DWORD size = sizeof st;
   if (!::HttpQueryInfoA(static_cast<HINTERNET>(request),
@@ -73,6 +82,7 @@ bool NetQueryLastModified(InternetHandle request, SystemTime* time) {
 }
 
 bool NetGetCookie(const char* url, char* buffer, std::uint32_t* size) {
+  FL_OVERRIDABLE(netGetCookie, url, buffer, size);
   DWORD n = *size;
   const BOOL ok = ::InternetGetCookieA(url, nullptr, buffer, &n);
   *size = n;
@@ -80,6 +90,7 @@ bool NetGetCookie(const char* url, char* buffer, std::uint32_t* size) {
 }
 
 void NetCloseHandle(InternetHandle handle) {
+  FL_OVERRIDABLE(netCloseHandle, handle);
   if (handle) ::InternetCloseHandle(static_cast<HINTERNET>(handle));
 }
 

@@ -28,19 +28,18 @@ DWORD ClampSize(std::size_t size) {
 
 std::size_t ReadIniValue(const char* section, const char* key, const char* fallback, char* buffer,
                          std::size_t size, const char* file) {
+  FL_OVERRIDABLE(readIniValue, section, key, fallback, buffer, size, file);
   if (size == 0) return 0;
   return GetPrivateProfileStringA(section, key, fallback, buffer, ClampSize(size), file);
 }
 
 bool WriteIniValue(const char* section, const char* key, const char* value, const char* file) {
+  FL_OVERRIDABLE(writeIniValue, section, key, value, file);
   return WritePrivateProfileStringA(section, key, value, file) != 0;
 }
 
 bool WriteWholeFile(const char* path, const void* data, std::size_t size, bool* written) {
-  const FileCallOverrides* overrides = ActiveFileOverrides();
-  if (overrides && overrides->writeWholeFile) {
-    return overrides->writeWholeFile(path, data, size, written);
-  }
+  FL_OVERRIDABLE(writeWholeFile, path, data, size, written);
   HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
@@ -52,11 +51,72 @@ bool WriteWholeFile(const char* path, const void* data, std::size_t size, bool* 
 }
 
 bool CopyFileTo(const char* source, const char* target, bool failIfExists) {
+  FL_OVERRIDABLE(copyFileTo, source, target, failIfExists);
   return CopyFileA(source, target, failIfExists ? TRUE : FALSE) != 0;
 }
 
 bool RemoveFile(const char* path) {
+  FL_OVERRIDABLE(removeFile, path);
   return DeleteFileA(path) != 0;
+}
+
+struct OpenFile {
+  HANDLE handle;
+};
+
+namespace {
+// The system's "already exists" codes as the one the core knows.
+void NormaliseExists() {
+  const DWORD error = GetLastError();
+  if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
+    ::SetLastError(kErrorFileExists);
+  }
+}
+}  // namespace
+
+OpenFile* CreateNewFile(const char* path) {
+  FL_OVERRIDABLE(createNewFile, path);
+  HANDLE file =
+      CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    NormaliseExists();
+    return nullptr;
+  }
+  return new OpenFile{file};
+}
+
+bool WriteToFile(OpenFile* file, const void* data, std::size_t size) {
+  FL_OVERRIDABLE(writeToFile, file, data, size);
+  if (!file) return false;
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    DWORD done = 0;
+    if (!WriteFile(file->handle, p, ClampSize(size), &done, nullptr) || done == 0) return false;
+    p += done;
+    size -= done;
+  }
+  return true;
+}
+
+bool FlushFile(OpenFile* file) {
+  FL_OVERRIDABLE(flushFile, file);
+  return file && FlushFileBuffers(file->handle) != 0;
+}
+
+bool CloseFile(OpenFile* file) {
+  FL_OVERRIDABLE(closeFile, file);
+  if (!file) return false;
+  const bool ok = CloseHandle(file->handle) != 0;
+  delete file;
+  return ok;
+}
+
+bool MoveFileTo(const char* from, const char* to, bool replace) {
+  FL_OVERRIDABLE(moveFileTo, from, to, replace);
+  const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+  if (MoveFileExA(from, to, flags)) return true;
+  NormaliseExists();
+  return false;
 }
 
 bool PathExists(const char* path) {
