@@ -58,7 +58,9 @@ FL_EXPORT void FL_STDCALL FsStatusInfo(char* /*remoteFolder*/, int phase, int op
 FL_EXPORT std::intptr_t FL_STDCALL FsFindFirst(char* path, platform::FindData* record) {
   if (!record) return plugin::kInvalidHandle;
   return Guarded(plugin::kInvalidHandle, [&] {
-    return plugin::ToHostListing(plugin::FindFirst(plugin::CorePath(path).get(), record), record);
+    return plugin::ToHostListing(
+        plugin::FindFirst(plugin::CorePath(path, plugin::CorePath::kFolderToList).get(), record),
+        record);
   });
 }
 

@@ -5,8 +5,9 @@
 
 namespace plugin {
 
-CorePath::CorePath(const char* hostPath)
-    : text_(hostPath ? HostToCorePath(hostPath) : std::string()), null_(hostPath == nullptr) {}
+CorePath::CorePath(const char* hostPath, Kind kind)
+    : text_(hostPath ? HostToCorePath(hostPath, kind) : std::string()),
+      null_(hostPath == nullptr) {}
 
 std::intptr_t ToHostListing(std::intptr_t handle, platform::FindData* record) {
   if (handle == kInvalidHandle) return kInvalidHandle;

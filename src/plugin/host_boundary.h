@@ -12,11 +12,14 @@
 namespace plugin {
 
 // A remote path of the virtual tree as the core reads it. On Windows the host's path as
-// given; on POSIX "/" separators become "\", a trailing separator after a folder is dropped
-// and an empty path is the root. A null path stays null.
+// given; on POSIX "/" separators become "\" and an empty path is the root. A folder to list
+// loses a trailing separator (the host there lists "/Alpha/" during copies); other paths
+// keep theirs, which can mean something ("\name\" deletes the bookmark name). A null path
+// stays null.
 class CorePath {
  public:
-  explicit CorePath(const char* hostPath);
+  enum Kind { kFile, kFolderToList };
+  explicit CorePath(const char* hostPath, Kind kind = kFile);
   // Writable, as the core's functions take it; null when the host passed null.
   char* get() { return null_ ? nullptr : &text_[0]; }
 
@@ -25,8 +28,8 @@ class CorePath {
   bool null_;
 };
 
-// The translation itself, the platform's part of the boundary (an empty input is the root).
-std::string HostToCorePath(const char* hostPath);
+// The translation itself, the platform's part of the boundary.
+std::string HostToCorePath(const char* hostPath, CorePath::Kind kind);
 
 // Brings one listed entry into the host's conventions: on POSIX an entry without a time, or
 // with one before 1970, carries the module file's time, since the host there hangs on copying

@@ -32,12 +32,12 @@ platform::FileTime ModuleFileTime() {
 
 }  // namespace
 
-std::string HostToCorePath(const char* hostPath) {
+std::string HostToCorePath(const char* hostPath, CorePath::Kind kind) {
   std::string path = hostPath;
   for (char& c : path) {
     if (c == '/') c = '\\';
   }
-  while (path.size() > 1 && path.back() == '\\')
+  while (kind == CorePath::kFolderToList && path.size() > 1 && path.back() == '\\')
     path.pop_back();
   if (path.empty()) path = "\\";
   return path;

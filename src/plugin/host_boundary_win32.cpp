@@ -3,7 +3,7 @@
 
 namespace plugin {
 
-std::string HostToCorePath(const char* hostPath) {
+std::string HostToCorePath(const char* hostPath, CorePath::Kind) {
   return hostPath;
 }
 
