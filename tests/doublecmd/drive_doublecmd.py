@@ -304,11 +304,23 @@ class Run:
         while not ended():
             if time.monotonic() > deadline:
                 self.screenshot("timeout")
+                self.backtrace()
                 raise Failure("Double Commander did not exit")
             time.sleep(0.1)
         if self.dc.returncode != 0:
             raise Failure(f"Double Commander exited with code {self.dc.returncode}")
         print("Double Commander exited cleanly")
+
+    def backtrace(self):
+        """Where every thread of a program that does not end stands, for the report."""
+        if not shutil.which("gdb"):
+            return
+        path = os.path.join(self.work, "doublecmd-threads.txt")
+        with open(path, "w") as out:
+            subprocess.run(["gdb", "-p", str(self.dc.pid), "-batch", "-ex",
+                            "thread apply all bt 30"], stdout=out, stderr=subprocess.STDOUT,
+                           timeout=WAIT_LIMIT)
+        print(f"threads: {path}")
 
     def stop(self):
         for p in reversed(self.processes):
