@@ -5,8 +5,10 @@ On a private virtual display, with a private configuration folder in which the p
 frameleaf.wfx is registered, the run opens the virtual file systems list, enters frameleaf,
 checks the root's entries, opens "[connection]" and answers the address prompt with the demo
 site (served by the fixture web server, reached as the proxy), opens an album, copies a
-photo out with F5 and compares it with the served file, copies "settings" out, and exits
-Double Commander, which must close at once: an operation that never ended keeps it open.
+photo out with F5 and compares it with the served file, copies "settings" out, switches the
+plug-in's language to Russian (the root's texts must arrive readable in the UTF-8 locale),
+and exits Double Commander, which must close at once: an operation that never ended keeps
+it open.
 
 Every wait is for a condition: a window, a file, the title bar, the names the panel holds
 (read through the clipboard). The time limit of a wait only ends a run that hangs.
@@ -28,6 +30,9 @@ import time
 WAIT_LIMIT = 120  # seconds; only a hanging run reaches it
 DEMO_ADDRESS = "http://photos.example.test/user/demo/"
 ROOT_ENTRIES = ["[connection]", "[add bookmark]", "[choose language]", "settings", "Demo harbour"]
+# The root in Russian: the package's language file, readable in a UTF-8 locale.
+RUSSIAN_ROOT = ["[соединение]", "[добавить закладку]", "[выбрать язык]", "настройки",
+                "Demo harbour"]
 ALBUMS = ["Harbour at dawn", "Город"]
 PHOTO = "boats.jpg"
 SERVED_PHOTO = "demo/img.example.test/photos/harbour/boats.jpg"
@@ -200,6 +205,15 @@ class Run:
                         "--out", package], check=True)
         plugins = os.path.join(self.work, "plugins")
         with tarfile.open(package) as tar:
+            names = tar.getnames()
+            wanted = {"frameleaf/frameleaf.wfx", "frameleaf/frameleaf.dll",
+                      "frameleaf/frameleaf.ini", "frameleaf/readme.txt",
+                      "frameleaf/language/english.lng", "frameleaf/language/russian.lng"}
+            if not wanted <= set(names) or any(not n.startswith("frameleaf") for n in names):
+                raise Failure(f"the package holds {names}")
+            windows = [n for n in names if n.endswith((".wfx64", "64.dll", ".exe"))]
+            if windows:
+                raise Failure(f"the Linux package holds Windows modules: {windows}")
             tar.extractall(plugins)
         folder = os.path.join(plugins, "frameleaf")
         # A user's bookmark, as "[add bookmark]" keeps it.
@@ -289,6 +303,15 @@ class Run:
             settings = f.read()
         self.copy_entry(names, "settings", os.path.join(target, "settings"), settings,
                         "settings-copied")
+
+        # The language switch: opening a language file chooses it; the root then shows the
+        # Russian texts, which reach the file manager in the locale's character set.
+        self.open_entry(names, "[choose language]")
+        names = self.wait_for_names("the language files", ["english.lng", "russian.lng"])
+        self.open_entry(names, "russian.lng")
+        self.keys("F7")
+        self.wait_for_names("the root in Russian", RUSSIAN_ROOT)
+        self.screenshot("root-in-russian")
 
         self.keys("alt+x")
 
