@@ -12,6 +12,7 @@ packages=(
   libcurl4-openssl-dev libpcre2-dev libclang-rt-14-dev
   python3 locales
   libre2-dev
+  doublecmd-gtk xdotool xclip x11-apps netpbm
 )
 
 missing=()
@@ -26,9 +27,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
-# Wine takes its ANSI code page from the locale: ru_RU gives Windows-1251.
-if ! locale -a 2>/dev/null | grep -qix 'ru_RU.utf8'; then
-  sed -i 's/^# *ru_RU.UTF-8 UTF-8/ru_RU.UTF-8 UTF-8/' /etc/locale.gen
+# Wine takes its ANSI code page from the locale: ru_RU gives Windows-1251. The native tests
+# run under ru_RU.CP1251, whose character set the POSIX layer takes as its code page.
+if ! locale -a 2>/dev/null | grep -qix 'ru_RU.utf8' || ! locale -a 2>/dev/null | grep -qix 'ru_RU.cp1251'; then
+  sed -i -e 's/^# *ru_RU.UTF-8 UTF-8/ru_RU.UTF-8 UTF-8/' -e 's/^# *ru_RU.CP1251 CP1251/ru_RU.CP1251 CP1251/' /etc/locale.gen
   locale-gen >/dev/null
 fi
 echo "setup: all packages present"

@@ -102,7 +102,7 @@ void FindClose(DirectorySearch* search);
 // ---- Module, text and time ----------------------------------------------------------------
 // Full path of the module holding this code, cut to fit size bytes.
 void ModulePath(void* moduleHandle, char* buffer, std::size_t size);
-// UTF-8 text to the system's ANSI code page (Windows-1251 where nothing else is set).
+// UTF-8 text to the system's ANSI code page: Windows' own, the locale's character set on POSIX.
 std::string Utf8ToAnsi(const std::string& utf8);
 bool SystemTimeToFileTime(const SystemTime& in, FileTime* out);
 // Seconds since 1970-01-01 UTC.

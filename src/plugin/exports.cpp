@@ -8,6 +8,7 @@
 #include "plugin/bookmarks.h"
 #include "plugin/file_operations.h"
 #include "plugin/host_api.h"
+#include "plugin/host_boundary.h"
 #include "plugin/plugin_state.h"
 #include "plugin/virtual_tree.h"
 
@@ -66,12 +67,20 @@ FL_EXPORT void FL_STDCALL FsStatusInfo(char* /*remoteFolder*/, int phase, int op
 
 FL_EXPORT std::intptr_t FL_STDCALL FsFindFirst(char* path, platform::FindData* record) {
   if (!record) return plugin::kInvalidHandle;
-  return Guarded(plugin::kInvalidHandle, [&] { return plugin::FindFirst(path, record); });
+  return Guarded(plugin::kInvalidHandle, [&] {
+    return plugin::ToHostListing(
+        plugin::FindFirst(plugin::CorePath(path, plugin::CorePath::kFolderToList).get(), record),
+        record);
+  });
 }
 
 FL_EXPORT int FL_STDCALL FsFindNext(std::intptr_t handle, platform::FindData* record) {
   if (!record) return 0;
-  return Guarded(0, [&] { return plugin::FindNext(handle, record); });
+  return Guarded(0, [&] {
+    const int found = plugin::ToHostBool(plugin::FindNext(handle, record));
+    if (found) plugin::ToHostEntry(record);
+    return found;
+  });
 }
 
 FL_EXPORT int FL_STDCALL FsFindClose(std::intptr_t handle) {
@@ -79,27 +88,31 @@ FL_EXPORT int FL_STDCALL FsFindClose(std::intptr_t handle) {
 }
 
 FL_EXPORT int FL_STDCALL FsMkDir(char* path) {
-  return Guarded(0, [&] { return plugin::MakeDirectory(path); });
+  return Guarded(
+      0, [&] { return plugin::ToHostBool(plugin::MakeDirectory(plugin::CorePath(path).get())); });
 }
 
 FL_EXPORT int FL_STDCALL FsRenMovFile(char* oldName, char* newName, int /*move*/, int /*overwrite*/,
                                       void* /*info*/) {
-  return Guarded(int(plugin::kFileWriteError),
-                 [&] { return plugin::RenameBookmark(oldName, newName); });
+  return Guarded(int(plugin::kFileWriteError), [&] {
+    return plugin::RenameBookmark(plugin::CorePath(oldName).get(), plugin::CorePath(newName).get());
+  });
 }
 
 FL_EXPORT int FL_STDCALL FsDeleteFile(char* path) {
-  return Guarded(0, [&] { return plugin::DeleteBookmark(path); });
+  return Guarded(
+      0, [&] { return plugin::ToHostBool(plugin::DeleteBookmark(plugin::CorePath(path).get())); });
 }
 
 FL_EXPORT int FL_STDCALL FsExecuteFile(void* /*mainWindow*/, char* remotePath, char* /*verb*/) {
-  return Guarded(1, [&] { return plugin::ExecuteFile(remotePath); });
+  return Guarded(1, [&] { return plugin::ExecuteFile(plugin::CorePath(remotePath).get()); });
 }
 
 FL_EXPORT int FL_STDCALL FsGetFile(char* remotePath, char* localPath, int copyFlags,
                                    void* /*info*/) {
-  return Guarded(int(plugin::kFileReadError),
-                 [&] { return plugin::GetFile(remotePath, localPath, copyFlags); });
+  return Guarded(int(plugin::kFileReadError), [&] {
+    return plugin::GetFile(plugin::CorePath(remotePath).get(), localPath, copyFlags);
+  });
 }
 
 // Uploading, removing folders and changing attributes or times are not supported. An upload
@@ -120,5 +133,5 @@ FL_EXPORT int FL_STDCALL FsSetTime(char*, void*, void*, void*) {
 
 FL_EXPORT int FL_STDCALL FsExtractCustomIcon(char* remotePath, int /*flags*/, void** icon) {
   if (!icon) return 0;
-  return Guarded(0, [&] { return plugin::ExtractIcon(remotePath, icon); });
+  return Guarded(0, [&] { return plugin::ExtractIcon(plugin::CorePath(remotePath).get(), icon); });
 }

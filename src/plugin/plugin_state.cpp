@@ -39,10 +39,11 @@ void RereadPanel() {
 
 bool Ask(int type, const char* title, const char* text, char* buffer, int size) {
   const HostContext& h = State().host;
-  if (!h.request) return false;
+  if (!h.request || !buffer || size < 2) return false;
   // The host may keep the strings it is given; hand it copies it is allowed to write to.
+  // It writes up to the count it is given and then a terminator: one less than the buffer.
   std::string t = title, x = text;
-  int answered = h.request(h.pluginNumber, type, &t[0], &x[0], buffer, size);
+  int answered = h.request(h.pluginNumber, type, &t[0], &x[0], buffer, size - 1);
   if (size > 0) buffer[size - 1] = '\0';  // never trust the host to terminate within size
   return answered != 0;
 }

@@ -101,7 +101,7 @@ def install(args, case, root):
 
 def matches(want, got):
     """Compares output with the expected text, where @TIME@ stands for any listed time."""
-    pattern = re.escape(want).replace(re.escape("@TIME@"), r"(?:no-time|[0-9TZ:-]+)")
+    pattern = re.escape(want).replace(re.escape("@TIME@"), r"(?:no-time|module-time|[0-9TZ:-]+)")
     return re.fullmatch(pattern, got, re.S) is not None
 
 
@@ -340,6 +340,10 @@ def main():
         if args.emulator and os.path.exists(expected + ".windows"):
             expected += ".windows"
         want = open(expected, encoding="utf-8").read()
+        if not args.emulator:
+            # The POSIX module lists the module file's time where Windows lists "no time" or
+            # a time before 1970, which the Linux file manager cannot take.
+            want = re.sub(r"time=(?:no-time|1601-01-01T00:00:00Z)", "time=module-time", want)
         failures = []
         if not matches(want, got):
             failures.append("output differs:\n--- expected\n" + want + "--- got\n" + got)

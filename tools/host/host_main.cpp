@@ -128,16 +128,21 @@ int FL_STDCALL OnRequest(int, int type, char* title, char* text, char* buffer, i
   }
   Answer a = queue.front();
   queue.pop_front();
-  if (!a.keep && size > 0) {
-    std::snprintf(buffer, std::size_t(size), "%s", a.text.c_str());
+  // As the Linux file manager does: up to size characters, then a terminator.
+  if (!a.keep && size >= 0) {
+    std::snprintf(buffer, std::size_t(size) + 1, "%s", a.text.c_str());
   }
   Out(line + Quote(buffer));
   return 1;
 }
 
+// What the module lists for an entry without a time where "no time" cannot be listed.
+std::uint64_t moduleTimeStandIn = 0;
+
 std::string FormatTime(const platform::FileTime& t) {
   if (t.high == 0xFFFFFFFFu && t.low == 0xFFFFFFFEu) return "no-time";
   const std::uint64_t ticks = (std::uint64_t(t.high) << 32) | t.low;
+  if (moduleTimeStandIn != 0 && ticks == moduleTimeStandIn) return "module-time";
   const std::int64_t seconds = std::int64_t(ticks / 10000000ULL) - 11644473600LL;
   // Civil date from days since 1970 (proleptic Gregorian), independent of the C library.
   std::int64_t days = seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
@@ -493,9 +498,10 @@ class Host {
     std::string copy = path;
     FindData d;
     std::memset(&d, 0xA5, sizeof d);
+    ClearSystemError();
     const std::intptr_t h = p_.findFirst(&copy[0], &d);
     if (h == -1) {
-      Out("find-first: failed (-1)");
+      Out(NoMoreFilesError() ? "find-first: empty (-1)" : "find-first: failed (-1)");
     } else if (h == 0) {
       Out("find-first: empty (0)");
     } else {
@@ -510,9 +516,10 @@ class Host {
     std::string copy = path;
     FindData d;
     std::memset(&d, 0xA5, sizeof d);  // the plug-in must clear what it hands back
+    ClearSystemError();
     std::intptr_t h = p_.findFirst(&copy[0], &d);
     if (h == -1) {
-      Out("list: failed (-1)");
+      Out(NoMoreFilesError() ? "list: empty (-1)" : "list: failed (-1)");
     } else if (h == 0) {
       Out("list: empty (0)");
     } else {
@@ -581,6 +588,7 @@ int main(int argc, char** argv) {
   // The file manager loads a plug-in by its full path; so does the host, whatever folder it
   // was started in.
   const std::string module = AbsolutePath(argv[1]);
+  moduleTimeStandIn = ModuleTimeStandIn(module);
   void* lib = platform::LoadDynamicLibrary(module.c_str());
   if (!lib) {
     Out(std::string("error: cannot load ") + argv[1]);

@@ -29,3 +29,10 @@ void PrintOfferDialog(const std::string& caption, const std::vector<std::string>
                       const std::string& accept, const std::string& decline, bool accepted);
 // Prints a message that arrived at the window.
 void PrintHostMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+// The system error a listing reports: cleared before the call, read after it. True when the
+// plug-in said "no more files" (ERROR_NO_MORE_FILES on Windows, ENOENT in errno on POSIX).
+void ClearSystemError();
+bool NoMoreFilesError();
+// The time a module on this platform lists for an entry without one, in FILETIME ticks: the
+// module file's own time on POSIX; none (0) on Windows, where "no time" itself is listed.
+std::uint64_t ModuleTimeStandIn(const std::string& module);

@@ -1,10 +1,12 @@
 // Without windows, the host exports a function the plug-in's platform layer finds and sends
 // its messages to.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <strings.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 
 #include "tools/host/host_window.h"
@@ -51,4 +53,19 @@ std::string AbsolutePath(const std::string& path) {
 
 int IconResourceId(void*, void*) {
   return 0;  // no icon resources here
+}
+
+void ClearSystemError() {
+  errno = 0;
+}
+
+bool NoMoreFilesError() {
+  return errno == ENOENT;
+}
+
+std::uint64_t ModuleTimeStandIn(const std::string& module) {
+  struct stat st;
+  const std::uint64_t epoch = 116444736000000000ULL;
+  if (::stat(module.c_str(), &st) != 0 || st.st_mtim.tv_sec <= 0) return epoch;
+  return epoch + std::uint64_t(st.st_mtim.tv_sec) * 10000000ULL;
 }

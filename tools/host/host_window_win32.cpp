@@ -128,3 +128,15 @@ int IconResourceId(void* module, void* icon) {
   }
   return 0;
 }
+
+void ClearSystemError() {
+  SetLastError(0);
+}
+
+bool NoMoreFilesError() {
+  return GetLastError() == ERROR_NO_MORE_FILES;
+}
+
+std::uint64_t ModuleTimeStandIn(const std::string&) {
+  return 0;
+}

@@ -3,6 +3,9 @@
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <iconv.h>
+#include <langinfo.h>
+#include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +19,7 @@
 
 #include "platform/file_overrides.h"
 #include "platform/platform.h"
+#include "platform/posix/charset.h"
 #include "platform/posix/posix_paths.h"
 #include "platform/system_time.h"
 
@@ -318,9 +322,57 @@ char ToCp1251(std::uint32_t cp) {
   }
   return '?';
 }
+
+// Charset names compared as glibc and iconv spell them: without case, "-" and "_".
+std::string Normalised(const std::string& name) {
+  std::string out;
+  for (char c : name) {
+    if (c == '-' || c == '_') continue;
+    out += char(c >= 'a' && c <= 'z' ? c - 32 : c);
+  }
+  return out;
+}
+
+// One character (the UTF-8 bytes of code point cp) in charset.
+void AppendInCharset(std::string* out, std::uint32_t cp, const char* bytes, std::size_t n,
+                     const std::string& set) {
+  if (set == "UTF8") {
+    out->append(bytes, n);
+  } else if (set == "CP1251" || set == "WINDOWS1251") {
+    *out += ToCp1251(cp);
+  } else if (cp < 0x80) {
+    *out += char(cp);
+  } else {
+    // Any other set through iconv, one character at a time so that a missing one is a "?".
+    iconv_t cd = ::iconv_open(set.c_str(), "UTF-8");
+    char converted[16];
+    char* in = const_cast<char*>(bytes);
+    char* to = converted;
+    std::size_t inLeft = n, outLeft = sizeof converted;
+    if (cd != iconv_t(-1) && ::iconv(cd, &in, &inLeft, &to, &outLeft) != std::size_t(-1) &&
+        inLeft == 0) {
+      out->append(converted, sizeof converted - outLeft);
+    } else {
+      *out += '?';
+    }
+    if (cd != iconv_t(-1)) ::iconv_close(cd);
+  }
+}
 }  // namespace
 
-std::string Utf8ToAnsi(const std::string& utf8) {
+std::string LocaleCharset() {
+  locale_t locale = ::newlocale(LC_CTYPE_MASK, "", locale_t(0));
+  if (!locale) return "UTF-8";
+  std::string set = ::nl_langinfo_l(CODESET, locale);
+  ::freelocale(locale);
+  if (set.empty() || Normalised(set) == "ANSIX3.41968" || Normalised(set) == "ASCII") {
+    return "UTF-8";
+  }
+  return set;
+}
+
+std::string Utf8ToCharset(const std::string& utf8, const std::string& charset) {
+  const std::string set = Normalised(charset);
   std::string out;
   out.reserve(utf8.size());
   std::size_t i = 0;
@@ -353,10 +405,20 @@ std::string Utf8ToAnsi(const std::string& utf8) {
       if (k == 1 ? (b < low || b > high) : (b & 0xC0) != 0x80) break;
       cp = (cp << 6) | (b & 0x3F);
     }
-    out += k == len ? ToCp1251(cp) : '?';
+    if (k == len) {
+      AppendInCharset(&out, cp, utf8.data() + i, len, set);
+    } else {
+      out += '?';
+    }
     i += k;
   }
   return out;
+}
+
+std::string Utf8ToAnsi(const std::string& utf8) {
+  // The environment's locale is read once: the code page does not change while a process runs.
+  static const std::string charset = LocaleCharset();
+  return Utf8ToCharset(utf8, charset);
 }
 
 bool SystemTimeToFileTime(const SystemTime& in, FileTime* out) {
