@@ -11,12 +11,25 @@ namespace {
 constexpr std::uint64_t kStepBudget = 20000000;
 constexpr std::uint64_t kStepsPerByte = 64;
 constexpr char kGaveUpMessage[] = "search gave up: the pattern is too costly for this text";
+// Each of the two DFA caches; together they are the expression's fixed budget.
+constexpr std::size_t kDfaBudget = std::size_t(1) << 20;
 }  // namespace
+
+Matcher::Matcher() : dfaBudget_(kDfaBudget) {}
+
+void Matcher::SetDfaBudget(std::size_t bytes) {
+  dfaBudget_ = bytes;
+  forward_.SetBudget(bytes);
+  reverse_.SetBudget(bytes);
+}
 
 bool Matcher::SetPattern(const std::string& pattern) {
   matched_ = false;
   error_.clear();
   compiled_ = Compile(pattern, &program_, &error_);
+  reversed_ = compiled_ ? ReverseProgram(program_) : Program{};
+  forward_.Init(&program_, false, dfaBudget_);
+  reverse_.Init(&reversed_, true, dfaBudget_);
   return compiled_;
 }
 
@@ -31,25 +44,81 @@ bool Matcher::Search(std::size_t start, bool rejectEmptyAtStart) {
   // Work is linear in program size times text length; a hostile pair of the two may still
   // ask for billions of steps. Past the budget the search ends with no match and an error.
   std::uint64_t budget = kStepBudget + kStepsPerByte * std::uint64_t(length - start);
+  if (pikeOnly_ || !useDfa_) return SearchEngines(start, rejectEmptyAtStart, length, &budget);
+  // The forward DFA finds where the match ends, the reverse DFA where it starts; only then
+  // do the capturing engines run, on that span alone. A DFA that gives up hands the search
+  // to the capturing engines.
+  std::size_t end = 0;
+  switch (forward_.SearchForward(text, length, start, rejectEmptyAtStart, &end, &budget)) {
+    case Dfa::kNoMatch:
+      return false;
+    case Dfa::kGaveUp:
+      return SearchEngines(start, rejectEmptyAtStart, length, &budget);
+    case Dfa::kMatch:
+      break;
+  }
+  std::size_t begin = 0;
+  if (reverse_.SearchReverse(text, length, start, end, &begin, &budget) != Dfa::kMatch) {
+    return SearchEngines(start, rejectEmptyAtStart, end, &budget);
+  }
+  return FillGroups(start, rejectEmptyAtStart, begin, end, &budget);
+}
+
+bool Matcher::FillGroups(std::size_t start, bool rejectEmptyAtStart, std::size_t begin,
+                         std::size_t end, std::uint64_t* budget) {
+  if (program_.groups == 0) {
+    slots_.assign({int(begin), int(end)});
+    matched_ = true;
+    return true;
+  }
+  const auto* text = reinterpret_cast<const unsigned char*>(text_.data());
+  const std::size_t length = text_.size();
+  // The match starting at begin is the leftmost-first one from there; it ends at end, so
+  // no engine needs a byte past it.
+  const bool rejectEmpty = rejectEmptyAtStart && begin == start;
+  if (backtracker_.Begin(program_, text, length, begin, rejectEmpty, budget, end)) {
+    switch (backtracker_.TryAt(begin, &slots_)) {
+      case Backtracker::kMatch:
+        matched_ = true;
+        return true;
+      case Backtracker::kGaveUp:
+        error_ = kGaveUpMessage;
+        return false;
+      case Backtracker::kNoMatch:
+      case Backtracker::kOutOfWindow:
+        break;
+    }
+  }
+  matched_ =
+      vm_.Search(program_, text, length, begin, begin, rejectEmpty, &slots_, budget, end, true);
+  if (vm_.gaveUp()) error_ = kGaveUpMessage;
+  if (!matched_ && !vm_.gaveUp()) return SearchEngines(start, rejectEmptyAtStart, length, budget);
+  return matched_;
+}
+
+bool Matcher::SearchEngines(std::size_t start, bool rejectEmptyAtStart, std::size_t limit,
+                            std::uint64_t* budget) {
+  const auto* text = reinterpret_cast<const unsigned char*>(text_.data());
+  const std::size_t length = text_.size();
   if (pikeOnly_ ||
-      !backtracker_.Begin(program_, text, length, start, rejectEmptyAtStart, &budget)) {
-    matched_ =
-        vm_.Search(program_, text, length, start, start, rejectEmptyAtStart, &slots_, &budget);
+      !backtracker_.Begin(program_, text, length, start, rejectEmptyAtStart, budget, limit)) {
+    matched_ = vm_.Search(program_, text, length, start, start, rejectEmptyAtStart, &slots_, budget,
+                          limit);
     if (vm_.gaveUp()) error_ = kGaveUpMessage;
     return matched_;
   }
   // Each place a match may start is tried by the backtracker; a try that runs past its
   // window of text is finished by the Pike VM from that place on.
   for (std::size_t pos = start;;) {
-    const std::size_t candidate = NextCandidate(program_, text, length, pos);
-    if (candidate > length) return false;
+    const std::size_t candidate = NextCandidate(program_, text, limit, pos);
+    if (candidate > limit) return false;
     switch (backtracker_.TryAt(candidate, &slots_)) {
       case Backtracker::kMatch:
         matched_ = true;
         return true;
       case Backtracker::kOutOfWindow:
         matched_ = vm_.Search(program_, text, length, start, candidate, rejectEmptyAtStart, &slots_,
-                              &budget);
+                              budget, limit);
         if (vm_.gaveUp()) error_ = kGaveUpMessage;
         return matched_;
       case Backtracker::kGaveUp:
@@ -58,7 +127,7 @@ bool Matcher::Search(std::size_t start, bool rejectEmptyAtStart) {
       case Backtracker::kNoMatch:
         pos = candidate + 1;
         if (program_.hasLeadingRun) {
-          while (pos < length && program_.leadingRun[text[pos]]) {
+          while (pos < limit && program_.leadingRun[text[pos]]) {
             ++pos;
           }
         }
@@ -109,6 +178,9 @@ int Matcher::MatchCount() const {
 
 void Matcher::Reset() {
   program_ = Program{};
+  reversed_ = Program{};
+  forward_.Init(&program_, false, dfaBudget_);
+  reverse_.Init(&reversed_, true, dfaBudget_);
   compiled_ = false;
   error_.clear();
   text_.clear();

@@ -110,9 +110,14 @@ class Generator {
 
 using Spans = std::vector<std::vector<int>>;
 
-Spans Ours(const std::string& pattern, const std::string& text, int groups, bool pikeOnly) {
+// How our engine searches: the DFAs in front of the capturing engines, the capturing
+// engines on their own, or the Pike VM alone.
+enum class Engines { kDfa, kCapturing, kPikeVm };
+
+Spans Ours(const std::string& pattern, const std::string& text, int groups, Engines engines) {
   regexlib::Matcher m;
-  m.UsePikeVmOnly(pikeOnly);
+  m.UseDfa(engines == Engines::kDfa);
+  m.UsePikeVmOnly(engines == Engines::kPikeVm);
   Spans out;
   if (!m.SetPattern(pattern)) return {{-2}};
   for (bool ok = m.Exec(text.c_str()); ok && out.size() < 50; ok = m.ExecNext()) {
@@ -196,8 +201,12 @@ TEST(Differential, LongTextsAgreeWithThePikeVm) {
           }
         }
         const int groups = 3;  // no pattern here has more; absent ones read as -1 in both
-        ASSERT_EQ(Ours(pattern, text, groups, false), Ours(pattern, text, groups, true))
+        const Spans vm = Ours(pattern, text, groups, Engines::kPikeVm);
+        ASSERT_EQ(Ours(pattern, text, groups, Engines::kCapturing), vm)
             << "pattern /" << pattern << "/ text of " << text.size() << " bytes, mix " << spread;
+        ASSERT_EQ(Ours(pattern, text, groups, Engines::kDfa), vm)
+            << "DFA: pattern /" << pattern << "/ text of " << text.size() << " bytes, mix "
+            << spread;
       }
     }
   }
@@ -217,9 +226,11 @@ TEST(Differential, AgreesWithPcre2) {
         ++gaveUp;
         continue;
       }
-      ASSERT_EQ(Ours(pattern, text, groups, false), want)
+      ASSERT_EQ(Ours(pattern, text, groups, Engines::kDfa), want)
+          << "DFA: pattern /" << pattern << "/ text \"" << text << "\"";
+      ASSERT_EQ(Ours(pattern, text, groups, Engines::kCapturing), want)
           << "pattern /" << pattern << "/ text \"" << text << "\"";
-      ASSERT_EQ(Ours(pattern, text, groups, true), want)
+      ASSERT_EQ(Ours(pattern, text, groups, Engines::kPikeVm), want)
           << "Pike VM: pattern /" << pattern << "/ text \"" << text << "\"";
       ++compared;
     }
