@@ -147,6 +147,7 @@ void Dfa::Init(const Program* program, bool reverse, std::size_t budget) {
     classOf_[b] = std::uint8_t(cls);
   }
   classes_ = cls + 1;
+  stride_ = classes_ + 1;
   usePrefilter_ = !reverse && (!program->lead.empty() || program->canSkip);
   seen_.assign(program->code.size(), 0);
   mark_ = 0;
@@ -157,7 +158,7 @@ void Dfa::Init(const Program* program, bool reverse, std::size_t budget) {
 void Dfa::ClearCache() {
   ids_.clear();
   keys_.clear();
-  next_.clear();
+  next_.assign(std::size_t(stride_), 0);
   special_.clear();
   used_ = 0;
   for (auto& a : startStates_) {
@@ -202,7 +203,7 @@ int Dfa::Intern(std::vector<int>* key) {
   if (empty && (flags & kStarts) && usePrefilter_) special |= kIsStart;
   keys_.push_back(*key);
   ids_.emplace(*key, id);
-  next_.resize(next_.size() + stride, -1);
+  next_.resize(next_.size() + stride, 0);
   special_.push_back(special);
   return id;
 }
@@ -307,7 +308,7 @@ int Dfa::Step(int s, int cls, int byte) {
     id = Intern(&key_);
     if (s < 0 || id < 0) return -1;
   }
-  next_[std::size_t(s) * (std::size_t(classes_) + 1) + std::size_t(cls)] = id;
+  next_[std::size_t(Row(s) + cls)] = special_[std::size_t(id)] ? -Row(id) : Row(id);
   return id;
 }
 
@@ -315,7 +316,6 @@ Dfa::Result Dfa::SearchForward(const unsigned char* text, std::size_t length, st
                                bool rejectEmptyAtStart, std::size_t* end, std::uint64_t* budget) {
   BeginSearch();
   work_ = budget;
-  const std::size_t stride = std::size_t(classes_) + 1;
   int s = StartState(start > 0 ? SideOf(text[start - 1]) : kEdge, true, rejectEmptyAtStart);
   if (s < 0) return kGaveUp;
   std::size_t lastMatch = kNoPos;
@@ -339,14 +339,14 @@ Dfa::Result Dfa::SearchForward(const unsigned char* text, std::size_t length, st
     }
     if (p == length) {
       // The text's edge: threads may still match at its end.
-      int n = next_[std::size_t(s) * stride + std::size_t(classes_)];
+      int n = Target(next_[std::size_t(Row(s) + classes_)]);
       if (n < 0) n = Step(s, classes_, -1);
       if (n < 0) return kGaveUp;
       if (special_[std::size_t(n)] & kIsMatch) lastMatch = length;
       break;
     }
     const int cls = classOf_[text[p]];
-    int n = next_[std::size_t(s) * stride + std::size_t(cls)];
+    int n = Target(next_[std::size_t(Row(s) + cls)]);
     if (n < 0) {
       searchPos_ = p - start;
       n = Step(s, cls, text[p]);
@@ -354,12 +354,18 @@ Dfa::Result Dfa::SearchForward(const unsigned char* text, std::size_t length, st
     }
     s = n;
     ++p;
-    // The common case: states with nothing special, read as fast as the table allows.
-    while (p < length && !special_[std::size_t(s)]) {
-      const int m = next_[std::size_t(s) * stride + classOf_[text[p]]];
-      if (m < 0) break;
-      s = m;
-      ++p;
+    // The common case: states with nothing special, read as fast as the table allows,
+    // one load a byte on the chain from state to state.
+    if (!special_[std::size_t(s)]) {
+      const int* table = next_.data();
+      int row = Row(s);
+      while (p < length) {
+        const int entry = table[row + classOf_[text[p]]];
+        if (entry <= 0) break;
+        row = entry;
+        ++p;
+      }
+      s = row / stride_ - 1;
     }
   }
   if (lastMatch == kNoPos) return kNoMatch;
@@ -371,7 +377,6 @@ Dfa::Result Dfa::SearchReverse(const unsigned char* text, std::size_t length, st
                                std::size_t end, std::size_t* matchStart, std::uint64_t* budget) {
   BeginSearch();
   work_ = budget;
-  const std::size_t stride = std::size_t(classes_) + 1;
   int s = StartState(end < length ? SideOf(text[end]) : kEdge, true, false);
   if (s < 0) return kGaveUp;
   std::size_t lastMatch = kNoPos;
@@ -386,14 +391,14 @@ Dfa::Result Dfa::SearchReverse(const unsigned char* text, std::size_t length, st
       // Matches at start are settled by the byte before it, which is not read past.
       const int byte = start > 0 ? text[start - 1] : -1;
       const int cls = byte >= 0 ? classOf_[byte] : classes_;
-      int n = next_[std::size_t(s) * stride + std::size_t(cls)];
+      int n = Target(next_[std::size_t(Row(s) + cls)]);
       if (n < 0) n = Step(s, cls, byte);
       if (n < 0) return kGaveUp;
       if (special_[std::size_t(n)] & kIsMatch) lastMatch = start;
       break;
     }
     const int cls = classOf_[text[p - 1]];
-    int n = next_[std::size_t(s) * stride + std::size_t(cls)];
+    int n = Target(next_[std::size_t(Row(s) + cls)]);
     if (n < 0) {
       searchPos_ = end - p;
       n = Step(s, cls, text[p - 1]);
@@ -401,11 +406,16 @@ Dfa::Result Dfa::SearchReverse(const unsigned char* text, std::size_t length, st
     }
     s = n;
     --p;
-    while (p > start && !special_[std::size_t(s)]) {
-      const int m = next_[std::size_t(s) * stride + classOf_[text[p - 1]]];
-      if (m < 0) break;
-      s = m;
-      --p;
+    if (!special_[std::size_t(s)]) {
+      const int* table = next_.data();
+      int row = Row(s);
+      while (p > start) {
+        const int entry = table[row + classOf_[text[p - 1]]];
+        if (entry <= 0) break;
+        row = entry;
+        --p;
+      }
+      s = row / stride_ - 1;
     }
   }
   if (lastMatch == kNoPos) return kNoMatch;

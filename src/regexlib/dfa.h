@@ -101,7 +101,16 @@ class Dfa {
 
   std::unordered_map<std::vector<int>, int, KeyHash> ids_;
   std::vector<std::vector<int>> keys_;
-  std::vector<int> next_;  // (classes_ + 1) per state; -1 not built yet
+  // The transition table: a row of classes_ + 1 entries per state, state s at row s + 1
+  // (row 0 is unused). An entry is the next state's row offset, negated when that state is
+  // special; 0 when not built yet. The inner loop follows positive entries only.
+  std::vector<int> next_;
+  int stride_ = 1;
+  int Row(int s) const { return (s + 1) * stride_; }
+  // The state an entry leads to; -1 when it is not built yet.
+  int Target(int entry) const {
+    return entry == 0 ? -1 : (entry < 0 ? -entry : entry) / stride_ - 1;
+  }
   std::vector<std::uint8_t> special_;
   int startStates_[2][2][4] = {};  // [starts][rejectEmpty][side], -1 until made
 
