@@ -147,7 +147,9 @@ void Dfa::Init(const Program* program, bool reverse, std::size_t budget) {
     classOf_[b] = std::uint8_t(cls);
   }
   classes_ = cls + 1;
-  stride_ = classes_ + 1;
+  for (shift_ = 0; (1 << shift_) < classes_ + 1; ++shift_) {
+  }
+  stride_ = 1 << shift_;
   usePrefilter_ = !reverse && (!program->lead.empty() || program->canSkip);
   seen_.assign(program->code.size(), 0);
   mark_ = 0;
@@ -190,7 +192,7 @@ bool Dfa::ResetCache(std::size_t progress) {
 int Dfa::Intern(std::vector<int>* key) {
   auto it = ids_.find(*key);
   if (it != ids_.end()) return it->second;
-  const std::size_t stride = std::size_t(classes_) + 1;
+  const std::size_t stride = std::size_t(stride_);
   const std::size_t cost = kStateOverhead + 2 * sizeof(int) * key->size() + sizeof(int) * stride;
   if (used_ + cost > budget_) return -1;
   used_ += cost;
@@ -200,7 +202,7 @@ int Dfa::Intern(std::vector<int>* key) {
   std::uint8_t special = 0;
   if (flags & kMatchBefore) special |= kIsMatch;
   if (empty && !(flags & kStarts)) special |= kIsDead;
-  if (empty && (flags & kStarts) && usePrefilter_) special |= kIsStart;
+  if (empty && (flags & kStarts)) special |= kIsStart;
   keys_.push_back(*key);
   ids_.emplace(*key, id);
   next_.resize(next_.size() + stride, 0);
@@ -313,12 +315,14 @@ int Dfa::Step(int s, int cls, int byte) {
 }
 
 Dfa::Result Dfa::SearchForward(const unsigned char* text, std::size_t length, std::size_t start,
-                               bool rejectEmptyAtStart, std::size_t* end, std::uint64_t* budget) {
+                               bool rejectEmptyAtStart, std::size_t* end, std::size_t* earliest,
+                               std::uint64_t* budget) {
   BeginSearch();
   work_ = budget;
   int s = StartState(start > 0 ? SideOf(text[start - 1]) : kEdge, true, rejectEmptyAtStart);
   if (s < 0) return kGaveUp;
   std::size_t lastMatch = kNoPos;
+  std::size_t lastEmpty = start;  // where the state last held no thread but the new one
   std::size_t p = start;
   // s is the state at p, before text[p] is read.
   for (;;) {
@@ -327,9 +331,11 @@ Dfa::Result Dfa::SearchForward(const unsigned char* text, std::size_t length, st
       if (special & kIsDead) break;
       if (special & kIsStart) {
         // No thread alive and no match yet: skip to where a match may start.
-        const std::size_t q = NextCandidate(*program_, text, length, p);
+        lastEmpty = p;
+        const std::size_t q = usePrefilter_ ? NextCandidate(*program_, text, length, p) : p;
         if (q > length) break;
         if (q != p) {
+          lastEmpty = q;
           p = q;
           searchPos_ = p - start;
           s = StartState(SideOf(text[q - 1]), true, false);
@@ -365,11 +371,12 @@ Dfa::Result Dfa::SearchForward(const unsigned char* text, std::size_t length, st
         row = entry;
         ++p;
       }
-      s = row / stride_ - 1;
+      s = (row >> shift_) - 1;
     }
   }
   if (lastMatch == kNoPos) return kNoMatch;
   *end = lastMatch;
+  *earliest = lastEmpty;
   return kMatch;
 }
 
@@ -415,7 +422,7 @@ Dfa::Result Dfa::SearchReverse(const unsigned char* text, std::size_t length, st
         row = entry;
         --p;
       }
-      s = row / stride_ - 1;
+      s = (row >> shift_) - 1;
     }
   }
   if (lastMatch == kNoPos) return kNoMatch;

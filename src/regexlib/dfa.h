@@ -37,8 +37,11 @@ class Dfa {
   // Building a state costs a step for each instruction it follows, taken from *budget; a
   // search that runs out gives up (a large program over a text that keeps making new
   // states).
+  // *earliest is where the match starts at the earliest: the last position before its end
+  // where no thread was alive.
   Result SearchForward(const unsigned char* text, std::size_t length, std::size_t start,
-                       bool rejectEmptyAtStart, std::size_t* end, std::uint64_t* budget);
+                       bool rejectEmptyAtStart, std::size_t* end, std::size_t* earliest,
+                       std::uint64_t* budget);
   // Reverse: the smallest position in [start, end] from which the forward program matches
   // text up to end exactly, into *matchStart.
   Result SearchReverse(const unsigned char* text, std::size_t length, std::size_t start,
@@ -60,8 +63,8 @@ class Dfa {
     kMatchBefore = 16,  // the transition into this state saw a match at the position before
     kRejectEmpty = 32,  // a match at this position does not count
   };
-  // Per state, for the inner loop: the state is dead, ends a match, or is where the
-  // prefilter may skip ahead.
+  // Per state, for the inner loop: the state is dead, ends a match, or holds no thread but
+  // the new one (no match starts before it; the prefilter may skip ahead).
   enum Special : std::uint8_t { kIsMatch = 1, kIsDead = 2, kIsStart = 4 };
 
   struct KeyHash {
@@ -105,11 +108,13 @@ class Dfa {
   // (row 0 is unused). An entry is the next state's row offset, negated when that state is
   // special; 0 when not built yet. The inner loop follows positive entries only.
   std::vector<int> next_;
+  // Rows are a power of two long, so that a row offset turns into its state by a shift.
+  int shift_ = 0;
   int stride_ = 1;
-  int Row(int s) const { return (s + 1) * stride_; }
+  int Row(int s) const { return (s + 1) << shift_; }
   // The state an entry leads to; -1 when it is not built yet.
   int Target(int entry) const {
-    return entry == 0 ? -1 : (entry < 0 ? -entry : entry) / stride_ - 1;
+    return entry == 0 ? -1 : ((entry < 0 ? -entry : entry) >> shift_) - 1;
   }
   std::vector<std::uint8_t> special_;
   int startStates_[2][2][4] = {};  // [starts][rejectEmpty][side], -1 until made
