@@ -15,7 +15,7 @@ constexpr std::size_t kMinWindow = 64;
 
 bool Backtracker::Begin(const Program& program, const unsigned char* text, std::size_t length,
                         std::size_t start, bool rejectEmptyAtStart, std::uint64_t* budget,
-                        std::size_t limit) {
+                        std::size_t limit, std::size_t maxWindow) {
   ClearVisited();
   program_ = &program;
   programSize_ = program.code.size();
@@ -27,12 +27,12 @@ bool Backtracker::Begin(const Program& program, const unsigned char* text, std::
   start_ = start;
   rejectEmpty_ = rejectEmptyAtStart;
   windowOpen_ = false;
-  windowBytes_ = kStateBudget / program.code.size();
+  windowBytes_ = std::min(kStateBudget / program.code.size(), std::max(maxWindow, kMinWindow));
   rowWords_ = (std::min(windowBytes_, limit_ - std::min(start, limit_)) + 1 + 63) / 64;
   if (visited_.size() < programSize_ * rowWords_) visited_.resize(programSize_ * rowWords_, 0);
   caps_.assign(std::size_t(2 * (program.groups + 1)), -1);
   // Jobs keep positions in 32 bits; captures are ints anyway.
-  return windowBytes_ >= kMinWindow && length < std::size_t(INT32_MAX);
+  return kStateBudget / program.code.size() >= kMinWindow && length < std::size_t(INT32_MAX);
 }
 
 bool Backtracker::ExitAt(const ByteLoop& loop, std::size_t pos) const {

@@ -23,9 +23,11 @@ class Backtracker {
   // too large for a useful window.
   // *budget is the number of states the search may still try; TryAt answers kGaveUp when
   // it runs out. No byte at or past limit (at most length) is consumed, though assertions
-  // see the whole text.
+  // see the whole text. A window holds at most maxWindow bytes of text (a short try needs
+  // no more, and its bits then take less memory).
   bool Begin(const Program& program, const unsigned char* text, std::size_t length,
-             std::size_t start, bool rejectEmptyAtStart, std::uint64_t* budget, std::size_t limit);
+             std::size_t start, bool rejectEmptyAtStart, std::uint64_t* budget, std::size_t limit,
+             std::size_t maxWindow = SIZE_MAX);
   // Tries a match that starts exactly at candidate (candidates must come in increasing
   // order, and hold the program's literal prefix). On kMatch fills slots.
   Result TryAt(std::size_t candidate, std::vector<int>* slots);

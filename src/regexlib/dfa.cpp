@@ -150,7 +150,11 @@ void Dfa::Init(const Program* program, bool reverse, std::size_t budget) {
   for (shift_ = 0; (1 << shift_) < classes_ + 1; ++shift_) {
   }
   stride_ = 1 << shift_;
-  usePrefilter_ = !reverse && (!program->lead.empty() || program->canSkip);
+  // The prefilter pays where it skips far: a lead, or a few first bytes. Where the first
+  // bytes are common (a class such as [\w.]), stopping at every state without a thread
+  // to ask it costs more than the table walk.
+  usePrefilter_ = !reverse && (!program->lead.empty() ||
+                               (program->canSkip && program->firstBytes.count() <= 16));
   seen_.assign(program->code.size(), 0);
   mark_ = 0;
   resets_ = 0;
@@ -163,6 +167,7 @@ void Dfa::ClearCache() {
   next_.assign(std::size_t(stride_), 0);
   special_.clear();
   used_ = 0;
+  plainStart_ = -1;
   for (auto& a : startStates_) {
     for (auto& b : a) {
       for (int& s : b)
@@ -193,7 +198,7 @@ int Dfa::Intern(std::vector<int>* key) {
   auto it = ids_.find(*key);
   if (it != ids_.end()) return it->second;
   const std::size_t stride = std::size_t(stride_);
-  const std::size_t cost = kStateOverhead + 2 * sizeof(int) * key->size() + sizeof(int) * stride;
+  const std::size_t cost = kStateOverhead + 2 * sizeof(int) * key->size() + sizeof(Entry) * stride;
   if (used_ + cost > budget_) return -1;
   used_ += cost;
   const int id = int(keys_.size());
@@ -202,9 +207,27 @@ int Dfa::Intern(std::vector<int>* key) {
   std::uint8_t special = 0;
   if (flags & kMatchBefore) special |= kIsMatch;
   if (empty && !(flags & kStarts)) special |= kIsDead;
-  if (empty && (flags & kStarts)) special |= kIsStart;
+  // Without a prefilter and without assertions there is one such state (besides the first
+  // one of a search that rejects an empty match): the inner loop notes it by its row.
+  const bool plain = !usePrefilter_ && !hasAsserts_ && !(flags & kRejectEmpty);
+  if (empty && (flags & kStarts)) {
+    if (plain) {
+      plainStart_ = id;
+    } else {
+      special |= kIsStart;
+    }
+  }
   keys_.push_back(*key);
   ids_.emplace(*key, id);
+  if (next_.size() + stride > next_.capacity()) {
+    // The table moves: entries hold addresses, so they move with it.
+    const Entry oldBase = reinterpret_cast<Entry>(next_.data());
+    next_.reserve(std::max(2 * next_.capacity(), next_.size() + stride));
+    const Entry newBase = reinterpret_cast<Entry>(next_.data());
+    for (Entry& e : next_) {
+      if (e != 0) e = e - oldBase + newBase;
+    }
+  }
   next_.resize(next_.size() + stride, 0);
   special_.push_back(special);
   return id;
@@ -310,7 +333,7 @@ int Dfa::Step(int s, int cls, int byte) {
     id = Intern(&key_);
     if (s < 0 || id < 0) return -1;
   }
-  next_[std::size_t(Row(s) + cls)] = special_[std::size_t(id)] ? -Row(id) : Row(id);
+  next_[Row(s) + std::size_t(cls)] = EntryFor(id);
   return id;
 }
 
@@ -345,14 +368,14 @@ Dfa::Result Dfa::SearchForward(const unsigned char* text, std::size_t length, st
     }
     if (p == length) {
       // The text's edge: threads may still match at its end.
-      int n = Target(next_[std::size_t(Row(s) + classes_)]);
+      int n = Target(next_[Row(s) + std::size_t(classes_)]);
       if (n < 0) n = Step(s, classes_, -1);
       if (n < 0) return kGaveUp;
       if (special_[std::size_t(n)] & kIsMatch) lastMatch = length;
       break;
     }
     const int cls = classOf_[text[p]];
-    int n = Target(next_[std::size_t(Row(s) + cls)]);
+    int n = Target(next_[Row(s) + std::size_t(cls)]);
     if (n < 0) {
       searchPos_ = p - start;
       n = Step(s, cls, text[p]);
@@ -360,18 +383,20 @@ Dfa::Result Dfa::SearchForward(const unsigned char* text, std::size_t length, st
     }
     s = n;
     ++p;
+    if (s == plainStart_) lastEmpty = p;
     // The common case: states with nothing special, read as fast as the table allows,
     // one load a byte on the chain from state to state.
     if (!special_[std::size_t(s)]) {
-      const int* table = next_.data();
-      int row = Row(s);
+      const Entry* startRow = plainStart_ >= 0 ? next_.data() + Row(plainStart_) : nullptr;
+      const Entry* row = next_.data() + Row(s);
       while (p < length) {
-        const int entry = table[row + classOf_[text[p]]];
-        if (entry <= 0) break;
-        row = entry;
+        const Entry entry = row[classOf_[text[p]]];
+        if (entry == 0 || (entry & 1)) break;
+        row = reinterpret_cast<const Entry*>(entry);
         ++p;
+        lastEmpty = row == startRow ? p : lastEmpty;
       }
-      s = (row >> shift_) - 1;
+      s = StateAt(row);
     }
   }
   if (lastMatch == kNoPos) return kNoMatch;
@@ -398,14 +423,14 @@ Dfa::Result Dfa::SearchReverse(const unsigned char* text, std::size_t length, st
       // Matches at start are settled by the byte before it, which is not read past.
       const int byte = start > 0 ? text[start - 1] : -1;
       const int cls = byte >= 0 ? classOf_[byte] : classes_;
-      int n = Target(next_[std::size_t(Row(s) + cls)]);
+      int n = Target(next_[Row(s) + std::size_t(cls)]);
       if (n < 0) n = Step(s, cls, byte);
       if (n < 0) return kGaveUp;
       if (special_[std::size_t(n)] & kIsMatch) lastMatch = start;
       break;
     }
     const int cls = classOf_[text[p - 1]];
-    int n = Target(next_[std::size_t(Row(s) + cls)]);
+    int n = Target(next_[Row(s) + std::size_t(cls)]);
     if (n < 0) {
       searchPos_ = end - p;
       n = Step(s, cls, text[p - 1]);
@@ -414,15 +439,14 @@ Dfa::Result Dfa::SearchReverse(const unsigned char* text, std::size_t length, st
     s = n;
     --p;
     if (!special_[std::size_t(s)]) {
-      const int* table = next_.data();
-      int row = Row(s);
+      const Entry* row = next_.data() + Row(s);
       while (p > start) {
-        const int entry = table[row + classOf_[text[p - 1]]];
-        if (entry <= 0) break;
-        row = entry;
+        const Entry entry = row[classOf_[text[p - 1]]];
+        if (entry == 0 || (entry & 1)) break;
+        row = reinterpret_cast<const Entry*>(entry);
         --p;
       }
-      s = (row >> shift_) - 1;
+      s = StateAt(row);
     }
   }
   if (lastMatch == kNoPos) return kNoMatch;

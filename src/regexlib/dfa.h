@@ -105,19 +105,30 @@ class Dfa {
   std::unordered_map<std::vector<int>, int, KeyHash> ids_;
   std::vector<std::vector<int>> keys_;
   // The transition table: a row of classes_ + 1 entries per state, state s at row s + 1
-  // (row 0 is unused). An entry is the next state's row offset, negated when that state is
-  // special; 0 when not built yet. The inner loop follows positive entries only.
-  std::vector<int> next_;
-  // Rows are a power of two long, so that a row offset turns into its state by a shift.
+  // (row 0 is unused). An entry is the address of the next state's row, with its low bit
+  // set when that state is special; 0 when not built yet. The inner loop follows entries
+  // without the bit: one load a byte. When the table grows and moves, its entries are
+  // moved with it.
+  using Entry = std::uintptr_t;
+  std::vector<Entry> next_;
+  // Rows are a power of two long, so that a row's index turns into its state by a shift.
   int shift_ = 0;
   int stride_ = 1;
-  int Row(int s) const { return (s + 1) << shift_; }
-  // The state an entry leads to; -1 when it is not built yet.
-  int Target(int entry) const {
-    return entry == 0 ? -1 : ((entry < 0 ? -entry : entry) >> shift_) - 1;
+  std::size_t Row(int s) const { return std::size_t(s + 1) << shift_; }
+  Entry EntryFor(int s) const {
+    return reinterpret_cast<Entry>(next_.data() + Row(s)) | (special_[std::size_t(s)] ? 1 : 0);
   }
+  // The state an entry leads to; -1 when it is not built yet.
+  int Target(Entry entry) const {
+    if (entry == 0) return -1;
+    const std::size_t index =
+        std::size_t(reinterpret_cast<const Entry*>(entry & ~Entry(1)) - next_.data());
+    return int(index >> shift_) - 1;
+  }
+  int StateAt(const Entry* row) const { return int(std::size_t(row - next_.data()) >> shift_) - 1; }
   std::vector<std::uint8_t> special_;
   int startStates_[2][2][4] = {};  // [starts][rejectEmpty][side], -1 until made
+  int plainStart_ = -1;            // the state with no thread but the new one, when not special
 
   // Scratch for Step: the closure's visit marks and stack, the next state's key.
   std::vector<std::uint32_t> seen_;

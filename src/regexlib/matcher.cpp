@@ -131,7 +131,9 @@ Matcher::Quick Matcher::QuickTry(std::size_t start, bool rejectEmptyAtStart, std
   const std::size_t length = text_.size();
   std::uint64_t quick = std::min<std::uint64_t>(*budget, quickSteps_);
   const std::uint64_t granted = quick;
-  if (!backtracker_.Begin(program_, text, length, start, rejectEmptyAtStart, &quick, length)) {
+  // Within its steps a try reaches a few thousand bytes at most: a short window will do.
+  if (!backtracker_.Begin(program_, text, length, start, rejectEmptyAtStart, &quick, length,
+                          std::size_t(4 * quickSteps_))) {
     return kQuickUndecided;
   }
   Quick result = kQuickUndecided;
