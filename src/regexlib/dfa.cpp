@@ -438,13 +438,14 @@ Dfa::Result Dfa::SearchReverse(const unsigned char* text, std::size_t length, st
     }
     s = n;
     --p;
-    if (!special_[std::size_t(s)]) {
+    if (!(special_[std::size_t(s)] & kIsDead)) {
       const Entry* row = next_.data() + Row(s);
       while (p > start) {
         const Entry entry = row[classOf_[text[p - 1]]];
         if (entry == 0 || (entry & 1)) break;
-        row = reinterpret_cast<const Entry*>(entry);
+        row = reinterpret_cast<const Entry*>(entry & ~Entry(2));
         --p;
+        lastMatch = (entry & 2) ? p + 1 : lastMatch;
       }
       s = StateAt(row);
     }

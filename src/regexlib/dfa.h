@@ -115,8 +115,13 @@ class Dfa {
   int shift_ = 0;
   int stride_ = 1;
   std::size_t Row(int s) const { return std::size_t(s + 1) << shift_; }
+  // The reverse DFA (longest match) passes match states in its inner loop, noting them by
+  // bit 1; only its dead state stops the loop.
   Entry EntryFor(int s) const {
-    return reinterpret_cast<Entry>(next_.data() + Row(s)) | (special_[std::size_t(s)] ? 1 : 0);
+    const std::uint8_t special = special_[std::size_t(s)];
+    const Entry bits = reverse_ ? ((special & kIsDead) ? 1 : 0) | ((special & kIsMatch) ? 2 : 0)
+                                : (special ? 1 : 0);
+    return reinterpret_cast<Entry>(next_.data() + Row(s)) | bits;
   }
   // The state an entry leads to; -1 when it is not built yet.
   int Target(Entry entry) const {
