@@ -64,7 +64,14 @@ bool Matcher::Search(std::size_t start, bool rejectEmptyAtStart) {
   // to the capturing engines.
   const bool rejectEmpty = rejectEmptyAtStart && from == start;
   std::size_t end = 0, earliest = from;
-  switch (forward_.SearchForward(text, length, from, rejectEmpty, &end, &earliest, &budget)) {
+  // The DFAs build states from at most half the budget: where they give up (a large
+  // program whose every state costs a long walk), the capturing engines still have the
+  // other half.
+  std::uint64_t dfaBudget = budget / 2;
+  budget -= dfaBudget;
+  const Dfa::Result found =
+      forward_.SearchForward(text, length, from, rejectEmpty, &end, &earliest, &dfaBudget);
+  switch (found) {
     case Dfa::kNoMatch:
       return false;
     case Dfa::kGaveUp:
@@ -80,7 +87,10 @@ bool Matcher::Search(std::size_t start, bool rejectEmptyAtStart) {
     if (tried != kNotHere) return tried == kFilled;
   }
   std::size_t begin = 0;
-  if (reverse_.SearchReverse(text, length, earliest, end, &begin, &budget) == Dfa::kMatch) {
+  const Dfa::Result reversed =
+      reverse_.SearchReverse(text, length, earliest, end, &begin, &dfaBudget);
+  budget += dfaBudget;
+  if (reversed == Dfa::kMatch) {
     if (program_.groups == 0) {
       slots_.assign({int(begin), int(end)});
       matched_ = true;
