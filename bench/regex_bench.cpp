@@ -1,21 +1,49 @@
 // Throughput of the matching library against RE2, std::regex and PCRE2 (interpreter and JIT)
 // on page-shaped inputs and on patterns that make backtracking engines blow up. Every engine
-// finds every match and copies out every group, as the plug-in reads them. Prints Google
-// Benchmark's table, then the ratios of our times to the others'.
+// finds every match and copies out every group, as the plug-in reads them; each runs once
+// untimed first, then the median of its timed runs counts. Prints Google Benchmark's
+// table, the ratios of our times to the others', then the cost of the first search in the
+// process and the peak memory one search over a page adds.
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
 #include <benchmark/benchmark.h>
 #include <re2/re2.h>
 
+#include <malloc.h>
+
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <map>
+#include <new>
 #include <regex>
 #include <string>
 #include <vector>
 
 #include "regexlib/matcher.h"
+
+// Heap in use and its peak, for the memory figures: every allocation of the process passes
+// here (the benchmark is single-threaded).
+std::size_t gLiveBytes = 0;
+std::size_t gPeakBytes = 0;
+
+void* operator new(std::size_t size) {
+  void* p = std::malloc(size ? size : 1);
+  if (!p) throw std::bad_alloc();
+  gLiveBytes += malloc_usable_size(p);
+  if (gLiveBytes > gPeakBytes) gPeakBytes = gLiveBytes;
+  return p;
+}
+void operator delete(void* p) noexcept {
+  if (!p) return;
+  gLiveBytes -= malloc_usable_size(p);
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  operator delete(p);
+}
 
 namespace {
 
@@ -27,6 +55,11 @@ std::string AlbumPage(std::size_t size) {
   for (std::size_t i = 0; i < entries; ++i) {
     std::string entry = "<div><a href=\"/u/demo/a/" + std::to_string(i) + "/\">Album " +
                         std::to_string(i) + "</a> " + std::to_string(i % 97) + " photos";
+    // Every tenth entry also links its album by full address.
+    if (i % 10 == 0) {
+      entry += " <a href=\"http://img" + std::to_string(i % 7) + ".photos.test/albums/" +
+               std::to_string(i) + "/index.html\">all</a>";
+    }
     while (entry.size() + 7 < per)
       entry += " <p>lorem ipsum dolor sit amet</p>";
     if (entry.size() + 7 > per) entry.resize(per - 7);
@@ -66,6 +99,14 @@ const std::string& A1mThen(char last) {
   if (s.empty()) s = std::string(1 << 20, 'a') + last;
   return s;
 }
+// The byte every match needs after a megabyte of "a" (with a byte that ends the runs before
+// it), or before it: the whole text must be read to find the match.
+const std::string& Present(const char* head, char fill, const char* tail) {
+  static std::map<std::string, std::string> texts;
+  std::string& s = texts[std::string(head) + fill + tail];
+  if (s.empty()) s = head + std::string(1 << 20, fill) + tail;
+  return s;
+}
 const std::string& NoTag20K() {
   static const std::string s(20 << 10, 'x');
   return s;
@@ -84,6 +125,8 @@ const char kLiteral[] = "<a href=\"([^\"]+)\">([^<]*)</a>";
 const char kClass[] = "[0-9]+ (photos)";
 const char kLazy[] = "<a href=\"(.*?)\">(.*?)</a>";
 const char kCaseless[] = "(?i)<A HREF=\"([^\"]+)\">([^<]*)</a>";
+// Class-led: no literal starts a match, and the class's bytes are everywhere in a page.
+const char kClassLed[] = "([\\w.\\-]+)/albums/([0-9]+)/";
 
 std::vector<Case> Cases() {
   return {
@@ -91,10 +134,18 @@ std::vector<Case> Cases() {
       {"page1M/caseless", kCaseless, Page1, true},
       {"page1M/class", kClass, Page1, true},
       {"page1M/lazy", kLazy, Page1, true},
+      {"page1M/class-led", kClassLed, Page1, true},
       {"page20M/literal", kLiteral, Page20, true},
       {"page20M/caseless", kCaseless, Page20, true},
       {"page20M/class", kClass, Page20, true},
       {"page20M/lazy", kLazy, Page20, true},
+      {"page20M/class-led", kClassLed, Page20, true},
+      {"needed/(a*)*b", "(a*)*b", []() -> const std::string& { return Present("", 'a', "cb"); },
+       false},
+      {"needed/(a|aa)*c", "(a|aa)*c", []() -> const std::string& { return Present("", 'a', "bc"); },
+       false},
+      {"needed/(.*)(.*)(.*)x", "(.*)(.*)(.*)x",
+       []() -> const std::string& { return Present("x", 'a', ""); }, false},
       {"path100K/(a*)*b", "(a*)*b", A100k, false},
       {"path100K/(a|aa)*c", "(a|aa)*c", A100k, false},
       {"path100K/(.*)(.*)(.*)x", "(.*)(.*)(.*)x", A100k, false},
@@ -117,14 +168,17 @@ void Ours(benchmark::State& state, const Case& c) {
   if (!m.SetPattern(c.pattern)) state.SkipWithError(m.Error().c_str());
   const std::string& text = c.text();
   std::size_t matches = 0;
-  for (auto _ : state) {
+  auto run = [&] {
     matches = 0;
     for (bool ok = m.Exec(text.c_str()); ok; ok = m.ExecNext()) {
       for (int g = 0; g <= m.MatchCount(); ++g)
         benchmark::DoNotOptimize(m.Group(g).size());
       ++matches;
     }
-  }
+  };
+  run();  // warm-up
+  for (auto _ : state)
+    run();
   state.counters["matches"] = double(matches);
   state.SetBytesProcessed(std::int64_t(state.iterations() * text.size()));
 }
@@ -138,7 +192,7 @@ void StdRegex(benchmark::State& state, const Case& c) {
   const std::string& text = c.text();
   std::size_t matches = 0;
   std::string group;
-  for (auto _ : state) {
+  for (auto _ : state) {  // no warm-up: it is run once, and slowest by far
     matches = 0;
     for (std::sregex_iterator it(text.begin(), text.end(), re), end; it != end; ++it) {
       for (std::size_t g = 0; g < it->size(); ++g)
@@ -163,7 +217,7 @@ void Pcre(benchmark::State& state, const Case& c, bool jit) {
   std::size_t matches = 0;
   std::string group;
   bool gaveUp = false;
-  for (auto _ : state) {
+  auto run = [&] {
     matches = 0;
     PCRE2_SIZE start = 0;
     while (start <= text.size()) {
@@ -181,7 +235,10 @@ void Pcre(benchmark::State& state, const Case& c, bool jit) {
       ++matches;
       start = ov[1] > ov[0] ? ov[1] : ov[1] + 1;
     }
-  }
+  };
+  run();  // warm-up
+  for (auto _ : state)
+    run();
   if (gaveUp) state.SkipWithError("gave up (match limit)");
   state.counters["matches"] = double(matches);
   state.SetBytesProcessed(std::int64_t(state.iterations() * text.size()));
@@ -207,7 +264,7 @@ void Re2(benchmark::State& state, const Case& c) {
   std::vector<re2::StringPiece> groups(std::size_t(re.NumberOfCapturingGroups() + 1));
   std::size_t matches = 0;
   std::string group;
-  for (auto _ : state) {
+  auto run = [&] {
     matches = 0;
     std::size_t start = 0;
     while (start <= text.size() && re.Match(subject, start, text.size(), RE2::UNANCHORED,
@@ -222,9 +279,59 @@ void Re2(benchmark::State& state, const Case& c) {
       const std::size_t end = begin + groups[0].size();
       start = end > begin ? end : end + 1;
     }
-  }
+  };
+  run();  // warm-up
+  for (auto _ : state)
+    run();
   state.counters["matches"] = double(matches);
   state.SetBytesProcessed(std::int64_t(state.iterations() * text.size()));
+}
+
+// Every match of pattern over text by a new matcher, with every group read.
+std::size_t SearchAll(const std::string& pattern, const std::string& text) {
+  regexlib::Matcher m;
+  m.SetPattern(pattern);
+  std::size_t matches = 0;
+  for (bool ok = m.Exec(text.c_str()); ok; ok = m.ExecNext()) {
+    for (int g = 0; g <= m.MatchCount(); ++g)
+      benchmark::DoNotOptimize(m.Group(g).size());
+    ++matches;
+  }
+  return matches;
+}
+
+struct FirstSearch {
+  double first = 0, second = 0;  // seconds
+};
+
+// The first search in the process pays for whatever is set up once; a second matcher's
+// identical search shows what is left.
+FirstSearch MeasureFirstSearch() {
+  const std::string& text = Page1();
+  FirstSearch out;
+  for (double* t : {&out.first, &out.second}) {
+    const auto begin = std::chrono::steady_clock::now();
+    SearchAll(kLiteral, text);
+    *t = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+  }
+  return out;
+}
+
+// How much heap one search (every match, every group) takes at its peak, above what was in
+// use before it: the library's own memory, counted by this program's operator new.
+void PrintPeakMemory() {
+  std::printf("\npeak memory one search adds (MB; the library keeps its own copy of the text)\n");
+  std::printf("%-26s %9s %11s %13s\n", "case", "text", "peak added", "beyond text");
+  for (const Case& c : Cases()) {
+    if (c.name.rfind("page", 0) != 0) continue;
+    const std::string& text = c.text();
+    const std::size_t before = gLiveBytes;
+    gPeakBytes = before;
+    SearchAll(c.pattern, text);
+    const double mb = double(text.size()) / (1 << 20);
+    const double added = double(gPeakBytes - before) / (1 << 20);
+    std::printf("%-26s %9.1f %11.2f %13.2f\n", c.name.c_str(), mb, added, added - mb);
+  }
 }
 
 // Collects each run's time per iteration, by engine and case, for the ratio table.
@@ -273,28 +380,26 @@ int main(int argc, char** argv) {
     }
   }
   std::vector<Case> cases = Cases();
+  const FirstSearch first = MeasureFirstSearch();
   for (const Case& c : cases) {
-    const int iterations = oursOnce                                                             ? 1
-                           : c.name.rfind("page20M", 0) == 0 || c.name.rfind("path20M", 0) == 0 ? 2
-                                                                                                : 5;
-    benchmark::RegisterBenchmark(("ours/" + c.name).c_str(), Ours, c)
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(iterations)
-        ->UseRealTime();
+    // One untimed run, then the median of the timed ones (one search of the whole text
+    // each).
+    const int repetitions = oursOnce ? 1 : 5;
+    auto add = [&](const std::string& name, auto&&... args) {
+      benchmark::RegisterBenchmark(name.c_str(), args..., c)
+          ->Unit(benchmark::kMillisecond)
+          ->Iterations(1)
+          ->Repetitions(repetitions)
+          ->ReportAggregatesOnly(repetitions > 1)
+          ->UseRealTime();
+    };
+    add("ours/" + c.name, Ours);
     if (oursOnce) continue;
-    benchmark::RegisterBenchmark(("re2/" + c.name).c_str(), Re2, c)
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(iterations)
-        ->UseRealTime();
+    add("re2/" + c.name, Re2);
     if (c.pcreSafe) {
-      benchmark::RegisterBenchmark(("pcre2-interp/" + c.name).c_str(), Pcre, c, false)
-          ->Unit(benchmark::kMillisecond)
-          ->Iterations(iterations)
-          ->UseRealTime();
-      benchmark::RegisterBenchmark(("pcre2-jit/" + c.name).c_str(), Pcre, c, true)
-          ->Unit(benchmark::kMillisecond)
-          ->Iterations(iterations)
-          ->UseRealTime();
+      add("pcre2-interp/" + c.name,
+          [](benchmark::State& st, const Case& k) { Pcre(st, k, false); });
+      add("pcre2-jit/" + c.name, [](benchmark::State& st, const Case& k) { Pcre(st, k, true); });
     }
     if (c.stdRegexSafe) {
       benchmark::RegisterBenchmark(("std-regex/" + c.name).c_str(), StdRegex, c)
@@ -334,5 +439,35 @@ int main(int argc, char** argv) {
       " std::regex is not run where it recurses once per byte and overflows the stack;\n"
       " PCRE2 is not run on 20 MB without \"<\": there it ran for minutes without\n"
       " finishing. \"gave up\": the engine stopped at its own limit.)\n");
+  // The same figures as a Markdown table, for the README.
+  std::printf(
+      "\n| case | ours ms | MB/s | RE2 x | PCRE2 interp x | std::regex x | PCRE2 JIT x |\n"
+      "|---|---|---|---|---|---|---|\n");
+  for (const Case& c : cases) {
+    auto& s = recorder.seconds[c.name];
+    auto& n = recorder.notes[c.name];
+    if (!s.count("ours")) continue;
+    const double ours = s["ours"];
+    auto ratio = [&](const char* engine) -> std::string {
+      if (s.count(engine)) {
+        char b[32];
+        std::snprintf(b, sizeof b, "%.2f", s[engine] / ours);
+        return b;
+      }
+      return n.count(engine) ? "gave up" : "not run";
+    };
+    std::string name = c.name;
+    for (std::size_t at = name.find('|'); at != std::string::npos; at = name.find('|', at + 2))
+      name.replace(at, 1, "\\|");
+    std::printf("| %s | %.2f | %.0f | %s | %s | %s | %s |\n", name.c_str(), ours * 1e3,
+                double(c.text().size()) / (1 << 20) / ours, ratio("re2").c_str(),
+                ratio("pcre2-interp").c_str(), ratio("std-regex").c_str(),
+                ratio("pcre2-jit").c_str());
+  }
+  std::printf(
+      "\nfirst search in the process (literal, 1 MB page): %.2f ms; the same search\n"
+      "by a second matcher: %.2f ms; one-time setup: %.2f ms\n",
+      first.first * 1e3, first.second * 1e3, (first.first - first.second) * 1e3);
+  PrintPeakMemory();
   return 0;
 }

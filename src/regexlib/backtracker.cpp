@@ -14,7 +14,8 @@ constexpr std::size_t kMinWindow = 64;
 }  // namespace
 
 bool Backtracker::Begin(const Program& program, const unsigned char* text, std::size_t length,
-                        std::size_t start, bool rejectEmptyAtStart, std::uint64_t* budget) {
+                        std::size_t start, bool rejectEmptyAtStart, std::uint64_t* budget,
+                        std::size_t limit, std::size_t maxWindow) {
   ClearVisited();
   program_ = &program;
   programSize_ = program.code.size();
@@ -22,19 +23,20 @@ bool Backtracker::Begin(const Program& program, const unsigned char* text, std::
   gaveUp_ = false;
   text_ = text;
   length_ = length;
+  limit_ = std::min(limit, length);
   start_ = start;
   rejectEmpty_ = rejectEmptyAtStart;
   windowOpen_ = false;
-  windowBytes_ = kStateBudget / program.code.size();
-  rowWords_ = (std::min(windowBytes_, length - start) + 1 + 63) / 64;
+  windowBytes_ = std::min(kStateBudget / program.code.size(), std::max(maxWindow, kMinWindow));
+  rowWords_ = (std::min(windowBytes_, limit_ - std::min(start, limit_)) + 1 + 63) / 64;
   if (visited_.size() < programSize_ * rowWords_) visited_.resize(programSize_ * rowWords_, 0);
   caps_.assign(std::size_t(2 * (program.groups + 1)), -1);
   // Jobs keep positions in 32 bits; captures are ints anyway.
-  return windowBytes_ >= kMinWindow && length < std::size_t(INT32_MAX);
+  return kStateBudget / program.code.size() >= kMinWindow && length < std::size_t(INT32_MAX);
 }
 
 bool Backtracker::ExitAt(const ByteLoop& loop, std::size_t pos) const {
-  return !loop.outNeedsByte || (pos < length_ && loop.outFirst[text_[pos]]);
+  return !loop.outNeedsByte || (pos < limit_ && loop.outFirst[text_[pos]]);
 }
 
 std::size_t Backtracker::FirstVisited(int pc, std::size_t from, std::size_t to) const {
@@ -76,8 +78,8 @@ std::size_t Backtracker::RunEnd(const ByteLoop& loop, std::size_t pos, std::size
 bool Backtracker::LongestExit(const ByteLoop& loop, std::size_t lo, std::size_t* hi) const {
   if (loop.outByte >= 0) {
     // The exit needs outByte at the position it starts from.
-    const std::size_t top = std::min(*hi, length_ - (length_ > 0 ? 1 : 0));
-    if (length_ == 0 || top < lo) return false;
+    const std::size_t top = std::min(*hi, limit_ - (limit_ > 0 ? 1 : 0));
+    if (limit_ == 0 || top < lo) return false;
     const unsigned char byte = static_cast<unsigned char>(loop.outByte);
     for (std::size_t at = top;; --at) {
       if (text_[at] == byte) {
@@ -102,7 +104,7 @@ bool Backtracker::GreedyLoop(int k, std::size_t pos, int* nextPc, std::size_t* n
   const ByteLoop& loop = program_->loops[std::size_t(program_->loopAt[std::size_t(k)])];
   // Body bytes stand at [pos, runEnd): the loop may reach positions pos + 1 .. runEnd, up
   // to the first one tried before. A run that goes on past the window needs a new one.
-  const std::size_t runEnd = RunEnd(loop, pos, std::min(length_, windowEnd_ + 1));
+  const std::size_t runEnd = RunEnd(loop, pos, std::min(limit_, windowEnd_ + 1));
   std::size_t q = runEnd;
   std::size_t hi = runEnd;
   if (runEnd > pos) {
@@ -136,7 +138,7 @@ bool Backtracker::LazyLoop(int k, std::size_t pos, int* nextPc, std::size_t* nex
   const ByteLoop& loop = program_->loops[std::size_t(program_->loopAt[std::size_t(k)])];
   // Body bytes stand at [pos, runEnd), so the loop reaches pos .. runEnd; it stops at the
   // first of them the exit can go on from.
-  const std::size_t runEnd = RunEnd(loop, pos, std::min(length_, windowEnd_ + 1));
+  const std::size_t runEnd = RunEnd(loop, pos, std::min(limit_, windowEnd_ + 1));
   std::size_t exit = pos;
   bool found = FirstExit(loop, runEnd, &exit);
   const std::size_t stop = found ? exit : runEnd;
@@ -164,7 +166,7 @@ bool Backtracker::LazyLoop(int k, std::size_t pos, int* nextPc, std::size_t* nex
 
 bool Backtracker::FirstExit(const ByteLoop& loop, std::size_t to, std::size_t* at) const {
   if (!loop.outNeedsByte) return true;
-  const std::size_t end = std::min(to + 1, length_);  // the exit needs a byte at *at
+  const std::size_t end = std::min(to + 1, limit_);  // the exit needs a byte at *at
   if (*at >= end) return false;
   if (loop.outByte >= 0) {
     const void* hit = std::memchr(text_ + *at, loop.outByte, end - *at);
@@ -204,7 +206,7 @@ void Backtracker::OpenWindow(std::size_t at) {
   ClearVisited();
   windowStart_ = at;
   // A row holds the positions of one window: rowWords_ * 64 of them.
-  windowEnd_ = std::min({length_, at + windowBytes_, at + rowWords_ * 64 - 1});
+  windowEnd_ = std::min({limit_, at + windowBytes_, at + rowWords_ * 64 - 1});
   windowOpen_ = true;
 }
 
@@ -255,7 +257,7 @@ Backtracker::Result Backtracker::TryAt(std::size_t candidate, std::vector<int>* 
       switch (in.op) {
         case Op::kByte:
         case Op::kSet:
-          if (pos < length_ &&
+          if (pos < limit_ &&
               (in.op == Op::kByte ? text_[pos] == in.x
                                   : program_->sets[std::size_t(in.x)][text_[pos]])) {
             if (pos + 1 > windowEnd_) return kOutOfWindow;

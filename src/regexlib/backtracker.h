@@ -22,9 +22,12 @@ class Backtracker {
   // Prepares a search of text[0, length) that begins at start. False when the program is
   // too large for a useful window.
   // *budget is the number of states the search may still try; TryAt answers kGaveUp when
-  // it runs out.
+  // it runs out. No byte at or past limit (at most length) is consumed, though assertions
+  // see the whole text. A window holds at most maxWindow bytes of text (a short try needs
+  // no more, and its bits then take less memory).
   bool Begin(const Program& program, const unsigned char* text, std::size_t length,
-             std::size_t start, bool rejectEmptyAtStart, std::uint64_t* budget);
+             std::size_t start, bool rejectEmptyAtStart, std::uint64_t* budget, std::size_t limit,
+             std::size_t maxWindow = SIZE_MAX);
   // Tries a match that starts exactly at candidate (candidates must come in increasing
   // order, and hold the program's literal prefix). On kMatch fills slots.
   Result TryAt(std::size_t candidate, std::vector<int>* slots);
@@ -100,6 +103,7 @@ class Backtracker {
   const Program* program_ = nullptr;
   const unsigned char* text_ = nullptr;
   std::size_t length_ = 0;
+  std::size_t limit_ = 0;  // bytes at or past it are not consumed
   std::size_t start_ = 0;
   bool rejectEmpty_ = false;
   std::size_t programSize_ = 0;

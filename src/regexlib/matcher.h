@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "regexlib/backtracker.h"
+#include "regexlib/dfa.h"
 #include "regexlib/pike_vm.h"
 #include "regexlib/program.h"
 
@@ -12,6 +13,7 @@ namespace regexlib {
 
 class Matcher {
  public:
+  Matcher();
   // Makes pattern current; false when it does not compile (Error() says why). Either way
   // there is no current match afterwards.
   bool SetPattern(const std::string& pattern);
@@ -28,6 +30,16 @@ class Matcher {
   void Reset();
   // Runs every search on the Pike VM alone (for checking the engines against each other).
   void UsePikeVmOnly(bool only) { pikeOnly_ = only; }
+  // Whether the DFAs find each match before the capturing engines fill its groups (on by
+  // default); off, the capturing engines search on their own.
+  void UseDfa(bool use) { useDfa_ = use; }
+  // Bytes each of the two DFA caches may hold (for tests: a tiny cache is emptied
+  // constantly and its searches give up to the capturing engines).
+  void SetDfaBudget(std::size_t bytes);
+  // Steps the backtracker may take at the prefilter's candidates (for a pattern with a
+  // literal lead) before the search goes to the DFAs; 0 sends every search to them.
+  void SetQuickSteps(std::uint64_t steps) { quickSteps_ = steps; }
+  std::size_t dfaResets() const { return forward_.resets() + reverse_.resets(); }
 
   bool hasMatch() const { return matched_; }
   // Byte offsets of group i in the text; -1 when it did not take part.
@@ -36,10 +48,31 @@ class Matcher {
 
  private:
   bool Search(std::size_t start, bool rejectEmptyAtStart);
+  // The capturing engines on their own: the leftmost-first match starting at or after
+  // start that consumes no byte at or past limit.
+  bool SearchEngines(std::size_t start, bool rejectEmptyAtStart, std::size_t limit,
+                     std::uint64_t* budget);
+  // A pattern with a literal lead is first tried by the backtracker at the prefilter's
+  // candidates, within quickSteps_; when that does not settle the search, *from is the first
+  // candidate not settled.
+  enum Quick { kQuickMatch, kQuickNone, kQuickUndecided };
+  Quick QuickTry(std::size_t start, bool rejectEmptyAtStart, std::size_t* from,
+                 std::uint64_t* budget);
+  // The groups of the match [begin, end) the DFAs found: filled, no match starts at
+  // begin, or the step budget ran out.
+  enum Filled { kFilled, kNotHere, kGaveUpHere };
+  Filled FillGroups(std::size_t start, bool rejectEmptyAtStart, std::size_t begin, std::size_t end,
+                    std::uint64_t* budget);
 
   Program program_;
   bool compiled_ = false;
   bool pikeOnly_ = false;
+  bool useDfa_ = true;
+  std::size_t dfaBudget_;
+  std::uint64_t quickSteps_;
+  Program reversed_;
+  Dfa forward_;
+  Dfa reverse_;
   std::string error_;
   std::string text_;
   std::vector<int> slots_;

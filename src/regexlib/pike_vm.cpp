@@ -85,7 +85,8 @@ void PikeVm::AddThread(ThreadList* list, int pc0, int caps0, std::size_t pos) {
 
 bool PikeVm::Search(const Program& program, const unsigned char* text, std::size_t length,
                     std::size_t start, std::size_t from, bool rejectEmptyAtStart,
-                    std::vector<int>* slots, std::uint64_t* budget) {
+                    std::vector<int>* slots, std::uint64_t* budget, std::size_t limit,
+                    bool anchored) {
   program_ = &program;
   gaveUp_ = false;
   text_ = text;
@@ -102,18 +103,21 @@ bool PikeVm::Search(const Program& program, const unsigned char* text, std::size
   bool matched = false;
   const std::vector<Inst>& code = program.code;
 
-  for (std::size_t pos = from; pos <= length; ++pos) {
+  limit = std::min(limit, length);
+  for (std::size_t pos = from; pos <= limit; ++pos) {
     if (!matched) {
-      if (clist->dense.empty()) {
+      if (anchored && pos > from) {
+        if (clist->dense.empty()) break;
+      } else if (clist->dense.empty()) {
         // No thread alive: jump to the next place a match can start.
-        pos = NextCandidate(program, text, length, pos);
-        if (pos > length) break;
+        pos = NextCandidate(program, text, limit, pos);
+        if (pos > limit) break;
       }
       const bool mayStart = !program.canSkip || (pos < length && program.firstBytes[text[pos]]);
       // A new thread that would reach a program position an earlier (higher priority) one
       // holds already would end there: it is not started.
       const bool taken = program.entry >= 0 && clist->Contains(program.entry);
-      if (mayStart && !taken && !(program.anchoredStart && pos > 0)) {
+      if (mayStart && !taken && !(program.anchoredStart && pos > 0) && !(anchored && pos > from)) {
         const int caps = NewCaps();
         std::fill(Caps(caps), Caps(caps) + width_, -1);
         AddThread(clist, 0, caps, pos);
@@ -130,7 +134,7 @@ bool PikeVm::Search(const Program& program, const unsigned char* text, std::size
     }
     *budget -= cost;
     nlist->Reset(size);
-    const int byte = pos < length ? text[pos] : -1;
+    const int byte = pos < limit ? text[pos] : -1;
     std::vector<Thread>& threads = clist->dense;
     for (std::size_t i = 0; i < threads.size(); ++i) {
       const Thread t = threads[i];

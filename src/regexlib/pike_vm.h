@@ -20,9 +20,12 @@ class PikeVm {
   // no match.
   // *budget is the number of thread steps the search may still take; when it runs out the
   // search ends without a match and gaveUp() says so.
+  // Threads consume no byte at or past limit (at most length), though assertions see the
+  // whole text: a caller that knows where the match ends stops the search there. With
+  // anchored only a match starting at from counts.
   bool Search(const Program& program, const unsigned char* text, std::size_t length,
               std::size_t start, std::size_t from, bool rejectEmptyAtStart, std::vector<int>* slots,
-              std::uint64_t* budget);
+              std::uint64_t* budget, std::size_t limit, bool anchored = false);
   bool gaveUp() const { return gaveUp_; }
 
  private:

@@ -1,6 +1,7 @@
 // libFuzzer target: compile a pattern and run every match of it over a text. The input's
 // first line is the pattern, the rest the text. Any crash, leak, undefined behaviour or
-// endless loop is a finding.
+// endless loop is a finding, and so is a match (or group) where the DFAs in front of the
+// capturing engines and the capturing engines alone disagree.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -13,14 +14,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string pattern = input.substr(0, newline);
   const std::string text = newline == std::string::npos ? "" : input.substr(newline + 1);
   static regexlib::Matcher m;                    // one for the process, as the library keeps it
+  static regexlib::Matcher plain;                // the capturing engines alone
   if (!m.SetPattern(pattern.c_str())) return 0;  // the library sees text up to a NUL
+  plain.UseDfa(false);
+  plain.SetPattern(pattern.c_str());
   int matches = 0;
-  for (bool ok = m.Exec(text.c_str()); ok; ok = m.ExecNext()) {
-    for (int g = 0; g <= m.MatchCount(); ++g)
+  bool same = true;
+  bool ok = m.Exec(text.c_str());
+  bool other = plain.Exec(text.c_str());
+  for (; ok; ok = m.ExecNext(), other = plain.ExecNext()) {
+    // A search that gave up (the step budget) may end where the other did not.
+    same = same && m.Error().empty() && plain.Error().empty();
+    if (same && (!other || m.MatchCount() != plain.MatchCount())) __builtin_trap();
+    for (int g = 0; g <= m.MatchCount(); ++g) {
       m.Group(g);
+      if (same && (m.GroupStart(g) != plain.GroupStart(g) || m.GroupEnd(g) != plain.GroupEnd(g))) {
+        __builtin_trap();
+      }
+    }
     // Each position holds at most one empty and one non-empty match; more means the
     // search did not move on.
     if (++matches > 2 * (int(text.size()) + 1)) __builtin_trap();
   }
+  if (same && m.Error().empty() && plain.Error().empty() && other) __builtin_trap();
   return 0;
 }

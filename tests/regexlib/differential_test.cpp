@@ -110,11 +110,28 @@ class Generator {
 
 using Spans = std::vector<std::vector<int>>;
 
-Spans Ours(const std::string& pattern, const std::string& text, int groups, bool pikeOnly) {
-  regexlib::Matcher m;
-  m.UsePikeVmOnly(pikeOnly);
+// How our engine searches: as it stands (the backtracker's quick try at the prefilter's
+// candidates, then the DFAs in front of the capturing engines), the DFAs for every search,
+// the capturing engines on their own, or the Pike VM alone.
+enum Engines { kStandard, kDfa, kCapturing, kPikeVm, kEngineKinds };
+const char* const kEngineNames[] = {"as it stands", "DFA", "capturing engines", "Pike VM"};
+
+// One matcher of each kind for a pattern; false when the pattern does not compile.
+struct Matchers {
+  regexlib::Matcher m[kEngineKinds];
+  bool Set(const std::string& pattern) {
+    m[kDfa].SetQuickSteps(0);
+    m[kCapturing].UseDfa(false);
+    m[kPikeVm].UsePikeVmOnly(true);
+    bool ok = true;
+    for (regexlib::Matcher& one : m)
+      ok = one.SetPattern(pattern) && ok;
+    return ok;
+  }
+};
+
+Spans Ours(regexlib::Matcher& m, const std::string& text, int groups) {
   Spans out;
-  if (!m.SetPattern(pattern)) return {{-2}};
   for (bool ok = m.Exec(text.c_str()); ok && out.size() < 50; ok = m.ExecNext()) {
     std::vector<int> s;
     for (int g = 0; g <= groups; ++g) {
@@ -187,6 +204,8 @@ TEST(Differential, LongTextsAgreeWithThePikeVm) {
     for (const bool large : {false, true}) {
       const std::string pattern =
           large ? std::string("(?:") + body + ")|(?:zq{0,1000}){0,20}Q" : std::string(body);
+      Matchers ours;
+      ASSERT_TRUE(ours.Set(pattern)) << pattern;
       for (int t = 0; t < 6; ++t) {
         std::string text(std::size_t(200 + 600 * t), 'a');
         const int spread = 1 + t % 3;  // from runs of "a" to evenly mixed bytes
@@ -196,8 +215,12 @@ TEST(Differential, LongTextsAgreeWithThePikeVm) {
           }
         }
         const int groups = 3;  // no pattern here has more; absent ones read as -1 in both
-        ASSERT_EQ(Ours(pattern, text, groups, false), Ours(pattern, text, groups, true))
-            << "pattern /" << pattern << "/ text of " << text.size() << " bytes, mix " << spread;
+        const Spans vm = Ours(ours.m[kPikeVm], text, groups);
+        for (int k = kStandard; k < kPikeVm; ++k) {
+          ASSERT_EQ(Ours(ours.m[k], text, groups), vm)
+              << kEngineNames[k] << ": pattern /" << pattern << "/ text of " << text.size()
+              << " bytes, mix " << spread;
+        }
       }
     }
   }
@@ -208,6 +231,8 @@ TEST(Differential, AgreesWithPcre2) {
   int compared = 0, gaveUp = 0;
   for (int i = 0; i < 20000; ++i) {
     const std::string pattern = gen.Pattern();
+    Matchers ours;
+    const bool compiled = ours.Set(pattern);
     for (int j = 0; j < 8; ++j) {
       const std::string text = gen.Text();
       int groups = 0;
@@ -217,10 +242,11 @@ TEST(Differential, AgreesWithPcre2) {
         ++gaveUp;
         continue;
       }
-      ASSERT_EQ(Ours(pattern, text, groups, false), want)
-          << "pattern /" << pattern << "/ text \"" << text << "\"";
-      ASSERT_EQ(Ours(pattern, text, groups, true), want)
-          << "Pike VM: pattern /" << pattern << "/ text \"" << text << "\"";
+      ASSERT_TRUE(compiled) << pattern;
+      for (int k = kStandard; k < kEngineKinds; ++k) {
+        ASSERT_EQ(Ours(ours.m[k], text, groups), want)
+            << kEngineNames[k] << ": pattern /" << pattern << "/ text \"" << text << "\"";
+      }
       ++compared;
     }
   }

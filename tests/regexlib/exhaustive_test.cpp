@@ -190,34 +190,47 @@ TEST(Exhaustive, AgreesWithTheReferenceBacktracker) {
   std::size_t compared = 0;
   for (const std::string& pattern : patterns) {
     RefParser parser(pattern);
-    std::unique_ptr<Ref> ref = parser.Parse();
-    if (!ref) continue;
-    regexlib::Matcher m, vm;
-    ASSERT_TRUE(m.SetPattern(pattern)) << pattern << ": " << m.Error();
-    vm.SetPattern(pattern);
+    std::unique_ptr<Ref> tree = parser.Parse();
+    if (!tree) continue;
+    // As it stands (the backtracker's quick try at the prefilter's candidates, then the
+    // DFAs in front of the capturing engines); the DFAs for every search; the backtracker
+    // and the Pike VM on their own; the Pike VM alone; and the DFAs with a cache so small
+    // that searches give up half way and are finished by the capturing engines.
+    regexlib::Matcher standard, dfa, bt, vm, tiny;
+    const char* const names[] = {"as it stands", "DFA", "backtracker", "Pike VM",
+                                 "DFA with a tiny cache"};
+    regexlib::Matcher* const engines[] = {&standard, &dfa, &bt, &vm, &tiny};
+    dfa.SetQuickSteps(0);
+    bt.UseDfa(false);
     vm.UsePikeVmOnly(true);
+    tiny.SetQuickSteps(0);
+    tiny.SetDfaBudget(700);
+    for (regexlib::Matcher* e : engines)
+      ASSERT_TRUE(e->SetPattern(pattern)) << pattern << ": " << e->Error();
     const std::size_t slots = 2 * std::size_t(parser.groups() + 1);
     for (const std::string& text : texts) {
-      Backtracker bt(text);
+      Backtracker ref(text);
       Caps want;
       bool found = false;
       for (std::size_t start = 0; start <= text.size() && !found; ++start) {
         Caps caps(slots, -1);
         caps[0] = int(start);
-        found = bt.M(*ref, start, caps, [&](std::size_t end, Caps& c) {
+        found = ref.M(*tree, start, caps, [&](std::size_t end, Caps& c) {
           c[1] = int(end);
           want = c;
           return true;
         });
       }
-      for (regexlib::Matcher* engine : {&m, &vm}) {
+      for (int k = 0; k < 5; ++k) {
+        regexlib::Matcher* engine = engines[k];
         const bool got = engine->Exec(text.c_str());
-        ASSERT_EQ(got, found) << "pattern " << pattern << " text " << text;
+        ASSERT_EQ(got, found) << "pattern " << pattern << " text " << text << " (" << names[k]
+                              << ")";
         for (std::size_t s = 0; found && s < slots; ++s) {
           const int g = int(s / 2);
           const int have = s % 2 ? engine->GroupEnd(g) : engine->GroupStart(g);
           ASSERT_EQ(have, want[s]) << "pattern " << pattern << " text " << text << " slot " << s
-                                   << (engine == &vm ? " (Pike VM)" : " (backtracker)");
+                                   << " (" << names[k] << ")";
         }
       }
       ++compared;

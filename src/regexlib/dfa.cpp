@@ -1,0 +1,458 @@
+#include "regexlib/dfa.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "regexlib/prefilter.h"
+
+namespace regexlib {
+
+namespace {
+constexpr std::size_t kNoPos = std::numeric_limits<std::size_t>::max();
+// A search may empty the cache this often before the give-up rule applies ...
+constexpr std::size_t kFreeResets = 3;
+// ... which then asks for this many bytes read per state the cache held.
+constexpr std::size_t kBytesPerState = 10;
+// What a state costs besides its positions and transitions: the map's node and the key.
+constexpr std::size_t kStateOverhead = 96;
+
+bool IsWordByte(int c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+}  // namespace
+
+Program ReverseProgram(const Program& forward) {
+  const std::vector<Inst>& code = forward.code;
+  const std::size_t n = code.size();
+  std::vector<std::vector<int>> preds(n);
+  int matchPc = -1;
+  for (std::size_t q = 0; q < n; ++q) {
+    const Inst& in = code[q];
+    switch (in.op) {
+      case Op::kJmp:
+        preds[std::size_t(in.x)].push_back(int(q));
+        break;
+      case Op::kSplit:
+        preds[std::size_t(in.x)].push_back(int(q));
+        if (in.y != in.x) preds[std::size_t(in.y)].push_back(int(q));
+        break;
+      case Op::kMatch:
+        matchPc = int(q);
+        break;
+      default:
+        if (q + 1 < n) preds[q + 1].push_back(int(q));
+        break;
+    }
+  }
+  Program r;
+  r.sets = forward.sets;
+  const int never = int(r.sets.size());  // a test no byte passes: a position nothing reaches
+  r.sets.push_back(ByteSet());
+  auto emit = [&r](Op op, int x = 0, int y = 0) {
+    r.code.push_back(Inst{op, x, y});
+    return int(r.code.size()) - 1;
+  };
+  std::vector<int> block(n, -1);
+  std::vector<std::pair<int, int>> jumps;  // (reverse jump, forward position it goes to)
+  emit(Op::kJmp, -1);                      // start where the forward program matches
+  // Position p of the forward program becomes a choice between the ways into p, each
+  // taken backwards; position 0 is where the reverse program matches.
+  for (std::size_t p = 0; p < n; ++p) {
+    block[p] = int(r.code.size());
+    const std::vector<int>& in = preds[p];
+    const std::size_t ways = in.size() + (p == 0 ? 1 : 0);
+    if (ways == 0) emit(Op::kSet, never);
+    for (std::size_t i = 0; i < ways; ++i) {
+      const bool last = i + 1 == ways;
+      const int split = last ? -1 : emit(Op::kSplit, int(r.code.size()) + 1, -1);
+      if (i == in.size()) {
+        emit(Op::kMatch);
+      } else {
+        const Inst& from = code[std::size_t(in[i])];
+        if (from.op == Op::kAssert || from.op == Op::kByte || from.op == Op::kSet) {
+          emit(from.op, from.x);
+        }
+        jumps.emplace_back(emit(Op::kJmp, -1), in[i]);
+      }
+      if (!last) r.code[std::size_t(split)].y = int(r.code.size());
+    }
+  }
+  for (const auto& j : jumps)
+    r.code[std::size_t(j.first)].x = block[std::size_t(j.second)];
+  r.code[0].x = matchPc >= 0 ? block[std::size_t(matchPc)] : 1;
+  if (matchPc < 0) r.code[0] = Inst{Op::kSet, never, 0};
+  return r;
+}
+
+int Dfa::SideOf(int byte) {
+  if (byte < 0) return kEdge;
+  if (byte == '\n') return kNewline;
+  return IsWordByte(byte) ? kWord : kOther;
+}
+
+bool Dfa::Holds(int kind, int left, int right) {
+  switch (kind) {
+    case kTextStart:
+      return left == kEdge;
+    case kTextEnd:
+      return right == kEdge;
+    case kLineStart:  // a line feed that ends the text starts no line
+      return left == kEdge || (left == kNewline && right != kEdge);
+    case kLineEnd:
+      return right == kEdge || right == kNewline;
+    case kWordBoundary:
+      return (left == kWord) != (right == kWord);
+    case kNotWordBoundary:
+      return (left == kWord) == (right == kWord);
+    default:
+      return false;
+  }
+}
+
+void Dfa::Init(const Program* program, bool reverse, std::size_t budget) {
+  program_ = program;
+  reverse_ = reverse;
+  budget_ = budget;
+  hasAsserts_ = false;
+  // Byte classes: bytes no instruction tells apart share a column of the transition table.
+  std::bitset<257> cut;
+  auto cutSet = [&cut](const ByteSet& set) {
+    for (std::size_t b = 1; b < 256; ++b) {
+      if (set[b] != set[b - 1]) cut[b] = true;
+    }
+  };
+  for (const Inst& in : program->code) {
+    if (in.op == Op::kByte) {
+      cut[std::size_t(in.x)] = true;
+      cut[std::size_t(in.x) + 1] = true;
+    } else if (in.op == Op::kSet) {
+      cutSet(program->sets[std::size_t(in.x)]);
+    } else if (in.op == Op::kAssert) {
+      hasAsserts_ = true;
+    }
+  }
+  if (hasAsserts_) {  // assertions tell line feeds and word bytes from the rest
+    for (int b : {int('\n'), '\n' + 1, int('0'), '9' + 1, int('A'), 'Z' + 1, int('_'), '_' + 1,
+                  int('a'), 'z' + 1}) {
+      cut[std::size_t(b)] = true;
+    }
+  }
+  classByte_.clear();
+  int cls = -1;
+  for (std::size_t b = 0; b < 256; ++b) {
+    if (b == 0 || cut[b]) {
+      ++cls;
+      classByte_.push_back(int(b));
+    }
+    classOf_[b] = std::uint8_t(cls);
+  }
+  classes_ = cls + 1;
+  for (shift_ = 0; (1 << shift_) < classes_ + 1; ++shift_) {
+  }
+  stride_ = 1 << shift_;
+  // The prefilter pays where it skips far: a lead, or a few first bytes. Where the first
+  // bytes are common (a class such as [\w.]), stopping at every state without a thread
+  // to ask it costs more than the table walk.
+  usePrefilter_ = !reverse && (!program->lead.empty() ||
+                               (program->canSkip && program->firstBytes.count() <= 16));
+  seen_.assign(program->code.size(), 0);
+  mark_ = 0;
+  resets_ = 0;
+  ClearCache();
+}
+
+void Dfa::ClearCache() {
+  ids_.clear();
+  keys_.clear();
+  next_.assign(std::size_t(stride_), 0);
+  special_.clear();
+  used_ = 0;
+  plainStart_ = -1;
+  for (auto& a : startStates_) {
+    for (auto& b : a) {
+      for (int& s : b)
+        s = -1;
+    }
+  }
+}
+
+void Dfa::BeginSearch() {
+  searchResets_ = 0;
+  lastResetAt_ = 0;
+  searchPos_ = 0;
+}
+
+bool Dfa::ResetCache(std::size_t progress) {
+  // Emptying the cache now and then is fine; emptying it again and again while reading
+  // only a few bytes per state built means the DFA is slower than the Pike VM would be.
+  const std::size_t states = keys_.size();
+  ++resets_;
+  ++searchResets_;
+  const bool slow = progress - std::min(progress, lastResetAt_) < kBytesPerState * states;
+  lastResetAt_ = progress;
+  ClearCache();
+  return searchResets_ <= kFreeResets || !slow;
+}
+
+int Dfa::Intern(std::vector<int>* key) {
+  auto it = ids_.find(*key);
+  if (it != ids_.end()) return it->second;
+  const std::size_t stride = std::size_t(stride_);
+  const std::size_t cost = kStateOverhead + 2 * sizeof(int) * key->size() + sizeof(Entry) * stride;
+  if (used_ + cost > budget_) return -1;
+  used_ += cost;
+  const int id = int(keys_.size());
+  const int flags = (*key)[0];
+  const bool empty = key->size() == 1;
+  std::uint8_t special = 0;
+  if (flags & kMatchBefore) special |= kIsMatch;
+  if (empty && !(flags & kStarts)) special |= kIsDead;
+  // Without a prefilter and without assertions there is one such state (besides the first
+  // one of a search that rejects an empty match): the inner loop notes it by its row.
+  const bool plain = !usePrefilter_ && !hasAsserts_ && !(flags & kRejectEmpty);
+  if (empty && (flags & kStarts)) {
+    if (plain) {
+      plainStart_ = id;
+    } else {
+      special |= kIsStart;
+    }
+  }
+  keys_.push_back(*key);
+  ids_.emplace(*key, id);
+  if (next_.size() + stride > next_.capacity()) {
+    // The table moves: entries hold addresses, so they move with it.
+    const Entry oldBase = reinterpret_cast<Entry>(next_.data());
+    next_.reserve(std::max(2 * next_.capacity(), next_.size() + stride));
+    const Entry newBase = reinterpret_cast<Entry>(next_.data());
+    for (Entry& e : next_) {
+      if (e != 0) e = e - oldBase + newBase;
+    }
+  }
+  next_.resize(next_.size() + stride, 0);
+  special_.push_back(special);
+  return id;
+}
+
+int Dfa::StartState(int side, bool starts, bool rejectEmpty) {
+  if (!hasAsserts_) side = 0;
+  int& cached = startStates_[starts ? 1 : 0][rejectEmpty ? 1 : 0][side];
+  if (cached >= 0) return cached;
+  std::vector<int> key{side | (starts ? kStarts : 0) | (rejectEmpty ? kRejectEmpty : 0)};
+  int id = Intern(&key);
+  if (id < 0) {
+    if (!ResetCache(searchPos_)) return -1;
+    id = Intern(&key);
+    if (id < 0) return -1;
+  }
+  startStates_[starts ? 1 : 0][rejectEmpty ? 1 : 0][side] = id;
+  return id;
+}
+
+int Dfa::Step(int s, int cls, int byte) {
+  const std::vector<Inst>& code = program_->code;
+  const std::vector<int>& from = keys_[std::size_t(s)];
+  const int flags = from[0];
+  const int side = SideOf(byte);
+  const int left = reverse_ ? side : (flags & kSideMask);
+  const int right = reverse_ ? (flags & kSideMask) : side;
+  bool holds[kNotWordBoundary + 1];
+  for (int k = 0; k <= kNotWordBoundary; ++k)
+    holds[k] = Holds(k, left, right);
+  if (++mark_ == 0) {  // the marks wrapped: start them over
+    std::fill(seen_.begin(), seen_.end(), 0);
+    mark_ = 1;
+  }
+  key_.assign(1, 0);
+  bool matchHere = false;
+  bool cut = false;
+  // Every position of the state, then a new thread: each followed through jumps, choices
+  // and assertions in priority order, as the Pike VM adds threads. A consuming instruction
+  // that takes the byte leaves a position of the next state; none is reached twice, so
+  // neither is a next position.
+  const std::size_t roots = from.size() - 1 + ((flags & kStarts) ? 1 : 0);
+  std::uint64_t steps = 0;
+  for (std::size_t r = 0; r < roots && !cut; ++r) {
+    stack_.assign(1, r + 1 < from.size() ? from[r + 1] : 0);
+    while (!stack_.empty()) {
+      const int pc = stack_.back();
+      stack_.pop_back();
+      if (seen_[std::size_t(pc)] == mark_) continue;
+      seen_[std::size_t(pc)] = mark_;
+      ++steps;
+      const Inst& in = code[std::size_t(pc)];
+      switch (in.op) {
+        case Op::kJmp:
+          stack_.push_back(in.x);
+          break;
+        case Op::kSplit:
+          stack_.push_back(in.y);
+          stack_.push_back(in.x);
+          break;
+        case Op::kSave:
+          stack_.push_back(pc + 1);
+          break;
+        case Op::kAssert:
+          if (holds[in.x]) stack_.push_back(pc + 1);
+          break;
+        case Op::kByte:
+        case Op::kSet:
+          if (byte >= 0 &&
+              (in.op == Op::kByte ? in.x == byte
+                                  : program_->sets[std::size_t(in.x)][std::size_t(byte)])) {
+            key_.push_back(pc + 1);
+          }
+          break;
+        case Op::kMatch:
+          if (flags & kRejectEmpty) break;
+          matchHere = true;
+          // Leftmost-first: threads of lower priority can only give a less preferred match.
+          if (!reverse_) {
+            cut = true;
+            stack_.clear();
+          }
+          break;
+      }
+    }
+  }
+  if (*work_ < steps) {
+    *work_ = 0;
+    return -1;
+  }
+  *work_ -= steps;
+  int next = hasAsserts_ ? side : 0;
+  if (!reverse_ && (flags & kStarts) && !matchHere) next |= kStarts;
+  if (matchHere) next |= kMatchBefore;
+  if (key_.size() == 1 && !(next & kStarts)) next &= ~kSideMask;  // dead: the side is moot
+  key_[0] = next;
+  int id = Intern(&key_);
+  if (id < 0) {
+    // The cache is full: empty it and make the state we came from again.
+    std::vector<int> source = keys_[std::size_t(s)];
+    if (!ResetCache(searchPos_)) return -1;
+    s = Intern(&source);
+    id = Intern(&key_);
+    if (s < 0 || id < 0) return -1;
+  }
+  next_[Row(s) + std::size_t(cls)] = EntryFor(id);
+  return id;
+}
+
+Dfa::Result Dfa::SearchForward(const unsigned char* text, std::size_t length, std::size_t start,
+                               bool rejectEmptyAtStart, std::size_t* end, std::size_t* earliest,
+                               std::uint64_t* budget) {
+  BeginSearch();
+  work_ = budget;
+  int s = StartState(start > 0 ? SideOf(text[start - 1]) : kEdge, true, rejectEmptyAtStart);
+  if (s < 0) return kGaveUp;
+  std::size_t lastMatch = kNoPos;
+  std::size_t lastEmpty = start;  // where the state last held no thread but the new one
+  std::size_t p = start;
+  // s is the state at p, before text[p] is read.
+  for (;;) {
+    if (const std::uint8_t special = special_[std::size_t(s)]) {
+      if (special & kIsMatch) lastMatch = p - 1;
+      if (special & kIsDead) break;
+      if (special & kIsStart) {
+        // No thread alive and no match yet: skip to where a match may start.
+        lastEmpty = p;
+        const std::size_t q = usePrefilter_ ? NextCandidate(*program_, text, length, p) : p;
+        if (q > length) break;
+        if (q != p) {
+          lastEmpty = q;
+          p = q;
+          searchPos_ = p - start;
+          s = StartState(SideOf(text[q - 1]), true, false);
+          if (s < 0) return kGaveUp;
+        }
+      }
+    }
+    if (p == length) {
+      // The text's edge: threads may still match at its end.
+      int n = Target(next_[Row(s) + std::size_t(classes_)]);
+      if (n < 0) n = Step(s, classes_, -1);
+      if (n < 0) return kGaveUp;
+      if (special_[std::size_t(n)] & kIsMatch) lastMatch = length;
+      break;
+    }
+    const int cls = classOf_[text[p]];
+    int n = Target(next_[Row(s) + std::size_t(cls)]);
+    if (n < 0) {
+      searchPos_ = p - start;
+      n = Step(s, cls, text[p]);
+      if (n < 0) return kGaveUp;
+    }
+    s = n;
+    ++p;
+    if (s == plainStart_) lastEmpty = p;
+    // The common case: states with nothing special, read as fast as the table allows,
+    // one load a byte on the chain from state to state.
+    if (!special_[std::size_t(s)]) {
+      const Entry* startRow = plainStart_ >= 0 ? next_.data() + Row(plainStart_) : nullptr;
+      const Entry* row = next_.data() + Row(s);
+      while (p < length) {
+        const Entry entry = row[classOf_[text[p]]];
+        if (entry == 0 || (entry & 1)) break;
+        row = reinterpret_cast<const Entry*>(entry);
+        ++p;
+        lastEmpty = row == startRow ? p : lastEmpty;
+      }
+      s = StateAt(row);
+    }
+  }
+  if (lastMatch == kNoPos) return kNoMatch;
+  *end = lastMatch;
+  *earliest = lastEmpty;
+  return kMatch;
+}
+
+Dfa::Result Dfa::SearchReverse(const unsigned char* text, std::size_t length, std::size_t start,
+                               std::size_t end, std::size_t* matchStart, std::uint64_t* budget) {
+  BeginSearch();
+  work_ = budget;
+  int s = StartState(end < length ? SideOf(text[end]) : kEdge, true, false);
+  if (s < 0) return kGaveUp;
+  std::size_t lastMatch = kNoPos;
+  std::size_t p = end;
+  // s is the state at p, before text[p - 1] is read.
+  for (;;) {
+    if (const std::uint8_t special = special_[std::size_t(s)]) {
+      if (special & kIsMatch) lastMatch = p + 1;
+      if (special & kIsDead) break;
+    }
+    if (p == start) {
+      // Matches at start are settled by the byte before it, which is not read past.
+      const int byte = start > 0 ? text[start - 1] : -1;
+      const int cls = byte >= 0 ? classOf_[byte] : classes_;
+      int n = Target(next_[Row(s) + std::size_t(cls)]);
+      if (n < 0) n = Step(s, cls, byte);
+      if (n < 0) return kGaveUp;
+      if (special_[std::size_t(n)] & kIsMatch) lastMatch = start;
+      break;
+    }
+    const int cls = classOf_[text[p - 1]];
+    int n = Target(next_[Row(s) + std::size_t(cls)]);
+    if (n < 0) {
+      searchPos_ = end - p;
+      n = Step(s, cls, text[p - 1]);
+      if (n < 0) return kGaveUp;
+    }
+    s = n;
+    --p;
+    if (!(special_[std::size_t(s)] & kIsDead)) {
+      const Entry* row = next_.data() + Row(s);
+      while (p > start) {
+        const Entry entry = row[classOf_[text[p - 1]]];
+        if (entry == 0 || (entry & 1)) break;
+        row = reinterpret_cast<const Entry*>(entry & ~Entry(2));
+        --p;
+        lastMatch = (entry & 2) ? p + 1 : lastMatch;
+      }
+      s = StateAt(row);
+    }
+  }
+  if (lastMatch == kNoPos) return kNoMatch;
+  *matchStart = lastMatch;
+  return kMatch;
+}
+
+}  // namespace regexlib
