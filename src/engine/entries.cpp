@@ -40,11 +40,27 @@ ByteString Convert(Tools& t, const Request& r, int page, const ByteString& raw,
   return Expand(t, r, templ, page, slots);
 }
 
+// Addresses longer than this are refused: no real page links one, and a template fed from a
+// page could otherwise make megabytes of them.
+constexpr std::size_t kMaxAddressLength = 2048;
+
+// An address from a page is a path on the site's own server (album pages on the host,
+// photos on their photo server): anything else, and anything too long, is refused for
+// that entry ("NULL"), and said on the error page.
+ByteString Admit(Tools& t, const Request& r, const ByteString& address, const EntryRules& rules) {
+  if (address == ByteString("NULL")) return address;
+  if (address.size() <= kMaxAddressLength && address.c_str()[0] == '/') return address;
+  const ByteString shown(address.str().substr(0, kMaxAddressLength));
+  Report(t, r, report::msg::kAddressRefused, shown.c_str(), rules.shown->c_str());
+  return "NULL";
+}
+
 Entry ConvertAlbum(Tools& t, const Request& r, int page, const ByteString& raw) {
   const EntryRules rules = RulesFor(r, false);
   Entry e;
-  e.address =
+  const ByteString address =
       extract::Utf8ToAnsi(Convert(t, r, page, raw, rules, *rules.address, report::msg::kUrlE33));
+  e.address = Admit(t, r, address, rules);
   ByteString name = Convert(t, r, page, raw, rules, *rules.name, report::msg::kConvertE30);
   if (name != ByteString("NULL")) {
     if (r.script.utf) name = extract::Utf8ToAnsi(name);
@@ -58,8 +74,10 @@ Entry ConvertPhoto(Tools& t, const Request& r, int page, const ByteString& raw, 
                    const ByteString& server) {
   const EntryRules rules = RulesFor(r, unlocked);
   Entry e;
-  e.address = Convert(t, r, page, raw, rules, *rules.address, report::msg::kUrlE33);
-  e.preview = Convert(t, r, page, raw, rules, *rules.preview, report::msg::kUrlE34);
+  e.address =
+      Admit(t, r, Convert(t, r, page, raw, rules, *rules.address, report::msg::kUrlE33), rules);
+  e.preview =
+      Admit(t, r, Convert(t, r, page, raw, rules, *rules.preview, report::msg::kUrlE34), rules);
   e.server = server;
   e.name = Convert(t, r, page, raw, rules, *rules.name, report::msg::kConvertE31);
   // A listed photo's name carries a JPG extension; a full-size name is kept as made.
@@ -70,7 +88,7 @@ Entry ConvertPhoto(Tools& t, const Request& r, int page, const ByteString& raw, 
 // Full-size mode: the entry on the photo's own page stands for the raw entry, and the page
 // names the photo's server (kept for later photos whose page names none).
 ByteString FullSizeEntry(Tools& t, const Request& r, int page, const ByteString& raw,
-                         ByteString* server) {
+                         ByteString* server, std::size_t* textRead) {
   const SiteScript& s = r.script;
   extract::MatchSlots slots;
   if (!t.search.Capture(s.fotoExpression.c_str(), raw.c_str(), &slots)) return "NULL";
@@ -80,11 +98,16 @@ ByteString FullSizeEntry(Tools& t, const Request& r, int page, const ByteString&
     return "NULL";
   }
   const ByteString photoPage = ReadPage(t.http);
+  *textRead += photoPage.size();
   if (photoPage.empty()) {
     Report(t, r, report::msg::kReadE33, r.pagePath.c_str(), report::kBlankCell);
     return "NULL";
   }
-  if (!t.search.Capture(s.origExpression.c_str(), photoPage.c_str(), &slots)) return "NULL";
+  if (!t.search.Capture(s.origExpression.c_str(), photoPage.c_str(), &slots)) {
+    // The page no longer shows the photo: no name can be made for it.
+    Report(t, r, report::msg::kConvertE31, path.c_str(), s.origExpression.c_str());
+    return "NULL";
+  }
   *server = Expand(t, r, s.servFoto, page, slots);
   return slots[0];
 }
@@ -111,8 +134,24 @@ bool ConvertEntries(Tools& t, const Request& request, const PageWalk& walk,
     return false;
   }
   ByteString server = r.photoServer;
+  std::size_t textRead = walk.textRead;
+  bool cut = false;
   for (const ByteString& raw : walk.raw) {
-    const ByteString item = FullSizeEntry(t, r, walk.page, raw, &server);
+    // Past the listing's budget of page text no further photo page is read.
+    if (textRead > kMaxPageText && !cut) {
+      cut = true;
+      Report(t, r, report::msg::kPageTextCut, r.pagePath.c_str(), report::kBlankCell);
+    }
+    const ByteString item =
+        cut ? ByteString("NULL") : FullSizeEntry(t, r, walk.page, raw, &server, &textRead);
+    if (item == ByteString("NULL")) {
+      // The photo's own page failed (and said so): there is nothing to take apart.
+      Entry none;
+      none.name = none.address = none.preview = "NULL";
+      none.server = server;
+      entries->push_back(none);
+      continue;
+    }
     entries->push_back(ConvertPhoto(t, r, walk.page, item, walk.unlocked, server));
   }
   return true;

@@ -57,6 +57,17 @@ ByteString PassWarningPage(Tools& t, const Request& r, const ByteString& page) {
   return ReadPage(t.http);
 }
 
+// Cuts the entries from first on to kMaxEntryLength bytes; true when one was cut.
+bool CutLongEntries(std::vector<ByteString>* raw, std::size_t first) {
+  bool cut = false;
+  for (std::size_t i = first; i < raw->size(); ++i) {
+    if ((*raw)[i].size() <= kMaxEntryLength) continue;
+    (*raw)[i] = ByteString((*raw)[i].str().substr(0, kMaxEntryLength));
+    cut = true;
+  }
+  return cut;
+}
+
 }  // namespace
 
 ByteString ReadPage(net::HttpSession& http) {
@@ -77,11 +88,17 @@ bool WalkPages(Tools& t, const Request& request, PageWalk* walk) {
   }
   extract::MatchSlots slots;
   UnlockState unlock;
+  bool entryCut = false;
   for (int pagesRead = 1;; ++pagesRead) {
     ByteString page = ReadPage(t.http);
     if (page.empty()) {
       Report(t, r, kind.readFailed, r.pagePath.c_str(), report::kBlankCell);
       return false;
+    }
+    walk->textRead += page.size();
+    if (walk->textRead > kMaxPageText && !walk->raw.empty()) {
+      Report(t, r, report::msg::kPageTextCut, r.pagePath.c_str(), report::kBlankCell);
+      return true;
     }
     ++walk->page;
     page = PassWarningPage(t, r, page);
@@ -92,10 +109,15 @@ bool WalkPages(Tools& t, const Request& request, PageWalk* walk) {
     const ByteString& shown = photos ? r.script.fotoExpression : r.script.albumExpression;
     const ByteString& expression = photos && opened.passEntries ? r.script.passExpression : shown;
     bool more = false;
+    const std::size_t found = walk->raw.size();
     if (!t.search.FindAll(expression.c_str(), page.c_str(), kMaxEntries - walk->raw.size(),
                           &walk->raw, &more)) {
       Report(t, r, kind.noEntries, r.pagePath.c_str(), shown.c_str());
       return false;
+    }
+    if (CutLongEntries(&walk->raw, found) && !entryCut) {
+      entryCut = true;
+      Report(t, r, report::msg::kEntryCut, r.pagePath.c_str(), expression.c_str());
     }
     if (more) {
       Report(t, r, report::msg::kEntriesCut, r.pagePath.c_str(), expression.c_str());

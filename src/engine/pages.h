@@ -16,12 +16,18 @@ namespace engine {
 // past either bound it stops, keeps what it found and says so on the error page.
 constexpr int kMaxPages = 1000;
 constexpr std::size_t kMaxEntries = 100000;
+// A listing reads at most this much page text (its pages and, in full-size mode, the
+// photos' own pages), and keeps an entry's text up to this length: past either it stops or
+// cuts, keeps what it found and says so once.
+constexpr std::size_t kMaxPageText = std::size_t(64) << 20;
+constexpr std::size_t kMaxEntryLength = std::size_t(64) << 10;
 
 struct PageWalk {
   std::vector<common::ByteString> raw;  // the entries found, in page order
   int page = 1;                         // Page after the walk: one past the last page read
   bool unlocked = false;                // the last page belonged to an opened album
   common::ByteString cookieText;        // the request's cookies, or those a password brought
+  std::size_t textRead = 0;             // bytes of page text read so far
 };
 
 // Walks the pages of the request's listing (albums or photos, by the request's mode). False

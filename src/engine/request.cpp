@@ -1,5 +1,6 @@
 #include "engine/request.h"
 
+#include <cctype>
 #include <cstring>
 #include <vector>
 
@@ -20,10 +21,40 @@ constexpr char kPagePath[] = "(http://)([^/]+)(/)(.+)";
 constexpr char kHostShown[] = "(http://)([^/]+)(/)";
 constexpr char kPagePathShown[] = "(http://)([^/]+)(/)([^.]+)";
 
+// A host is letters, digits, "." and "-", optionally followed by ":" and a port number:
+// anything else (a backslash, "..", a blank) could name another file as the site's script.
+bool ValidHost(const std::string& host) {
+  const std::size_t colon = host.find(':');
+  const std::string name = host.substr(0, colon);
+  if (name.empty()) return false;
+  for (const char c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-') return false;
+  if (colon == std::string::npos) return true;
+  const std::string port = host.substr(colon + 1);
+  if (port.empty() || port.size() > 5) return false;
+  for (const char c : port)
+    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+  return true;
+}
+
+// The host as the address writes it: what follows "http://" up to the next "/".
+std::string WrittenHost(const std::string& url) {
+  const std::size_t start = url.find("http://");
+  if (start == std::string::npos) return std::string();
+  const std::size_t from = start + 7;
+  const std::size_t slash = url.find('/', from);
+  return url.substr(from, slash == std::string::npos ? std::string::npos : slash - from);
+}
+
 }  // namespace
 
 // Host and the name of the script tried first.
 bool DetermineHost(Tools& t, Request* r) {
+  const std::string written = WrittenHost(r->url.c_str());
+  if (!written.empty() && !ValidHost(written)) {
+    Report(t, *r, report::msg::kMode, r->url.c_str(), report::kBlankCell);
+    return false;
+  }
   extract::MatchSlots groups;
   if (!t.search.Capture(kHostFirst, r->url.c_str(), &groups)) {
     Report(t, *r, report::msg::kHost, r->url.c_str(), kHostShown);

@@ -59,6 +59,8 @@ ListingPtr SiteBrowser::Browse(const char* url) {
     return nullptr;
   }
   Tools tools{http_, search_, errors_, prompts_};
+  // However many entries fail, the error page is written once, with the last report.
+  const report::HeldReports held(errors_);
   Request request;
   const CookieLookup cookies = [this](const common::ByteString& host) { return CookiesFor(host); };
   if (!AnalyseRequest(tools, scriptsFolder_, url ? url : "", cookies, &request)) return nullptr;

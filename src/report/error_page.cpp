@@ -78,12 +78,33 @@ int ReportError(const char* pagePath, const char* message, const char* host, con
 int ErrorReporter::Report(const char* message, const char* host, const char* url,
                           const char* expression) {
   ++reports_;
-  if (history_) {
-    history_->push_back(ReportRecord{message ? message : "", host ? host : "", url ? url : "&nbsp;",
-                                     expression ? expression : "&nbsp;"});
+  // Null cells are kept as the blank they stand for.
+  ReportRecord record{message ? message : "", host ? host : "", url ? url : "&nbsp;",
+                      expression ? expression : "&nbsp;"};
+  if (history_) history_->push_back(record);
+  if (holds_ > 0) {
+    last_ = std::move(record);
+    pending_ = true;
+    return 1;
   }
+  return Write(record);
+}
+
+int ErrorReporter::Write(const ReportRecord& r) {
   if (path_.empty()) return 0;
-  return ReportError(path_.c_str(), message, host, url, expression);
+  return ReportError(path_.c_str(), r.message.c_str(), r.host.c_str(), r.url.c_str(),
+                     r.expression.c_str());
+}
+
+void ErrorReporter::Hold() {
+  ++holds_;
+}
+
+int ErrorReporter::Release() {
+  if (holds_ > 0) --holds_;
+  if (holds_ > 0 || !pending_) return 0;
+  pending_ = false;
+  return Write(last_);
 }
 
 }  // namespace report

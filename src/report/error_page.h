@@ -51,10 +51,33 @@ class ErrorReporter {
   // shows); null stops that.
   void KeepHistory(std::vector<ReportRecord>* history) { history_ = history; }
 
+  // While held, reports are counted and kept, and only the last one is written when the
+  // hold ends: a listing of many failing entries writes its page once, not once per entry.
+  void Hold();
+  // Writes the last report made while held (if any); 1 when it was written.
+  int Release();
+
  private:
+  int Write(const ReportRecord& record);
+
   std::string path_;
   unsigned long reports_ = 0;
   std::vector<ReportRecord>* history_ = nullptr;
+  int holds_ = 0;
+  bool pending_ = false;
+  ReportRecord last_;
+};
+
+// Holds the reporter's writes for the length of a scope.
+class HeldReports {
+ public:
+  explicit HeldReports(ErrorReporter& reporter) : reporter_(reporter) { reporter_.Hold(); }
+  ~HeldReports() { reporter_.Release(); }
+  HeldReports(const HeldReports&) = delete;
+  HeldReports& operator=(const HeldReports&) = delete;
+
+ private:
+  ErrorReporter& reporter_;
 };
 
 }  // namespace report

@@ -42,6 +42,11 @@ const char kRunaway[] = "чтения параметров: слишком гл�
 const char kFormTooLong[] = "отправки пароля: форма длиннее 255 байт E37";
 const char kEntriesCut[] = "чтения страницы: больше 100000 записей, остальные пропущены E38";
 const char kPhotoStatus[] = "загрузки фотографии: сервер ответил ошибкой E39";
+const char kPageTextCut[] =
+    "чтения страницы: больше 64 МБ текста страниц, остальные не прочитаны E42";
+const char kEntryCut[] = "чтения страницы: запись длиннее 64 КБ обрезана E43";
+const char kAddressRefused[] =
+    "преобразования url: адрес длиннее 2 КБ или не путь на сервере сайта E44";
 const char kUpdateDigest[] = "загрузки обновления: контрольная сумма не совпала E45";
 
 const char kHeading[] = "Ошибка ";

@@ -36,12 +36,15 @@ extern const char kRequestE32[];
 extern const char kReadE33[];
 extern const char kUrlE33[];
 extern const char kUrlE34[];
-extern const char kPagingCut[];    // E35: a listing stopped after its page limit
-extern const char kRunaway[];      // E36: a template nested or grew without bound
-extern const char kFormTooLong[];  // E37: a password form body over the encoder's limit
-extern const char kEntriesCut[];   // E38: a listing stopped at its entry limit
-extern const char kPhotoStatus[];  // E39: the photo server answered with an error status
-extern const char kUpdateDigest[];  // E45: a downloaded update is not the file announced
+extern const char kPagingCut[];       // E35: a listing stopped after its page limit
+extern const char kRunaway[];         // E36: a template nested or grew without bound
+extern const char kFormTooLong[];     // E37: a password form body over the encoder's limit
+extern const char kEntriesCut[];      // E38: a listing stopped at its entry limit
+extern const char kPhotoStatus[];     // E39: the photo server answered with an error status
+extern const char kPageTextCut[];     // E42: a listing stopped after 64 MB of page text
+extern const char kEntryCut[];        // E43: an entry longer than 64 KB was cut there
+extern const char kAddressRefused[];  // E44: an address over 2 KB, or not a path on the site
+extern const char kUpdateDigest[];    // E45: a downloaded update is not the file announced
 
 // The word every heading starts with.
 extern const char kHeading[];

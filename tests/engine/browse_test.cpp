@@ -283,6 +283,62 @@ TEST_F(HostileSite, GroupsThatTakeNoPartInAnEntryAreEmptyNotTheEntryBefore) {
   }
 }
 
+// Counts the writes of the error page.
+int pageWrites = 0;
+bool CountingWrite(const char*, const void*, std::size_t, bool* written) {
+  ++pageWrites;
+  *written = true;
+  return true;
+}
+
+TEST_F(HostileSite, AListingReadsAtMost64MegabytesOfPages) {
+  // Pages of 19.2 MB, each with one album and a next page: after 64 MB of page text the
+  // listing stops with what it found, and says so once.
+  const std::string big = "_/repeat/800000?text=Axy0123456789abcdefghij";
+  WriteScript({{"AlbumExpression", "^A(x)(y)"},
+               {"UrlAlbum", "/a/%s/`Match[1]"},
+               {"IfNextPageAlbum", "^A"},
+               {"NextPageAlbum", "/" + big}});
+  ASSERT_EQ(Browse(big), 1);
+  EXPECT_EQ(count(), 3);
+  EXPECT_EQ(Reports(report::msg::kPageTextCut).size(), 1u);
+}
+
+TEST_F(HostileSite, EntriesAreCutAndThePasswordAskedOncePerListing) {
+  // One entry of 216 KB is kept as its first 64 KB.
+  WriteScript({{"AlbumExpression", "^A(x)(y).*"}, {"UrlAlbum", "/a/%s/`Match[1]"}});
+  ASSERT_EQ(Browse("_/repeat/9000?text=Axy0123456789abcdefghij"), 1);
+  ASSERT_EQ(count(), 1);
+  EXPECT_EQ(Reports(report::msg::kEntryCut).size(), 1u);
+
+  // A page that asks for the password on every page asks the user once per listing.
+  WriteScript({{"PassRequest", "/unlock/[a-z]+"}, {"PassSendForm", "pw=%s`Match[1]"}});
+  answers_.asked = 0;
+  ASSERT_EQ(Browse("p/lockloop/"), 2);
+  EXPECT_EQ(count(), 3);
+  EXPECT_EQ(answers_.asked, 1);
+}
+
+TEST_F(HostileSite, RefusedAddressesAreReportedAndThePageWrittenOnce) {
+  // 100,000 entries whose addresses are refused (no path on the site, or over 2 KB): each
+  // is reported, and the error page is written once, with the last report.
+  WriteScript({});
+  const std::string longPath(3000, 'p');
+  platform::FileCallOverrides counting{CountingWrite};
+  platform::OverrideFileCalls(&counting);
+  pageWrites = 0;
+  const int mode = Browse(Repeat(100000, "<a class=\"album\" href=\"x{i}\">A{i}</a>"));
+  platform::OverrideFileCalls(nullptr);
+  ASSERT_EQ(mode, 1);
+  EXPECT_EQ(count(), 100000);
+  EXPECT_EQ(entry(0).address.str(), "NULL");
+  EXPECT_EQ(Reports(report::msg::kAddressRefused).size(), 100000u);
+  EXPECT_EQ(pageWrites, 1);
+  ASSERT_EQ(Browse(Repeat(1, "<a class=\"album\" href=\"/" + longPath + "\">L</a>")), 1);
+  ASSERT_EQ(Reports(report::msg::kAddressRefused).size(), 1u);
+  EXPECT_EQ(history_.back().url.size(), 2048u);
+}
+
 TEST_F(HostileSite, PasswordSteps) {
   // Without PassRequest nothing of the password steps happens, even on a page that
   // PassExpression would call open: no prompt, the ordinary expressions.
@@ -325,7 +381,7 @@ TEST_F(HostileSite, ScriptsWithMissingEmptyLongAndBinaryValues) {
     if (b != '\n' && b != '\r' && b != '%' && b != '`' && b != ';' && b != '"' && b != '\'')
       binary += char(b);
   binary = binary.substr(0, 240);
-  WriteScript({{"UrlAlbum", binary.substr(20) + "%s`Match[1]"}});
+  WriteScript({{"UrlAlbum", "/" + binary.substr(20) + "%s`Match[1]"}});
   ASSERT_EQ(Browse("long/"), 1);
   const std::string address = entry(1).address.str();
   EXPECT_NE(address.find("/a/short/"), std::string::npos);
