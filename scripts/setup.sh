@@ -12,7 +12,7 @@ packages=(
   libcurl4-openssl-dev libpcre2-dev libclang-rt-14-dev
   python3 locales
   libre2-dev
-  doublecmd-gtk xdotool xclip x11-apps netpbm
+  doublecmd-gtk xdotool xclip x11-apps netpbm gdb
 )
 
 missing=()

@@ -38,12 +38,14 @@ PHOTO = "boats.jpg"
 SERVED_PHOTO = "demo/img.example.test/photos/harbour/boats.jpg"
 PROGRAMS = ["doublecmd", "xdotool", "xclip", "Xvfb", "xwd", "xwdtopnm", "pnmtopng"]
 
+# Only plain keys: a modifier held by one key event and lost by the next is a known trouble
+# of synthetic input, and every command the run needs can sit on a function key.
 SHORTCUTS = """<?xml version="1.0" encoding="UTF-8"?>
 <doublecmd DCVersion="1.0.10">
   <Hotkeys Version="53">
     <Form Name="Main">
       <Hotkey><Shortcut>F5</Shortcut><Command>cm_Copy</Command></Hotkey>
-      <Hotkey><Shortcut>Alt+X</Shortcut><Command>cm_Exit</Command></Hotkey>
+      <Hotkey><Shortcut>F2</Shortcut><Command>cm_Exit</Command></Hotkey>
       <Hotkey><Shortcut>F12</Shortcut><Command>cm_OpenVirtualFileSystemList</Command></Hotkey>
       <Hotkey><Shortcut>F11</Shortcut><Command>cm_MarkMarkAll</Command></Hotkey>
       <Hotkey><Shortcut>F10</Shortcut><Command>cm_MarkUnmarkAll</Command></Hotkey>
@@ -128,7 +130,7 @@ class Run:
 
     def keys(self, *names, window=None):
         self.x("xdotool", "windowfocus", "--sync", window or self.main_window)
-        self.x("xdotool", "key", "--clearmodifiers", *names)
+        self.x("xdotool", "key", *names)
 
     def panel_names(self):
         """The names the active panel lists, read as the user's clipboard gets them."""
@@ -282,7 +284,8 @@ class Run:
         self.open_entry(names, "[connection]")
         prompt = self.wait_for("the address prompt", lambda: self.other_window(""))
         self.screenshot("address-prompt")
-        self.keys("ctrl+a", window=prompt)
+        # The prompt comes with its value selected: typing replaces it.
+        self.x("xdotool", "windowfocus", "--sync", prompt)
         self.x("xdotool", "type", "--delay", "20", DEMO_ADDRESS)
         self.keys("Return", window=prompt)
         names = self.wait_for_names("the demo user's albums", ALBUMS)
@@ -313,7 +316,7 @@ class Run:
         self.wait_for_names("the root in Russian", RUSSIAN_ROOT)
         self.screenshot("root-in-russian")
 
-        self.keys("alt+x")
+        self.keys("F2")  # cm_Exit, as Alt+X by default
 
         def ended():
             if self.dc.poll() is not None:
