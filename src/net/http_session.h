@@ -1,12 +1,15 @@
-// The system's one HTTP client: one internet handle, one connection to one host and one
+// The system's one HTTP client: one internet handle, one connection to one server and one
 // request at a time, every request with the same headers and user agent, each response
-// read whole into a buffer the session owns.
+// read whole into a buffer the session owns. A server is "[scheme://]host[:port]" (see
+// address.h): https checks the server's certificate the system's way, never less. The
+// session follows redirects itself, by the rules of FollowRedirect.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include "net/address.h"
 #include "platform/internet.h"
 #include "platform/platform.h"
 
@@ -18,17 +21,33 @@ constexpr std::uint32_t kCapacity = 20000000;
 constexpr std::uint32_t kReadPauseMs = 50;
 constexpr std::size_t kCookieBufferSize = 260;
 
+// Why the last request failed.
+enum class Failure {
+  kNone,
+  kConnection,          // no connection, or the request could not be sent
+  kCertificateIssuer,   // the certificate's issuer is not trusted
+  kCertificateName,     // the certificate is for another name
+  kCertificateDate,     // the certificate has expired or is not valid yet
+  kCertificateInvalid,  // the certificate fails for another reason (revoked, unusable)
+  kSecureChannel,       // the secure connection could not be made
+  kRedirectRefused,     // a redirect the rules do not follow
+  kTooManyRedirects,    // more than kMaxRedirects in a row
+};
+bool IsCertificateFailure(Failure failure);
+// The failure an internet library error code stands for.
+Failure FailureOf(std::uint32_t error);
+
 class HttpSession {
  public:
-  explicit HttpSession(bool secure = false);
+  HttpSession();
   ~HttpSession();  // closes what is still open
   HttpSession(const HttpSession&) = delete;
   HttpSession& operator=(const HttpSession&) = delete;
 
-  // Requests path from host with GET. A host that differs from the stored one (exact byte
-  // comparison) closes everything first.
-  bool Get(const char* host, const char* path, const char* referrer);
-  // Sends body with POST to path on the current host ("localhost" when there is none).
+  // Requests path from server with GET. A server that differs from the stored one (exact
+  // byte comparison) closes everything first. kind picks the redirect rules.
+  bool Get(const char* server, const char* path, const char* referrer, Fetch kind = Fetch::kPage);
+  // Sends body with POST to path on the current server ("localhost" when there is none).
   bool Post(const char* path, const char* body, const char* referrer);
   // The whole response of the last request, NUL-terminated, valid until the next ReadAll;
   // null (length 0) without a request, when a read failed, when the body is shorter than
@@ -39,8 +58,11 @@ class HttpSession {
   // left as it was without one.
   // The status code of the last request's answer (200, 404, ...); 0 without one.
   std::uint32_t Status() const;
-  std::uint32_t QueryFileInfo(const char* host, const char* path, const char* referrer,
+  // The size query follows redirects as a photo does.
+  std::uint32_t QueryFileInfo(const char* server, const char* path, const char* referrer,
                               platform::SystemTime* time);
+  // Why the last Get, Post or QueryFileInfo failed (kNone after one that succeeded).
+  Failure failure() const { return failure_; }
   // The cookie string of url into buffer (260 bytes). A string that does not fit is
   // refused: empty buffer, false.
   bool ReadCookie(const char* url, char* buffer);
@@ -58,14 +80,20 @@ class HttpSession {
 
  private:
   bool Connect();
-  bool PageRequest(const char* verb, const char* path, const char* body, const char* referrer);
+  // Sends the request and follows the redirects the rules allow; false with failure_ set.
+  bool Send(const char* verb, const char* path, const char* body, const char* referrer,
+            const char* accept, std::uint32_t flags, Fetch kind);
+  bool Fail(Failure failure);
   void UseHost(const char* host);
+  // Moves to a redirect's server; a different server closes the connection.
+  void MoveTo(const Origin& origin);
 
   platform::InternetHandle internet_ = nullptr;
   platform::InternetHandle connection_ = nullptr;
   platform::InternetHandle request_ = nullptr;
-  const bool secure_;
-  std::unique_ptr<std::string> host_;
+  std::unique_ptr<std::string> host_;  // the server as given
+  Origin origin_;                      // the server requests go to now
+  Failure failure_ = Failure::kNone;
   const std::string headers_;
   std::unique_ptr<char[]> readBuffer_;
   std::uint32_t capacity_ = 0;
