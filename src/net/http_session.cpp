@@ -106,8 +106,9 @@ void HttpSession::MoveTo(const Origin& origin) {
   origin_ = origin;
 }
 
-bool HttpSession::Fail(Failure failure) {
+bool HttpSession::Fail(Failure failure, std::uint32_t error) {
   failure_ = failure;
+  error_ = error;
   CloseRequest();
   return false;
 }
@@ -115,11 +116,15 @@ bool HttpSession::Fail(Failure failure) {
 bool HttpSession::Send(const char* verb, const char* path, const char* body, const char* referrer,
                        const char* accept, std::uint32_t flags, Fetch kind) {
   failure_ = Failure::kNone;
+  error_ = 0;
   const Origin first = origin_;
   std::string method = verb;
   std::string target = path ? path : "";
   for (int redirects = 0;; ++redirects) {
-    if (!Connect()) return Fail(FailureOf(platform::LastError()));
+    if (!Connect()) {
+      const std::uint32_t error = platform::LastError();
+      return Fail(FailureOf(error), error);
+    }
     CloseRequest();
     std::uint32_t requestFlags = flags | platform::kRequestFlagNoRedirect;
     if (origin_.secure) requestFlags |= platform::kRequestFlagSecure;
@@ -128,7 +133,8 @@ bool HttpSession::Send(const char* verb, const char* path, const char* body, con
                                  referrer, accept, requestFlags);
     const std::uint32_t bodyLength = body ? std::uint32_t(std::strlen(body)) : 0;
     if (!request_ || !platform::NetSendRequest(request_, headers_.c_str(), body, bodyLength)) {
-      return Fail(FailureOf(platform::LastError()));
+      const std::uint32_t error = platform::LastError();
+      return Fail(FailureOf(error), error);
     }
     const std::uint32_t status = Status();
     std::string location;

@@ -63,6 +63,8 @@ class HttpSession {
                               platform::SystemTime* time);
   // Why the last Get, Post or QueryFileInfo failed (kNone after one that succeeded).
   Failure failure() const { return failure_; }
+  // The internet library's error code of that failure (0 for one of the session's own).
+  std::uint32_t error() const { return error_; }
   // The cookie string of url into buffer (260 bytes). A string that does not fit is
   // refused: empty buffer, false.
   bool ReadCookie(const char* url, char* buffer);
@@ -83,7 +85,7 @@ class HttpSession {
   // Sends the request and follows the redirects the rules allow; false with failure_ set.
   bool Send(const char* verb, const char* path, const char* body, const char* referrer,
             const char* accept, std::uint32_t flags, Fetch kind);
-  bool Fail(Failure failure);
+  bool Fail(Failure failure, std::uint32_t error = 0);
   void UseHost(const char* host);
   // Moves to a redirect's server; a different server closes the connection.
   void MoveTo(const Origin& origin);
@@ -94,6 +96,7 @@ class HttpSession {
   std::unique_ptr<std::string> host_;  // the server as given
   Origin origin_;                      // the server requests go to now
   Failure failure_ = Failure::kNone;
+  std::uint32_t error_ = 0;
   const std::string headers_;
   std::unique_ptr<char[]> readBuffer_;
   std::uint32_t capacity_ = 0;

@@ -105,5 +105,8 @@ class TestCA:
                 openssl("x509", "-req", "-in", csr, "-CA", ca, "-CAkey", ca[:-4] + ".key",
                         "-set_serial", serial, "-days", "825", "-sha256", "-extfile", ext,
                         "-out", made)
+            # Served with its issuer after it, as servers send their chain.
+            with open(made, "a") as out, open(ca) as issuer:
+                out.write(issuer.read())
             os.replace(made, cert)
             return cert

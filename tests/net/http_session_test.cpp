@@ -283,7 +283,7 @@ TEST_F(HttpSessionTest, CertificateThatFailsItsCheckFailsTheRequestAndSaysWhy) {
   for (const auto& r : rows) {
     net::HttpSession s;
     EXPECT_FALSE(s.Get(r.server, "/index.html", nullptr)) << r.server;
-    EXPECT_EQ(int(s.failure()), int(r.failure)) << r.server;
+    EXPECT_EQ(int(s.failure()), int(r.failure)) << r.server << " error " << s.error();
     EXPECT_TRUE(net::IsCertificateFailure(s.failure())) << r.server;
     std::uint32_t n = 3;
     EXPECT_EQ(s.ReadAll(&n), nullptr) << r.server;
