@@ -93,6 +93,12 @@ bool ParseServer(const char* text, Origin* out) {
   return true;
 }
 
+std::string ServerWithScheme(const std::string& hostOrServer, bool secure) {
+  bool named = false;
+  if (SchemeLength(hostOrServer.c_str(), &named) || !secure) return hostOrServer;
+  return "https://" + hostOrServer;
+}
+
 std::string ServerText(const Origin& origin) {
   std::string s = (origin.secure ? "https://" : "http://") + origin.host;
   if (origin.port) s += ":" + std::to_string(origin.port);

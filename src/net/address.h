@@ -23,6 +23,10 @@ std::size_t SchemeLength(const char* text, bool* secure);
 // 1..65535, or another scheme.
 bool ParseServer(const char* text, Origin* out);
 
+// The server to ask for hostOrServer: as written when it names its scheme, else with
+// "https://" before it when secure (and as written, plain http, when not).
+std::string ServerWithScheme(const std::string& hostOrServer, bool secure);
+
 // "https://host:port" with the default port left out; "http://host" likewise.
 std::string ServerText(const Origin& origin);
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "net/address.h"
+#include "net/failure.h"
 #include "platform/internet.h"
 #include "platform/platform.h"
 
@@ -20,22 +21,6 @@ extern const char kExtraHeaders[];  // the 304-byte block sent with every reques
 constexpr std::uint32_t kCapacity = 20000000;
 constexpr std::uint32_t kReadPauseMs = 50;
 constexpr std::size_t kCookieBufferSize = 260;
-
-// Why the last request failed.
-enum class Failure {
-  kNone,
-  kConnection,          // no connection, or the request could not be sent
-  kCertificateIssuer,   // the certificate's issuer is not trusted
-  kCertificateName,     // the certificate is for another name
-  kCertificateDate,     // the certificate has expired or is not valid yet
-  kCertificateInvalid,  // the certificate fails for another reason (revoked, unusable)
-  kSecureChannel,       // the secure connection could not be made
-  kRedirectRefused,     // a redirect the rules do not follow
-  kTooManyRedirects,    // more than kMaxRedirects in a row
-};
-bool IsCertificateFailure(Failure failure);
-// The failure an internet library error code stands for.
-Failure FailureOf(std::uint32_t error);
 
 class HttpSession {
  public:

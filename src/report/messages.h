@@ -3,6 +3,8 @@
 // character set).
 #pragma once
 
+#include "net/failure.h"
+
 namespace report {
 namespace msg {
 
@@ -41,6 +43,19 @@ extern const char kRunaway[];      // E36: a template nested or grew without bou
 extern const char kFormTooLong[];  // E37: a password form body over the encoder's limit
 extern const char kEntriesCut[];   // E38: a listing stopped at its entry limit
 extern const char kPhotoStatus[];  // E39: the photo server answered with an error status
+// E40: a secure request failed its certificate check (or its secure channel), by cause.
+extern const char kCertificateIssuer[];
+extern const char kCertificateName[];
+extern const char kCertificateDate[];
+extern const char kCertificateInvalid[];
+extern const char kSecureChannel[];
+// E41: a redirect the rules do not follow, or too many of them.
+extern const char kRedirectRefused[];
+extern const char kTooManyRedirects[];
+
+// The message for a request that failed for failure: E40 or E41 by cause, otherwise for
+// any other failure (a connection that could not be made, ...).
+const char* ForFailure(net::Failure failure, const char* otherwise);
 
 // The word every heading starts with.
 extern const char kHeading[];

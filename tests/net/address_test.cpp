@@ -142,3 +142,23 @@ TEST(FollowRedirect, APhotoHopJudgesOtherHostsByTheFirstServersDomain) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ServerWithScheme, AServerThatNamesItsSchemeKeepsIt) {
+  const struct {
+    const char* server;
+    bool secure;
+    const char* want;
+  } rows[] = {
+      {"img.example.net", false, "img.example.net"},
+      {"img.example.net", true, "https://img.example.net"},
+      {"http://img.example.net", true, "http://img.example.net"},
+      {"HTTPS://img.example.net", false, "HTTPS://img.example.net"},
+      {"img.example.net:8080", true, "https://img.example.net:8080"},
+  };
+  for (const auto& r : rows)
+    EXPECT_EQ(net::ServerWithScheme(r.server, r.secure), r.want) << r.server << r.secure;
+}
+
+}  // namespace
