@@ -29,6 +29,7 @@ line ("#" starts a comment):
   when-cookie C FILE      when the request's Cookie header holds C, serve FILE instead
   when-body B FILE        when the request's body is exactly B, serve FILE instead
   otherwise FILE          when no when-... matched, serve FILE instead
+  https-only              a plain http request gets 301 to the same address over https
 FILE is a path relative to the sidecar's folder; what it names is served by these rules too.
   /_/short/N/M            promises N bytes, sends M, closes the connection cleanly
 HTTPS: a client that asks the proxy to CONNECT to host:port gets a TLS server for that
@@ -156,6 +157,11 @@ class Handler(BaseHTTPRequestHandler):
     def serve_file(self, root, file, body, hops=0):
         """Serves a static file as its sidecar directs."""
         directives = read_sidecar(file)
+        if ("https-only", "") in directives and not self.tunnel_host:
+            host, path, _ = self.target()
+            query = urllib.parse.urlsplit(self.path).query
+            target = f"https://{host}{path}" + (f"?{query}" if query else "")
+            return self.send(301, b"", [("Location", target)])
         cookies = self.headers.get("Cookie") or ""
         chosen = None
         for name, arg in directives:
