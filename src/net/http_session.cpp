@@ -95,7 +95,10 @@ void HttpSession::UseHost(const char* host) {
   if (!host_ || *host_ != h) CloseAll();
   host_ = std::make_unique<std::string>(h);
   // A server that cannot be parsed is handed on as a plain host name, and fails there.
-  if (!ParseServer(h.c_str(), &origin_)) origin_ = Origin{false, h, 0};
+  Origin origin;
+  if (!ParseServer(h.c_str(), &origin)) origin = Origin{false, h, 0};
+  // The same server again after a redirect took the connection elsewhere: back to it.
+  MoveTo(origin);
 }
 
 void HttpSession::MoveTo(const Origin& origin) {
@@ -117,6 +120,7 @@ bool HttpSession::Send(const char* verb, const char* path, const char* body, con
                        const char* accept, std::uint32_t flags, Fetch kind) {
   failure_ = Failure::kNone;
   error_ = 0;
+  refusedLocation_.clear();
   const Origin first = origin_;
   std::string method = verb;
   std::string target = path ? path : "";
@@ -144,6 +148,7 @@ bool HttpSession::Send(const char* verb, const char* path, const char* body, con
     Origin to;
     std::string toPath;
     if (!FollowRedirect(first, origin_, target, location, kind, &to, &toPath)) {
+      refusedLocation_ = location.substr(0, 200);
       return Fail(Failure::kRedirectRefused);
     }
     // As browsers do: a form answered with 301, 302 or 303 is followed by a plain GET.

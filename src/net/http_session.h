@@ -50,6 +50,8 @@ class HttpSession {
   Failure failure() const { return failure_; }
   // The internet library's error code of that failure (0 for one of the session's own).
   std::uint32_t error() const { return error_; }
+  // The Location of a redirect that was refused (at most 200 bytes of it); empty otherwise.
+  const std::string& refusedLocation() const { return refusedLocation_; }
   // The cookie string of url into buffer (260 bytes). A string that does not fit is
   // refused: empty buffer, false.
   bool ReadCookie(const char* url, char* buffer);
@@ -82,6 +84,7 @@ class HttpSession {
   Origin origin_;                      // the server requests go to now
   Failure failure_ = Failure::kNone;
   std::uint32_t error_ = 0;
+  std::string refusedLocation_;
   const std::string headers_;
   std::unique_ptr<char[]> readBuffer_;
   std::uint32_t capacity_ = 0;

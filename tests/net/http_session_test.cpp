@@ -355,6 +355,11 @@ TEST_F(HttpSessionTest, RedirectsFollowTheRules) {
     const bool sent = s.Get(r.server, r.path.c_str(), nullptr, r.kind);
     EXPECT_EQ(sent, r.failure == Failure::kNone) << r.server << r.path;
     EXPECT_EQ(int(s.failure()), int(r.failure)) << r.server << r.path;
+    if (r.failure == Failure::kRedirectRefused) {
+      EXPECT_EQ(s.refusedLocation().substr(0, 4), "http") << r.path;
+    } else {
+      EXPECT_EQ(s.refusedLocation(), "") << r.path;
+    }
     const std::vector<std::string> got = testing_support::LoggedSince(before);
     ASSERT_FALSE(got.empty()) << r.path;
     if (r.last) {
@@ -368,6 +373,17 @@ TEST_F(HttpSessionTest, RedirectsFollowTheRules) {
         EXPECT_NE(Field(line, "path"), "/_/bytes/3") << line;
     }
   }
+}
+
+TEST_F(HttpSessionTest, AfterARedirectTheNextRequestGoesToTheServerItNames) {
+  net::HttpSession s;
+  ASSERT_TRUE(s.Get("photos.example.test",
+                    Chain(1, "https://photos.example.test/_/bytes/1").c_str(), nullptr));
+  EXPECT_EQ(Fetch(s, "photos.example.test", "/_/bytes/2"), "01");
+  const std::vector<std::string> got = Since();
+  ASSERT_EQ(got.size(), 3u);
+  EXPECT_EQ(Field(got[1], "request_line"), "GET https://photos.example.test/_/bytes/1 HTTP/1.1");
+  EXPECT_EQ(Field(got[2], "request_line"), "GET http://photos.example.test/_/bytes/2 HTTP/1.1");
 }
 
 TEST_F(HttpSessionTest, AFormAnsweredWithARedirectIsFollowedWithAGet) {

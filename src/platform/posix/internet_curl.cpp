@@ -134,6 +134,24 @@ std::uint32_t ErrorOf(CURLcode rc, long verifyResult) {
   return kErrorCannotConnect;
 }
 
+// Keeps the Location header of the last response (a new status line forgets it).
+std::size_t KeepLocation(char* data, std::size_t size, std::size_t count, void* user) {
+  auto* location = static_cast<std::string*>(user);
+  const std::size_t n = size * count;
+  std::string line(data, n);
+  if (line.compare(0, 5, "HTTP/") == 0) location->clear();
+  if (n > 9 && strncasecmp(data, "Location:", 9) == 0) {
+    std::size_t from = 9;
+    while (from < line.size() && (line[from] == ' ' || line[from] == '\t'))
+      ++from;
+    std::size_t to = line.size();
+    while (to > from && (line[to - 1] == '\r' || line[to - 1] == '\n' || line[to - 1] == ' '))
+      --to;
+    *location = line.substr(from, to - from);
+  }
+  return n;
+}
+
 std::vector<std::string> Lines(const char* block) {
   std::vector<std::string> out;
   std::string s = block ? block : "";
@@ -270,6 +288,9 @@ bool NetSendRequest(InternetHandle request, const char* headers, const void* bod
   if (caFile && *caFile) curl_easy_setopt(curl, CURLOPT_CAINFO, caFile);
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, r);
+  r->location.clear();
+  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, KeepLocation);
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &r->location);
   if (r->verb == "GET") {
     curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
   } else if (r->verb == "POST") {
@@ -287,12 +308,6 @@ bool NetSendRequest(InternetHandle request, const char* headers, const void* bod
     curl_easy_getinfo(curl, CURLINFO_SSL_VERIFYRESULT, &verifyResult);
     SetLastError(ErrorOf(rc, verifyResult));
     return false;
-  }
-  char* location = nullptr;
-  r->location.clear();
-  if (!follow && curl_easy_getinfo(curl, CURLINFO_REDIRECT_URL, &location) == CURLE_OK &&
-      location) {
-    r->location = location;
   }
   curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &r->contentLength);
   curl_easy_getinfo(curl, CURLINFO_FILETIME, &r->lastModified);
