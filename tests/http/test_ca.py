@@ -5,6 +5,7 @@ first asks for that host. A host name's first label picks what the certificate i
 about, for the refusal tests:
   wrongname.*   a certificate from the test CA for another name (other-name.invalid)
   unknownca.*   a certificate for the right name from the CA nobody trusts
+  leafonly.*    the same, served without its issuer (the chain cannot be built at all)
   expired.*     a certificate for the right name from the test CA, expired in 2020
 Every other host gets a sound certificate for its name from the test CA.
 """
@@ -85,7 +86,7 @@ class TestCA:
             if os.path.exists(cert):
                 return cert
             named = "other-name.invalid" if kind == "wrongname" else host
-            ca = self.unknown if kind == "unknownca" else self.ca
+            ca = self.unknown if kind in ("unknownca", "leafonly") else self.ca
             csr = cert + ".csr"
             ext = cert + ".ext"
             with open(ext, "w") as f:
@@ -106,7 +107,8 @@ class TestCA:
                         "-set_serial", serial, "-days", "825", "-sha256", "-extfile", ext,
                         "-out", made)
             # Served with its issuer after it, as servers send their chain.
-            with open(made, "a") as out, open(ca) as issuer:
-                out.write(issuer.read())
+            if kind != "leafonly":
+                with open(made, "a") as out, open(ca) as issuer:
+                    out.write(issuer.read())
             os.replace(made, cert)
             return cert

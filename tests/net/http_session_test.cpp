@@ -293,6 +293,14 @@ TEST_F(HttpSessionTest, CertificateThatFailsItsCheckFailsTheRequestAndSaysWhy) {
     // The same session still reaches a sound server afterwards.
     EXPECT_EQ(Fetch(s, "https://photos.example.test", "/_/bytes/4"), "0123") << r.server;
   }
+  // An unknown issuer that the server does not even send: libcurl says unknown issuer;
+  // Wine's WinINet says the revocation check failed (12057), as the chain ends nowhere.
+  net::HttpSession s;
+  EXPECT_FALSE(s.Get("https://leafonly.example.test", "/index.html", nullptr));
+  EXPECT_TRUE(net::IsCertificateFailure(s.failure())) << s.error();
+  EXPECT_TRUE(s.error() == platform::kErrorCertificateIssuer ||
+              s.error() == platform::kErrorCertificateRevocation)
+      << s.error();
   // Nothing was ever asked of the refused servers: only the sound fetches came through.
   for (const std::string& line : Since())
     EXPECT_EQ(Field(line, "host"), "photos.example.test") << line;
