@@ -12,6 +12,9 @@ packages=(
   libcurl4-openssl-dev libpcre2-dev libclang-rt-14-dev
   python3 locales
   libre2-dev
+  # HTTPS: the tests' CA and certificates are made with openssl; Wine's TLS (schannel) is
+  # GnuTLS, which Wine only recommends, for both widths.
+  openssl ca-certificates libgnutls30 libgnutls30:i386
 )
 
 missing=()
