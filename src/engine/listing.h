@@ -1,21 +1,45 @@
-// The album and the photo listing: one page walker reads the first page and every page the
-// script says follows it, collecting raw entries; then every entry is converted.
+// A listing: what one folder of the drive shows, built whole from a site's pages and never
+// changed afterwards. Every find handle, every copy and every lookup of an album below it
+// reads the listing of its own folder, so listing another folder changes nothing it sees.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
 
-#include "engine/engine.h"
+#include "common/byte_string.h"
+#include "platform/platform.h"
 
 namespace engine {
 
-// A listing keeps the entries of at most this many pages, and at most this many entries;
-// past either bound it stops, keeps what it found and says so on the error page.
-constexpr int kMaxPages = 1000;
-constexpr std::size_t kMaxEntries = 100000;
+enum Mode : int { kModeNone = 0, kModeAlbums = 1, kModePhotos = 2 };
 
-// Fills the album lists; 1, or 0 after a report.
-int ListAlbums(Engine& e);
-// Fills the photo lists; 2, or 0 after a report.
-int ListPhotos(Engine& e);
+struct Entry {
+  common::ByteString name;     // as the host shows it: unique within the listing
+  common::ByteString address;  // albums: a path on the listing's host; photos: on server
+  common::ByteString preview;  // photos: the preview's path on server, or "NULL"
+  common::ByteString server;   // photos: the photo server the addresses refer to
+  std::uint32_t size = 0;
+  platform::FileTime time = {0, 0};
+};
+
+struct Listing {
+  int mode = kModeNone;     // albums or photos
+  common::ByteString url;   // the address that was listed, "http://host/path"
+  common::ByteString host;  // the host album addresses are on
+  std::vector<Entry> entries;
+
+  // The entry called name (the whole name, letter case aside); null when there is none.
+  const Entry* Find(const char* name) const;
+  // Bytes the listing holds, for the bound on what is kept.
+  std::size_t Footprint() const;
+};
+
+using ListingPtr = std::shared_ptr<const Listing>;
+
+// Equality of names as the host treats them: letter case ignored for ASCII and for the
+// Cyrillic letters of Windows-1251.
+bool SameName(const char* a, const char* b);
 
 }  // namespace engine

@@ -14,22 +14,6 @@ constexpr std::uint32_t kShortAnswer = 2000;
 constexpr std::uint32_t kErrorStatus = 400;
 constexpr std::uint32_t kErrorCannotConnect = 12029;
 
-// The photo's file name: the last path component ending in ".jpg", else in ".JPG".
-bool PhotoName(Engine& e, const char* remotePath, common::ByteString* name) {
-  return e.search.FindGroup("([^\\\\]+)(.jpg)", remotePath, 0, name) ||
-         e.search.FindGroup("([^\\\\]+)(.JPG)", remotePath, 0, name);
-}
-
-// The server a photo's addresses refer to: its own where the listing kept one.
-common::ByteString PhotoServer(const Engine& e, const char* name) {
-  const std::size_t i = lookup::Photo(e.entries, name);
-  if (i != lookup::kNotFound && i < e.entries.photoServers.size() &&
-      !e.entries.photoServers[i].empty()) {
-    return e.entries.photoServers[i];
-  }
-  return e.state.photoServer;
-}
-
 // A photo that could not be requested is a read error to the host on every platform,
 // whatever the internet library left as the last error.
 bool RequestFailed() {
@@ -39,18 +23,18 @@ bool RequestFailed() {
 
 // Writes the photo's bytes to localPath in one call; a file that cannot be created (E26) or
 // written whole (E27) is reported, and a partly written one removed.
-bool WritePhoto(Engine& e, const common::ByteString& path, const char* localPath, const char* data,
-                std::uint32_t length) {
+bool WritePhoto(Tools& e, const char* host, const common::ByteString& path, const char* localPath,
+                const char* data, std::uint32_t length) {
   bool written = false;
   if (!platform::WriteWholeFile(localPath, data, length, &written)) {
     const std::uint32_t error = platform::LastError();
-    e.errors.Report(report::msg::kCreateFile, e.state.host.c_str(), path.c_str(), localPath);
+    e.errors.Report(report::msg::kCreateFile, host, path.c_str(), localPath);
     platform::SetLastError(error);
     return false;
   }
   if (!written) {
     // A photo cut short on disk is worse than none: the partial file goes.
-    e.errors.Report(report::msg::kWriteFile, e.state.host.c_str(), path.c_str(), localPath);
+    e.errors.Report(report::msg::kWriteFile, host, path.c_str(), localPath);
     platform::RemoveFile(localPath);
     platform::SetLastError(platform::kErrorWriteFault);
     return false;
@@ -60,17 +44,11 @@ bool WritePhoto(Engine& e, const common::ByteString& path, const char* localPath
 
 }  // namespace
 
-bool DownloadPhotoInto(Engine& e, const char* remotePath, const char* localPath) {
-  common::ByteString name;
-  if (!PhotoName(e, remotePath, &name)) {
-    e.errors.Report(report::msg::kPhotoName, e.state.requestUrl.c_str(), " ",
-                    "(http://)([^/]+)(/)");
-    platform::SetLastError(platform::kErrorFileNotFound);
-    return false;
-  }
-  common::ByteString path = std::strstr(localPath, "_tc") ? FindPreviewUrl(e.entries, name.c_str())
-                                                          : FindEntryUrl(e.entries, name.c_str());
-  const common::ByteString server = PhotoServer(e, name.c_str());
+bool DownloadPhoto(Tools& e, const Listing& listing, const Entry& photo, bool preview,
+                   const char* localPath) {
+  const char* host = listing.host.c_str();
+  common::ByteString path = preview ? photo.preview : photo.address;
+  const common::ByteString& server = photo.server;
   e.http.CloseAll();  // every download starts with a new internet handle
   if (!e.http.Get(server.c_str(), path.c_str(), nullptr)) return RequestFailed();
   std::uint32_t length = 0;
@@ -89,12 +67,12 @@ bool DownloadPhotoInto(Engine& e, const char* remotePath, const char* localPath)
     data = sent ? e.http.ReadAll(&length) : nullptr;
     status = sent ? e.http.Status() : 0;
     if (firstUsable && (!data || length == 0 || status >= kErrorStatus)) {
-      return WritePhoto(e, firstPath, localPath, first.data(), std::uint32_t(first.size()));
+      return WritePhoto(e, host, firstPath, localPath, first.data(), std::uint32_t(first.size()));
     }
   }
   // An empty answer or an error page is no photo: nothing is written under its name.
   if (!data || length == 0) {
-    e.errors.Report(report::msg::kZeroSize, e.state.host.c_str(), path.c_str(), " ");
+    e.errors.Report(report::msg::kZeroSize, host, path.c_str(), " ");
     // A read that broke off is a read error to the host; an empty answer, a missing photo.
     platform::SetLastError(data ? platform::kErrorFileNotFound : kErrorCannotConnect);
     return false;
@@ -106,7 +84,7 @@ bool DownloadPhotoInto(Engine& e, const char* remotePath, const char* localPath)
     platform::SetLastError(platform::kErrorFileNotFound);
     return false;
   }
-  return WritePhoto(e, path, localPath, data, length);
+  return WritePhoto(e, host, path, localPath, data, length);
 }
 
 }  // namespace engine

@@ -1,6 +1,7 @@
 #include "engine/request.h"
 
 #include <cstring>
+#include <vector>
 
 #include "report/messages.h"
 
@@ -12,108 +13,121 @@ using common::ByteString;
 
 // The built-in expressions of the analysis. The "." of the host expressions is not escaped:
 // it stands for any byte, so a host whose rest after the first label has a single label of
-// three or more characters is split there too (see the README for script authors).
+// three or more characters is split there too (see the guide for script authors).
 constexpr char kHostFirst[] = "(http://)([^.]+)(.)([^/]+)";
 constexpr char kHostSecond[] = "([^.]+)(.)([^/]+)";
 constexpr char kPagePath[] = "(http://)([^/]+)(/)(.+)";
 constexpr char kHostShown[] = "(http://)([^/]+)(/)";
 constexpr char kPagePathShown[] = "(http://)([^/]+)(/)([^.]+)";
 
-// The address expression of the mode: DirExpression for albums, FileExpression for photos.
-const ByteString& AddressExpression(const Engine& e) {
-  return e.state.mode == kModeAlbums ? e.script.dirExpression : e.script.fileExpression;
-}
-
-// Group number group of the mode's address expression over the requested address.
-int AddressGroup(Engine& e, int group, ByteString* out, const char* message) {
-  const ByteString& expression = AddressExpression(e);
-  if (e.search.FindGroup(expression.c_str(), e.state.requestUrl.c_str(), group, out)) return 1;
-  e.Report(message, e.state.requestUrl, expression);
-  return 0;
-}
-
 }  // namespace
 
-int DetermineHost(Engine& e) {
-  RequestState& s = e.state;
-  s.host.Clear();
-  s.scriptName.Clear();
+// Host and the name of the script tried first.
+bool DetermineHost(Tools& t, Request* r) {
   extract::MatchSlots groups;
-  if (!e.search.Capture(kHostFirst, s.requestUrl.c_str(), &groups)) {
-    e.Report(report::msg::kHost, s.requestUrl, kHostShown);
-    return 0;
+  if (!t.search.Capture(kHostFirst, r->url.c_str(), &groups)) {
+    Report(t, *r, report::msg::kHost, r->url.c_str(), kHostShown);
+    return false;
   }
   const ByteString first = groups[2];
   const ByteString rest = groups[4];
   extract::MatchSlots split;
-  if (e.search.Capture(kHostSecond, rest.c_str(), &split)) {
-    s.scriptName = split[1] + "." + split[3];
-    s.host = first + "." + s.scriptName;
+  if (t.search.Capture(kHostSecond, rest.c_str(), &split)) {
+    r->scriptName = split[1] + "." + split[3];
+    r->host = first + "." + r->scriptName;
   } else {
-    s.scriptName = first + "." + rest;
-    s.host = s.scriptName;
+    r->scriptName = first + "." + rest;
+    r->host = r->scriptName;
   }
-  return 1;
+  return true;
 }
 
-int DetermineMode(Engine& e) {
-  RequestState& s = e.state;
-  if (e.search.Find(e.script.fileExpression.c_str(), s.requestUrl.c_str())) {
-    s.mode = kModePhotos;
-    return 1;
+bool DetermineMode(Tools& t, Request* r) {
+  const char* url = r->url.c_str();
+  if (t.search.Find(r->script.fileExpression.c_str(), url)) {
+    r->mode = kModePhotos;
+  } else if (t.search.Find(r->script.dirExpression.c_str(), url)) {
+    r->mode = kModeAlbums;
+  } else if (std::strstr(url, ".jpg")) {
+    r->mode = kModePhotos;
+  } else {
+    Report(t, *r, report::msg::kMode, r->url.c_str(), report::kBlankCell);
+    return false;
   }
-  if (e.search.Find(e.script.dirExpression.c_str(), s.requestUrl.c_str())) {
-    s.mode = kModeAlbums;
-    return 1;
-  }
-  if (std::strstr(s.requestUrl.c_str(), ".jpg")) {
-    s.mode = kModePhotos;
-    return 1;
-  }
-  e.Report(report::msg::kMode, s.requestUrl, kNothing);
-  s.mode = kModeNone;
-  return 0;
+  return true;
 }
 
-int DeterminePagePath(Engine& e) {
-  RequestState& s = e.state;
-  ByteString path;
-  if (e.search.FindGroup(kPagePath, s.requestUrl.c_str(), 4, &path)) {
-    s.pagePath = path;
-    return 1;
+void DeterminePagePath(Tools& t, Request* r) {
+  if (t.search.FindGroup(kPagePath, r->url.c_str(), 4, &r->pagePath)) return;
+  r->pagePath.Clear();
+  Report(t, *r, report::msg::kPagePath, r->url.c_str(), kPagePathShown);
+}
+
+namespace {
+
+// Group number group of the mode's address expression over the requested address.
+bool AddressGroup(Tools& t, const Request& r, int group, ByteString* out, const char* message) {
+  const ByteString& expression =
+      r.mode == kModeAlbums ? r.script.dirExpression : r.script.fileExpression;
+  if (t.search.FindGroup(expression.c_str(), r.url.c_str(), group, out)) return true;
+  Report(t, r, message, r.url.c_str(), expression.c_str());
+  return false;
+}
+
+}  // namespace
+
+bool DetermineUserAndAlbum(Tools& t, Request* r) {
+  return AddressGroup(t, *r, r->script.userGroup, &r->user, report::msg::kAuthor) &&
+         AddressGroup(t, *r, r->script.albumGroup, &r->album, report::msg::kAlbumName);
+}
+
+ByteString Expand(Tools& tools, const Request& request, const ByteString& text, int page,
+                  const extract::MatchSlots& slots) {
+  extract::TemplateVariables vars;
+  vars.host = request.host;
+  vars.user = request.user;
+  vars.album = request.album;
+  vars.page = page;
+  vars.cookieText = request.cookieText.c_str();
+  vars.cookieNames = &request.script.cookieNames;
+  vars.slots = &slots;
+  std::vector<extract::TemplateIssue> issues;
+  ByteString result = extract::ExpandTemplate(text, vars, &issues);
+  for (const extract::TemplateIssue& issue : issues) {
+    const bool missing = issue.problem == extract::TemplateProblem::kMissingName;
+    Report(tools, request, missing ? report::msg::kParameters : report::msg::kRunaway,
+           issue.text.c_str(), report::kBlankCell);
   }
-  e.Report(report::msg::kPagePath, s.pagePath, kPagePathShown);
-  s.pagePath.Clear();
-  return 1;
+  return result;
 }
 
-int DetermineUser(Engine& e) {
-  return AddressGroup(e, e.script.userGroup, &e.state.user, report::msg::kAuthor);
+void Report(Tools& tools, const Request& request, const char* message, const char* url,
+            const char* expression) {
+  tools.errors.Report(message, request.host.c_str(), url, expression);
 }
 
-int DetermineAlbum(Engine& e) {
-  return AddressGroup(e, e.script.albumGroup, &e.state.album, report::msg::kAlbumName);
-}
-
-int AnalyseRequest(Engine& e, const std::string& scriptsFolder) {
-  RequestState& s = e.state;
-  if (!DetermineHost(e)) return 0;
-  if (!ReadScript(scriptsFolder, s.host, &s.scriptName, &s.scriptPath, &e.script)) {
-    e.Report(report::msg::kScript, kNothing, kNothing);
-    return 0;
+bool AnalyseRequest(Tools& t, const std::string& scriptsFolder, const ByteString& url,
+                    const CookieLookup& cookies, Request* r) {
+  r->url = url;
+  if (!DetermineHost(t, r)) return false;
+  r->cookieText = cookies(r->host);
+  if (!ReadScript(scriptsFolder, r->host, &r->scriptName, &r->scriptPath, &r->script)) {
+    Report(t, *r, report::msg::kScript, report::kBlankCell, report::kBlankCell);
+    return false;
   }
-  // User, Album and Page still hold the previous request's values here.
-  s.photoServer = e.Expand(e.script.servFoto);
-  if (!DetermineMode(e)) return 0;
-  DeterminePagePath(e);
-  if (!DetermineUser(e)) return 0;
-  if (!DetermineAlbum(e)) return 0;
-  // The entry expressions may use Host, User and Album of this request.
-  e.script.passExpression = e.Expand(e.script.passExpression);
-  e.script.fotoExpression = e.Expand(e.script.fotoExpression);
-  e.script.albumExpression = e.Expand(e.script.albumExpression);
-  e.script.origExpression = e.Expand(e.script.origExpression);
-  return 1;
+  if (!DetermineMode(t, r)) return false;
+  DeterminePagePath(t, r);
+  if (!DetermineUserAndAlbum(t, r)) return false;
+  // ServFoto and the entry expressions may use Host, User and Album of this request. Only
+  // photos have a server.
+  const extract::MatchSlots none;
+  SiteScript& s = r->script;
+  if (r->mode == kModePhotos) r->photoServer = Expand(t, *r, s.servFoto, 1, none);
+  s.passExpression = Expand(t, *r, s.passExpression, 1, none);
+  s.fotoExpression = Expand(t, *r, s.fotoExpression, 1, none);
+  s.albumExpression = Expand(t, *r, s.albumExpression, 1, none);
+  s.origExpression = Expand(t, *r, s.origExpression, 1, none);
+  return true;
 }
 
 }  // namespace engine

@@ -1,17 +1,55 @@
-// The analysis of a requested address: host, site script, mode, page path, user, album.
+// A request: the address to list, taken apart into what every later step needs (host, site
+// script, mode, page path, user, album, photo server). Built once by AnalyseRequest and
+// read, never changed, by the steps that follow.
 #pragma once
 
-#include "engine/engine.h"
+#include <functional>
+#include <string>
+
+#include "common/byte_string.h"
+#include "engine/listing.h"
+#include "engine/site_script.h"
+#include "engine/tools.h"
+#include "extract/template.h"
 
 namespace engine {
 
-// Runs the steps below in order; 1 when the request can be listed, 0 after a report.
-int AnalyseRequest(Engine& e, const std::string& scriptsFolder);
+struct Request {
+  common::ByteString url;         // the address under analysis, "http://..."
+  common::ByteString host;        // template variable Host; the host pages are read from
+  common::ByteString scriptName;  // the script in use
+  std::string scriptPath;
+  SiteScript script;  // entry expressions already expanded for this request
+  int mode = kModeNone;
+  common::ByteString pagePath;     // the first page's path on host
+  common::ByteString user;         // template variable User
+  common::ByteString album;        // template variable Album
+  common::ByteString photoServer;  // the expansion of ServFoto
+  common::ByteString cookieText;   // the cookies read for this host, "a=1; b=2"
+};
 
-int DetermineHost(Engine& e);
-int DetermineMode(Engine& e);
-int DeterminePagePath(Engine& e);  // reports a missing path but never fails
-int DetermineUser(Engine& e);
-int DetermineAlbum(Engine& e);
+// The cookie text kept for a host.
+using CookieLookup = std::function<common::ByteString(const common::ByteString& host)>;
+
+// Takes url apart and reads the site script from scriptsFolder; the request's cookies are
+// those kept for its host. False after a report.
+bool AnalyseRequest(Tools& tools, const std::string& scriptsFolder, const common::ByteString& url,
+                    const CookieLookup& cookies, Request* request);
+
+// The steps of the analysis, in the order AnalyseRequest runs them; false after a report.
+bool DetermineHost(Tools& tools, Request* request);
+bool DetermineMode(Tools& tools, Request* request);
+// A missing page path is reported (naming the address) but stops nothing.
+void DeterminePagePath(Tools& tools, Request* request);
+bool DetermineUserAndAlbum(Tools& tools, Request* request);
+
+// Expands a template of the request with page as Page and slots as Match[0]...; placeholders
+// without names (E28) and runaway expansions (E36) are reported.
+common::ByteString Expand(Tools& tools, const Request& request, const common::ByteString& text,
+                          int page, const extract::MatchSlots& slots);
+
+// Reports a failure of this request on the error page.
+void Report(Tools& tools, const Request& request, const char* message, const char* url,
+            const char* expression);
 
 }  // namespace engine

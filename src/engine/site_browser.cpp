@@ -1,14 +1,41 @@
 #include "engine/site_browser.h"
 
-#include "engine/photo_download.h"
-
 #include <cstring>
 
-#include "engine/listing.h"
+#include "engine/entries.h"
+#include "engine/pages.h"
+#include "engine/photo_download.h"
 #include "engine/request.h"
+#include "engine/sizes.h"
+#include "extract/names.h"
+#include "extract/unique_names.h"
 #include "report/messages.h"
 
 namespace engine {
+
+namespace {
+
+// Hosts whose cookies are kept; the oldest goes first.
+constexpr std::size_t kMaxCookieHosts = 64;
+
+// The listing handed to the host: names cut to the host's field and made unique.
+ListingPtr MakeListing(const Request& r, std::vector<Entry> entries) {
+  std::vector<common::ByteString> names;
+  names.reserve(entries.size());
+  for (const Entry& e : entries)
+    names.push_back(extract::CutName(e.name));
+  extract::MakeNamesUnique(&names, r.mode == kModeAlbums);
+  for (std::size_t i = 0; i < entries.size(); ++i)
+    entries[i].name = names[i];
+  auto listing = std::make_shared<Listing>();
+  listing->mode = r.mode;
+  listing->url = r.url;
+  listing->host = r.host;
+  listing->entries = std::move(entries);
+  return listing;
+}
+
+}  // namespace
 
 void SiteBrowser::LoadRegexLibrary(const char* libraryPath, const char* scriptsFolder) {
   regexLibraryPath_ = libraryPath ? libraryPath : "";
@@ -20,64 +47,62 @@ void SiteBrowser::LoadRegexLibrary(const char* libraryPath, const char* scriptsF
 void SiteBrowser::ReportLibraryFailure() {
   int step = regex_.failure();
   if (step < 1 || step > 7) step = 1;
-  errors_.Report(report::msg::kLoadLibrary[step - 1], regexLibraryPath_.c_str(), kNothing,
-                 kNothing);
+  errors_.Report(report::msg::kLoadLibrary[step - 1], regexLibraryPath_.c_str(), report::kBlankCell,
+                 report::kBlankCell);
 }
 
-int SiteBrowser::Browse(const char* location) {
+ListingPtr SiteBrowser::Browse(const char* url) {
   // Without a complete library nothing can be matched: say so again on every request.
   if (!regex_.bound()) {
     ReportLibraryFailure();
-    return 0;
+    return nullptr;
   }
-  if (!location) location = "";
-  Engine e = View();
-  if (std::strstr(location, "http://")) {
-    state_.requestUrl = location;
-  } else {
-    // The name of an entry of the current listing, on the host of the previous request.
-    state_.requestUrl =
-        common::ByteString("http://") + state_.host + FindEntryUrl(entries_, location);
-  }
-  if (!AnalyseRequest(e, scriptsFolder_)) return 0;
-  if (state_.mode == kModeAlbums) return ListAlbums(e);
-  if (state_.mode == kModePhotos) return ListPhotos(e);
-  e.Report(report::msg::kNoMode, state_.pagePath, kNothing);
-  return 0;
+  Tools tools{http_, search_, errors_, prompts_};
+  Request request;
+  const CookieLookup cookies = [this](const common::ByteString& host) { return CookiesFor(host); };
+  if (!AnalyseRequest(tools, scriptsFolder_, url ? url : "", cookies, &request)) return nullptr;
+  PageWalk walk;
+  if (!WalkPages(tools, request, &walk)) return nullptr;
+  KeepCookies(request.host, walk.cookieText);
+  std::vector<Entry> entries;
+  if (!ConvertEntries(tools, request, walk, &entries)) return nullptr;
+  if (request.mode == kModePhotos) QuerySizes(http_, &entries);
+  return MakeListing(request, std::move(entries));
 }
 
-bool SiteBrowser::DownloadPhoto(const char* remotePath, const char* localPath) {
+ListingPtr SiteBrowser::BrowseAlbum(const Listing& parent, const char* name) {
+  const Entry* album = parent.mode == kModeAlbums ? parent.Find(name) : nullptr;
+  const common::ByteString address = album ? album->address : common::ByteString("NULL");
+  const common::ByteString url = common::ByteString("http://") + parent.host + address;
+  return Browse(url.c_str());
+}
+
+bool SiteBrowser::DownloadPhoto(const Listing& listing, const Entry& photo, bool preview,
+                                const char* localPath) {
   if (!regex_.bound()) {
     ReportLibraryFailure();
     return false;
   }
-  Engine e = View();
-  return DownloadPhotoInto(e, remotePath ? remotePath : "", localPath ? localPath : "");
+  Tools tools{http_, search_, errors_, prompts_};
+  return engine::DownloadPhoto(tools, listing, photo, preview, localPath);
 }
 
-int SiteBrowser::count() const {
-  if (state_.mode == kModeAlbums) return int(entries_.albumNames.size());
-  if (state_.mode == kModePhotos) return int(entries_.photoNames.size());
-  return 0;
+common::ByteString SiteBrowser::CookiesFor(const common::ByteString& host) const {
+  for (const auto& kept : cookies_)
+    if (kept.first == host) return kept.second;
+  return common::ByteString();
 }
 
-const char* SiteBrowser::albumName(int i) const {
-  return i >= 0 && std::size_t(i) < entries_.albumNames.size() ? entries_.albumNames[i].c_str()
-                                                               : "";
-}
-
-const char* SiteBrowser::photoName(int i) const {
-  return i >= 0 && std::size_t(i) < entries_.photoNames.size() ? entries_.photoNames[i].c_str()
-                                                               : "";
-}
-
-std::uint32_t SiteBrowser::photoSize(int i) const {
-  return i >= 0 && std::size_t(i) < entries_.photoSizes.size() ? entries_.photoSizes[i] : 0;
-}
-
-platform::FileTime SiteBrowser::photoTime(int i) const {
-  return i >= 0 && std::size_t(i) < entries_.photoTimes.size() ? entries_.photoTimes[i]
-                                                               : platform::FileTime{0, 0};
+void SiteBrowser::KeepCookies(const common::ByteString& host, const common::ByteString& text) {
+  if (text.empty() || text == CookiesFor(host)) return;
+  for (auto it = cookies_.begin(); it != cookies_.end(); ++it) {
+    if (it->first == host) {
+      cookies_.erase(it);
+      break;
+    }
+  }
+  if (cookies_.size() == kMaxCookieHosts) cookies_.erase(cookies_.begin());
+  cookies_.emplace_back(host, text);
 }
 
 }  // namespace engine

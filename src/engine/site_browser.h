@@ -1,20 +1,17 @@
-// The one browsing engine: it owns the HTTP session, the matching-library binding, the site
-// script, the state of the current request, the match slots and the entry lists that
-// listings hand to the host. The steps of a request live in their own files and work
-// through an Engine view of these parts.
+// The browsing engine's front: binds the matching library, turns an address into a listing
+// (request → pages → raw entries → entries → sizes → listing) and copies a listed photo out.
+// It keeps no listing: each one is handed back whole, and the caller decides what to keep.
 #pragma once
 
-#include <cstdint>
+#include <cstddef>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "common/byte_string.h"
-#include "engine/engine.h"
-#include "engine/entry_list.h"
 #include "engine/host_prompts.h"
-#include "engine/site_script.h"
-#include "extract/template.h"
+#include "engine/listing.h"
 #include "net/http_session.h"
-#include "platform/platform.h"
 #include "regex/regex_library.h"
 #include "regex/search.h"
 #include "report/error_page.h"
@@ -33,34 +30,26 @@ class SiteBrowser {
   // error page. A library that is already loaded is kept.
   void LoadRegexLibrary(const char* libraryPath, const char* scriptsFolder);
 
-  // Lists what location names (an address, or an entry name of the previous listing).
-  // Returns the mode listed (1 albums, 2 photos), or 0 after reporting the failure.
-  int Browse(const char* location);
+  // Lists the site address url ("http://host/path"). The listing (albums or photos), or null
+  // after a report on the error page.
+  ListingPtr Browse(const char* url);
+  // Lists the album called name in parent, on parent's host; an album the parent does not
+  // list is reported as the site's address analysis reports an unknown address.
+  ListingPtr BrowseAlbum(const Listing& parent, const char* name);
 
-  // Copies the photo remotePath names (without its leading backslash) into localPath.
-  bool DownloadPhoto(const char* remotePath, const char* localPath);
+  // Copies photo, an entry of listing, into localPath (its preview when preview is set).
+  bool DownloadPhoto(const Listing& listing, const Entry& photo, bool preview,
+                     const char* localPath);
 
-  // Readers of the entry lists.
-  int mode() const { return state_.mode; }
-  int count() const;
-  const char* albumName(int i) const;
-  const char* photoName(int i) const;
-  std::uint32_t photoSize(int i) const;
-  platform::FileTime photoTime(int i) const;
-
-  // What the last request left, for the download and for tests.
-  const EntryList& entries() const { return entries_; }
-  const RequestState& state() const { return state_; }
-  const SiteScript& script() const { return script_; }
+  // The cookies a password brought for host ("" when none).
+  common::ByteString CookiesFor(const common::ByteString& host) const;
   // The one HTTP session; the update check and download go through it too.
   net::HttpSession& http() { return http_; }
 
  private:
   // Reports that the matching library is unusable, naming the step that failed.
   void ReportLibraryFailure();
-  Engine View() {
-    return Engine{http_, search_, errors_, prompts_, script_, state_, slots_, entries_};
-  }
+  void KeepCookies(const common::ByteString& host, const common::ByteString& text);
 
   net::HttpSession http_;  // first: built before and destroyed after everything that uses it
   regex::RegexLibrary regex_;
@@ -69,10 +58,8 @@ class SiteBrowser {
   HostPrompts* prompts_;
   std::string regexLibraryPath_;
   std::string scriptsFolder_;
-  RequestState state_;
-  extract::MatchSlots slots_;
-  SiteScript script_;
-  EntryList entries_;
+  // The cookie text of each host whose album a password opened, newest last.
+  std::vector<std::pair<common::ByteString, common::ByteString>> cookies_;
 };
 
 }  // namespace engine

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "engine/pages.h"
 #include "extract/form.h"
 #include "report/messages.h"
 
@@ -9,15 +10,15 @@ namespace engine {
 
 namespace {
 
+using common::ByteString;
+
 constexpr int kAnswerSize = 260;
 // Stands for the password while the form template is expanded. An encoded password holds
-// "%", and a "%" that does not begin a placeholder makes the template language drop the
-// text before it when a later placeholder is filled; the marker holds none of the
-// language's characters, and the password takes its place once the template is expanded.
+// "%", which the template language would read as the start of a placeholder; the marker
+// holds none of the language's characters, and the password takes its place afterwards.
 constexpr char kPasswordMarker[] = "\x01password\x01";
 
-common::ByteString ReplaceMarker(const common::ByteString& text,
-                                 const common::ByteString& password) {
+ByteString ReplaceMarker(const ByteString& text, const ByteString& password) {
   std::string out = text.str();
   const std::string marker = kPasswordMarker;
   for (std::size_t at = out.find(marker); at != std::string::npos;
@@ -27,52 +28,61 @@ common::ByteString ReplaceMarker(const common::ByteString& text,
   return out;
 }
 
-// The form body: PassSendForm with the password as the first two match slots.
-common::ByteString FormBody(Engine& e, const common::ByteString& password) {
-  e.slots[0] = kPasswordMarker;
-  e.slots[1] = kPasswordMarker;
-  const common::ByteString body = ReplaceMarker(e.Expand(e.script.passSendForm), password);
-  e.slots[0] = password;
-  e.slots[1] = password;
-  return body;
+// The form body: PassSendForm with the password as Match[0] and Match[1].
+ByteString FormBody(Tools& t, const Request& r, const ByteString& password) {
+  extract::MatchSlots slots;
+  slots[0] = kPasswordMarker;
+  slots[1] = kPasswordMarker;
+  return ReplaceMarker(Expand(t, r, r.script.passSendForm, 1, slots), password);
+}
+
+// Asks for the password and posts the form at formPath; the answer page, or empty.
+ByteString PostPassword(Tools& t, const Request& r, const ByteString& formPath) {
+  char answer[kAnswerSize] = {};
+  if (!t.prompts || !t.prompts->AskPassword(answer, kAnswerSize)) return ByteString();
+  answer[kAnswerSize - 1] = '\0';
+  // The password enters the form as a form-encoded value.
+  const ByteString password = extract::FormEncodeValue(answer);
+  ByteString body;
+  if (!extract::EncodeFormBody(FormBody(t, r, password), &body)) {
+    Report(t, r, report::msg::kFormTooLong, formPath.c_str(), r.script.passSendForm.c_str());
+    return ByteString();
+  }
+  const ByteString referrer = ByteString("http://") + r.host + "/" + r.pagePath + "denied/";
+  if (!t.http.Post(formPath.c_str(), body.c_str(), referrer.c_str())) {
+    Report(t, r, report::msg::kRequestE14, r.pagePath.c_str(), report::kBlankCell);
+    return ByteString();
+  }
+  return ReadPage(t.http);
 }
 
 }  // namespace
 
-int UnlockAlbum(Engine& e) {
-  RequestState& st = e.state;
-  const SiteScript& s = e.script;
-  st.albumUnlocked = 0;
-  if (!s.hasPassRequest) return 0;
-  common::ByteString formPath;
-  if (!e.search.FindGroup(s.passRequest.c_str(), st.pageText.c_str(), 0, &formPath)) {
-    if (e.search.Find(s.passExpression.c_str(), st.pageText.c_str())) {
-      st.albumUnlocked = 1;
-      return 1;
-    }
-    return 0;
+PageUnlock UnlockPage(Tools& t, const Request& r, const ByteString& page, UnlockState* state) {
+  PageUnlock out;
+  out.page = page;
+  const SiteScript& s = r.script;
+  if (!s.hasPassRequest) return out;
+  ByteString formPath;
+  if (!t.search.FindGroup(s.passRequest.c_str(), page.c_str(), 0, &formPath)) {
+    // A page without the form may be the open album itself.
+    out.passEntries = out.unlocked = t.search.Find(s.passExpression.c_str(), page.c_str());
+    return out;
   }
-  char answer[kAnswerSize] = {};
-  if (!e.prompts || !e.prompts->AskPassword(answer, kAnswerSize)) return 0;
-  answer[kAnswerSize - 1] = '\0';
-  // The password enters the form as a form-encoded value, through slots 0 and 1.
-  const common::ByteString password = extract::FormEncodeValue(answer);
-  common::ByteString body;
-  if (!extract::EncodeFormBody(FormBody(e, password), &body)) {
-    e.Report(report::msg::kFormTooLong, formPath, s.passSendForm);
-    return 0;
+  // A site that shows the form again after the password was given gets no second prompt.
+  if (state->asked) return out;
+  state->asked = true;
+  const ByteString answer = PostPassword(t, r, formPath);
+  if (answer.empty()) return out;
+  out.page = answer;
+  out.passEntries = true;
+  char cookie[net::kCookieBufferSize] = {};
+  const ByteString site = ByteString("http://") + r.host;
+  if (t.http.ReadCookie(site.c_str(), cookie)) {
+    out.unlocked = true;
+    out.cookieText = cookie;
   }
-  const common::ByteString referrer =
-      common::ByteString("http://") + st.host + "/" + st.pagePath + "denied/";
-  if (!e.http.Post(formPath.c_str(), body.c_str(), referrer.c_str())) {
-    e.Report(report::msg::kRequestE14, st.pagePath, kNothing);
-    return 0;
-  }
-  st.pageText = e.ReadPage();
-  if (st.pageText.empty()) return 0;
-  const common::ByteString site = common::ByteString("http://") + st.host;
-  if (e.http.ReadCookie(site.c_str(), st.cookieText)) st.albumUnlocked = 1;
-  return 1;
+  return out;
 }
 
 }  // namespace engine

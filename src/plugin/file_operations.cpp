@@ -6,6 +6,7 @@
 #include "plugin/host_api.h"
 #include "plugin/icons.h"
 #include "plugin/plugin_state.h"
+#include "plugin/site_folders.h"
 
 namespace plugin {
 
@@ -49,6 +50,30 @@ const char* LanguageFileName(const char* path, const settings::LanguageStrings& 
   if (length == 0 || length >= kLanguageNameSize || std::strchr(name, '\\')) return nullptr;
   return name;
 }
+// The host result of a copy that failed, from the system's error code.
+int CopyFailure() {
+  const std::uint32_t error = platform::LastError();
+  if (error >= platform::kErrorFileNotFound && error <= platform::kErrorAccessDenied) {
+    return kFileNotFound;
+  }
+  return error == platform::kErrorFileExists ? kFileExists : kFileReadError;
+}
+
+// Copies the photo remotePath names out of its own folder's listing. A name the folder does
+// not list is not found, and nothing is requested for it.
+int DownloadListedPhoto(const char* remotePath, const char* localPath) {
+  const char* name = LastComponent(remotePath);
+  const std::string folder(remotePath, std::size_t(name - 1 - remotePath));
+  const engine::ListingPtr listing = ListingOf(folder.c_str());
+  if (!listing) return kFileReadError;
+  const engine::Entry* photo = listing->mode == engine::kModePhotos ? listing->Find(name) : nullptr;
+  if (!photo) return kFileNotFound;
+  // The host copies previews into a folder of its own whose name holds "_tc".
+  const bool preview = std::strstr(localPath, "_tc") != nullptr;
+  return State().browser.DownloadPhoto(*listing, *photo, preview, localPath) ? kFileOk
+                                                                             : CopyFailure();
+}
+
 }  // namespace
 
 int ExecuteFile(const char* remotePath) {
@@ -86,28 +111,18 @@ int GetFile(const char* remotePath, const char* localPath, int copyFlags) {
   if (Progress(remotePath, localPath, 0)) return kFileUserAbort;
   PluginState& s = State();
   const bool failIfExists = (copyFlags & kCopyOverwrite) == 0;
-  bool ok;
-  if (IsErrorEntry(remotePath, s.language)) {
-    ok = platform::CopyFileTo(s.paths.errorPage, localPath, failIfExists);
-  } else if (IsSettingsEntry(remotePath, s.language)) {
-    ok = platform::CopyFileTo(s.paths.settingsFile, localPath, failIfExists);
+  int result;
+  if (IsErrorEntry(remotePath, s.language) || IsSettingsEntry(remotePath, s.language)) {
+    const char* source =
+        IsErrorEntry(remotePath, s.language) ? s.paths.errorPage : s.paths.settingsFile;
+    result = platform::CopyFileTo(source, localPath, failIfExists) ? kFileOk : CopyFailure();
+  } else if (KeepsExistingFile(localPath, copyFlags)) {
+    result = kFileExists;
   } else {
-    if (KeepsExistingFile(localPath, copyFlags)) {
-      platform::SetLastError(platform::kErrorFileExists);
-      ok = false;
-    } else {
-      ok = s.browser.DownloadPhoto(remotePath + 1, localPath);
-    }
+    result = DownloadListedPhoto(remotePath, localPath);
   }
-  if (ok) {
-    Progress(remotePath, localPath, 100);
-    return kFileOk;
-  }
-  const std::uint32_t error = platform::LastError();
-  if (error >= platform::kErrorFileNotFound && error <= platform::kErrorAccessDenied) {
-    return kFileNotFound;
-  }
-  return error == platform::kErrorFileExists ? kFileExists : kFileReadError;
+  if (result == kFileOk) Progress(remotePath, localPath, 100);
+  return result;
 }
 
 int ExtractIcon(const char* remotePath, void** icon) {

@@ -7,6 +7,7 @@
 #include "engine/host_prompts.h"
 #include "engine/site_browser.h"
 #include "plugin/host_api.h"
+#include "plugin/listing_cache.h"
 #include "plugin/module_paths.h"
 #include "report/error_page.h"
 #include "settings/language_strings.h"
@@ -45,6 +46,7 @@ struct PluginState {
   report::ErrorReporter errors;  // the one writer of the error page
   HostPrompts prompts;
   engine::SiteBrowser browser{errors, &prompts};
+  ListingCache listings;                           // the site listings the panels show, by folder
   update::UpdateChecker updater{&browser.http()};  // the session is the browser's
   char urlBuffer[kUrlBufferSize] = {};  // the address prompt's value, kept between prompts
 };

@@ -7,6 +7,7 @@
 #include "common/fixed_text.h"
 #include "plugin/bookmarks.h"
 #include "plugin/plugin_state.h"
+#include "plugin/site_folders.h"
 
 namespace plugin {
 
@@ -26,6 +27,7 @@ struct FindHandle {
   char name[kPathSize];
   std::int32_t cursor;
   platform::DirectorySearch* search;  // the language folder listing only
+  engine::ListingPtr site;            // the site listing it walks: nothing else changes it
 };
 
 constexpr platform::FileTime kNoTime = {0xFFFFFFFEu, 0xFFFFFFFFu};
@@ -43,43 +45,39 @@ void SetDirectory(FindData* record, const char* name) {
 }
 
 std::intptr_t NewHandle(Listing listing, const char* name, std::int32_t cursor,
-                        platform::DirectorySearch* search = nullptr) {
+                        platform::DirectorySearch* search = nullptr,
+                        engine::ListingPtr site = nullptr) {
   auto* h = new FindHandle;
   h->listing = listing;
   CopyCut(h->name, name);
   h->cursor = cursor;
   h->search = search;
+  h->site = std::move(site);
   return reinterpret_cast<std::intptr_t>(h);
 }
 
-// Hands out entry i of the current site listing; false when the mode has no such entry.
-bool SiteEntry(int i, FindData* record) {
-  engine::SiteBrowser& b = State().browser;
-  if (b.mode() == engine::kModeAlbums) {
-    SetDirectory(record, b.albumName(i));
-    return true;
+// Hands out entry i of a site listing.
+void SiteEntry(const engine::Listing& listing, std::size_t i, FindData* record) {
+  const engine::Entry& e = listing.entries[i];
+  if (listing.mode == engine::kModeAlbums) {
+    SetDirectory(record, e.name.c_str());
+  } else {
+    SetEntry(record, 0, e.time, e.size, e.name.c_str());
   }
-  if (b.mode() == engine::kModePhotos) {
-    SetEntry(record, 0, b.photoTime(i), b.photoSize(i), b.photoName(i));
-    return true;
-  }
-  return false;
 }
 
-std::intptr_t SiteListing(const char* location, FindData* record) {
-  PluginState& s = State();
-  int result = s.browser.Browse(location);
-  if (result == 0) {
-    SetEntry(record, 0, platform::FileTime{0, 0}, 0, s.language.ErrorEntry().c_str());
+// A handle over a site listing, or over the single error entry when listing is null.
+std::intptr_t SiteListing(engine::ListingPtr listing, FindData* record) {
+  if (!listing) {
+    SetEntry(record, 0, platform::FileTime{0, 0}, 0, State().language.ErrorEntry().c_str());
     return NewHandle(Listing::kError, record->fileName, 1);
   }
-  if ((result == engine::kModeAlbums || result == engine::kModePhotos) &&
-      s.browser.mode() == result && s.browser.count() > 0) {
-    SiteEntry(0, record);
+  if (!listing->entries.empty()) {
+    SiteEntry(*listing, 0, record);
   } else {
     record->fileName[0] = '\0';
   }
-  return NewHandle(Listing::kSite, record->fileName, 1);
+  return NewHandle(Listing::kSite, record->fileName, 1, nullptr, std::move(listing));
 }
 
 bool UpdateListing(FindData* record, std::intptr_t* handle) {
@@ -117,7 +115,7 @@ std::intptr_t FindFirst(const char* path, FindData* record) {
         return kInvalidHandle;
       }
       std::string location = s.urlBuffer;  // the buffer may be refilled while browsing
-      return SiteListing(location.c_str(), record);
+      return SiteListing(ListAddressFolder(path, location.c_str()), record);
     }
     if (lang.BookmarkFolderPath() == path) {
       AddBookmarkByPrompts();
@@ -132,12 +130,9 @@ std::intptr_t FindFirst(const char* path, FindData* record) {
     char url[kPathSize];
     platform::ReadIniValue(path + 1, "url", "-1", url, sizeof url, s.paths.bookmarkFile);
     if (std::strcmp(url, "-1") == 0) return 0;
-    return SiteListing(url, record);
+    return SiteListing(ListAddressFolder(path, url), record);
   }
-  if (depth == 2) {
-    const char* second = std::strchr(std::strchr(path, '\\') + 1, '\\');
-    return SiteListing(second + 1, record);
-  }
+  if (depth == 2) return SiteListing(ListAlbumFolder(path), record);
   return 0;
 }
 
@@ -178,8 +173,8 @@ int FindNext(std::intptr_t value, FindData* record) {
     CopyCut(h->name, record->fileName);
     return 1;
   }
-  if (h->cursor < 0 || h->cursor >= s.browser.count()) return 0;
-  if (!SiteEntry(h->cursor, record)) return 0;
+  if (!h->site || h->cursor < 0 || std::size_t(h->cursor) >= h->site->entries.size()) return 0;
+  SiteEntry(*h->site, std::size_t(h->cursor), record);
   ++h->cursor;
   CopyCut(h->name, record->fileName);
   return 1;

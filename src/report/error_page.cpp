@@ -10,8 +10,7 @@ namespace report {
 const char kContactAddress[] = "frameleaf-reports@example.org";
 
 std::string EscapeCell(const char* text) {
-  if (!text) return std::string();
-  if (std::strcmp(text, "&nbsp;") == 0) return text;
+  if (!text || std::strcmp(text, "&nbsp;") == 0) return "&nbsp;";
   std::string out;
   const char* p = text;
   for (std::size_t taken = 0; *p && taken < kMaxCellText; ++p, ++taken) {
@@ -80,8 +79,8 @@ int ErrorReporter::Report(const char* message, const char* host, const char* url
                           const char* expression) {
   ++reports_;
   if (history_) {
-    history_->push_back(ReportRecord{message ? message : "", host ? host : "", url ? url : "",
-                                     expression ? expression : ""});
+    history_->push_back(ReportRecord{message ? message : "", host ? host : "", url ? url : "&nbsp;",
+                                     expression ? expression : "&nbsp;"});
   }
   if (path_.empty()) return 0;
   return ReportError(path_.c_str(), message, host, url, expression);

@@ -15,6 +15,9 @@ extern const char kContactAddress[];
 // taken from a page may be megabytes long, and the page is for reading.
 constexpr std::size_t kMaxCellText = 4096;
 
+// A cell with nothing to show: the page shows a blank there.
+constexpr const char* kBlankCell = nullptr;
+
 // Escapes & < > " so that text taken from web pages and addresses cannot change the page,
 // and cuts it to kMaxCellText bytes. The placeholder "&nbsp;" for an empty cell passes
 // unchanged.

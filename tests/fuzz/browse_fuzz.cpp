@@ -47,9 +47,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fclose(f);
   }
   fuzzing::requests = 0;
-  world.browser.Browse("http://www.fuzz.test/user/anna/");
+  const engine::ListingPtr albums = world.browser.Browse("http://www.fuzz.test/user/anna/");
   world.browser.Browse("http://www.fuzz.test/user/anna/album/sea/");
-  if (world.browser.count() > 0) world.browser.Browse(world.browser.albumName(0));
+  if (albums && !albums->entries.empty())
+    world.browser.BrowseAlbum(*albums, albums->entries[0].name.c_str());
   // Two listings of at most 1000 pages each, one request per page and per photo (twice in
   // full-size mode), the warning and password steps twice per page: nothing more.
   if (fuzzing::requests > 3 * (2 * 1000 * 3 + 4 * 100000)) __builtin_trap();

@@ -54,7 +54,8 @@ def browse(url, name):
 # ---- The analysis of an address ------------------------------------------------------
 case("site-errors-address",
      {"err.test": "[err.test]\n" + COMMON + "ServFoto=img%s.err.test\n"},
-     {"www.err.test/index.html": page(ALBUM), "www.err.test/u/x/index.html": page(ALBUM)},
+     {"www.err.test/index.html": page(ALBUM), "www.err.test/u/x/index.html": page(ALBUM),
+      "www.err.test/u/x/a/one/index.html": page(PHOTO)},
      "# Every failure of the address analysis, each error page copied out after it.\n"
      + browse("http://ab", "e22")
      + browse("http://www.noscript.test/u/x/", "e9")
@@ -63,8 +64,8 @@ case("site-errors-address",
      + browse("http://www.err.test/other/pic.jpg", "e11-author")
      + "# Nothing after the host's slash: reported, and the site's root is listed.\n"
      + browse("http://www.err.test/", "e11-path")
-     + "# The site's ServFoto has a placeholder and no name: reported on every request.\n"
-     + "answer http://www.err.test/u/x/\nlist \\[connection]\n",
+     + "# The site's ServFoto has a placeholder and no name: reported on every photo listing.\n"
+     + "answer http://www.err.test/u/x/a/one/\nlist \\[connection]\n",
      """contains e22.htm <b>Ошибка не возможно определить имя хоста E22</b>
 contains e22.htm <p></p></blockquote></td></tr><tr>
 contains e22.htm <p>http://ab</p>
@@ -79,10 +80,10 @@ contains e11-author.htm <p>http://www.err.test/other/pic.jpg</p>
 contains e11-author.htm <p>^http://[^/]+/(u/([^/]+)/a/([^/]+)/)$</p>
 contains e11-path.htm <b>Ошибка определения url странички E11</b>
 contains e11-path.htm <p>(http://)([^/]+)(/)([^.]+)</p>
-# The url cell holds the page path of the request before, as it stood.
-contains e11-path.htm <p>other/pic.jpg</p>
+# The url cell holds the address that has no page path.
+contains e11-path.htm <p>http://www.err.test/</p>
 requested GET http://www.err.test/ HTTP/1.1
-# The E28 of ServFoto's expansion is the last report of the listing that succeeded.
+# The E28 of ServFoto's expansion is the last report of the photo listing that succeeded.
 contains frameleaf.htm <b>Ошибка чтения параметров E28</b>
 contains frameleaf.htm <p>img%s.err.test</p>
 """)

@@ -521,14 +521,14 @@ bool Find(void* lib, const char* name, Fn* out) {
 int main(int argc, char** argv) {
   PrepareConsole();
   if (argc < 2) {
-    std::fprintf(
-        stderr,
-        "usage: fl-host MODULE [-c COMMAND]... [-f FILE] [--offer accept|decline] [--sync-wait]\n");
+    std::fprintf(stderr,
+                 "usage: fl-host MODULE [-c COMMAND]... [-f FILE] [--offer accept|decline|leave] "
+                 "[--sync-wait]\n");
     return 2;
   }
   std::vector<std::string> commands;
   std::vector<std::string> files;
-  bool acceptOffer = false;
+  OfferAnswer offer = OfferAnswer::kDecline;
   bool syncWait = false;  // each sync marker waits for a line on standard input
   for (int i = 2; i < argc; ++i) {
     if (std::strcmp(argv[i], "-c") == 0 && i + 1 < argc) {
@@ -538,7 +538,15 @@ int main(int argc, char** argv) {
     } else if (std::strcmp(argv[i], "--sync-wait") == 0) {
       syncWait = true;
     } else if (std::strcmp(argv[i], "--offer") == 0 && i + 1 < argc) {
-      acceptOffer = std::strcmp(argv[++i], "accept") == 0;
+      const std::string answer = argv[++i];
+      if (answer == "accept") {
+        offer = OfferAnswer::kAccept;
+      } else if (answer == "leave") {
+        offer = OfferAnswer::kLeave;
+      } else if (answer != "decline") {
+        std::fprintf(stderr, "fl-host: --offer takes accept, decline or leave\n");
+        return 2;
+      }
     } else {
       std::fprintf(stderr, "fl-host: unknown argument %s\n", argv[i]);
       return 2;
@@ -566,7 +574,7 @@ int main(int argc, char** argv) {
             Find(lib, "FsSetAttr", &p.setAttr) && Find(lib, "FsSetTime", &p.setTime);
   if (!ok) return 1;
   // The start-up may offer a newer version in a dialog: answer it as asked.
-  BeginOfferAnswers(acceptOffer);
+  BeginOfferAnswers(offer);
   const int init = p.init(0, OnProgress, OnLog, OnRequest);
   EndOfferAnswers();
   Out("init: " + std::to_string(init));

@@ -15,10 +15,14 @@ std::string AbsolutePath(const std::string& path);
 // Which of the module's icon resources 104 to 113 an icon handed out by the plug-in shows
 // (the same image); 0 when none does or the platform has no icons.
 int IconResourceId(void* module, void* icon);
-// Answers the plug-in's offer dialog while the start-up runs: accept presses the first
-// button, otherwise the dialog is declined, so a run never waits on a dialog. Prints what
-// the dialog showed: dialog: caption="…" lines="a|b" buttons="…|…" -> accept|decline
-void BeginOfferAnswers(bool accept);
+// How the start-up's offer dialog is answered: the first button pressed, the dialog
+// declined (so a run never waits on a dialog), or left to the user (or to another program
+// driving the window) for interactive use.
+enum class OfferAnswer { kAccept, kDecline, kLeave };
+// Answers the plug-in's offer dialog while the start-up runs, and prints what the dialog
+// showed: dialog: caption="…" lines="a|b" buttons="…|…" -> accept|decline. Where the
+// platform has no dialog window, kLeave declines as a user without a window could only do.
+void BeginOfferAnswers(OfferAnswer answer);
 void EndOfferAnswers();
 // The line printed for a dialog; lines in the order the dialog lists them.
 void PrintOfferDialog(const std::string& caption, const std::vector<std::string>& lines,

@@ -31,8 +31,8 @@ extern "C" __attribute__((visibility("default"))) int frameleaf_host_offer_dialo
   return acceptOffer ? 1 : 0;
 }
 
-void BeginOfferAnswers(bool accept) {
-  acceptOffer = accept;
+void BeginOfferAnswers(OfferAnswer answer) {
+  acceptOffer = answer == OfferAnswer::kAccept;
 }
 void EndOfferAnswers() {}
 

@@ -31,8 +31,10 @@ std::atomic<bool> offerDone{false};
 
 }  // namespace
 
-void BeginOfferAnswers(bool accept) {
+void BeginOfferAnswers(OfferAnswer answer) {
   offerDone = false;
+  if (answer == OfferAnswer::kLeave) return;  // the user answers the dialog
+  const bool accept = answer == OfferAnswer::kAccept;
   offerWatcher = std::thread([accept] {
     while (!offerDone) {
       HWND dialog = FindOwnDialog();

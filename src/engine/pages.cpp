@@ -1,0 +1,109 @@
+#include "engine/pages.h"
+
+#include "engine/unlock.h"
+#include "report/messages.h"
+
+namespace engine {
+
+namespace {
+
+using common::ByteString;
+
+// What tells the album listing and the photo listing apart while pages are walked.
+struct ListingKind {
+  const char* requestFailed;  // the first page could not be requested
+  const char* readFailed;     // a page was empty
+  const char* noEntries;      // a page held no entry
+  const char* nextFailed;     // a further page could not be requested
+  ByteString SiteScript::*ifNextPage;
+  ByteString SiteScript::*nextPage;
+};
+
+const ListingKind kAlbums = {report::msg::kRequestE14,     report::msg::kReadE15,
+                             report::msg::kNoAlbum,        report::msg::kRequestE24,
+                             &SiteScript::ifNextPageAlbum, &SiteScript::nextPageAlbum};
+const ListingKind kPhotos = {report::msg::kRequestE17,    report::msg::kReadE18,
+                             report::msg::kNoPhoto,       report::msg::kRequestE23,
+                             &SiteScript::ifNextPageFoto, &SiteScript::nextPageFoto};
+
+enum class Next { kNone, kRequested, kFailed, kCut };
+
+// Whether page has a next page, and requesting it. At the page bound the next page is
+// reported and not requested. slots carry the condition's groups to the next page's template.
+Next RequestNextPage(Tools& t, const Request& r, const ListingKind& kind, const ByteString& page,
+                     int pageNumber, int pagesRead, extract::MatchSlots* slots) {
+  const ByteString condition = Expand(t, r, r.script.*kind.ifNextPage, pageNumber, *slots);
+  if (!t.search.Capture(condition.c_str(), page.c_str(), slots)) return Next::kNone;
+  const ByteString path = Expand(t, r, r.script.*kind.nextPage, pageNumber, *slots);
+  if (pagesRead >= kMaxPages) {
+    Report(t, r, report::msg::kPagingCut, path.c_str(), report::kBlankCell);
+    return Next::kCut;
+  }
+  if (t.http.Get(r.host.c_str(), path.c_str(), nullptr)) return Next::kRequested;
+  Report(t, r, kind.nextFailed, path.c_str(), report::kBlankCell);
+  return Next::kFailed;
+}
+
+// A warning page is passed: when the script's EroWarning matches the page, the page behind
+// its link takes its place.
+ByteString PassWarningPage(Tools& t, const Request& r, const ByteString& page) {
+  if (!r.script.hasEroWarning) return page;
+  ByteString link;
+  if (!t.search.FindGroup(r.script.eroWarning.c_str(), page.c_str(), 0, &link)) return page;
+  if (!t.http.Get(r.host.c_str(), link.c_str(), nullptr)) {
+    Report(t, r, report::msg::kRequestE14, r.pagePath.c_str(), report::kBlankCell);
+    return page;
+  }
+  return ReadPage(t.http);
+}
+
+}  // namespace
+
+ByteString ReadPage(net::HttpSession& http) {
+  std::uint32_t length = 0;
+  const char* text = http.ReadAll(&length);
+  return ByteString(text ? text : "");
+}
+
+bool WalkPages(Tools& t, const Request& request, PageWalk* walk) {
+  Request r = request;  // a password may bring cookies that later templates read
+  const bool photos = r.mode == kModePhotos;
+  const ListingKind& kind = photos ? kPhotos : kAlbums;
+  walk->page = 1;
+  walk->cookieText = r.cookieText;
+  if (!t.http.Get(r.host.c_str(), r.pagePath.c_str(), nullptr)) {
+    Report(t, r, kind.requestFailed, r.pagePath.c_str(), report::kBlankCell);
+    return false;
+  }
+  extract::MatchSlots slots;
+  UnlockState unlock;
+  for (int pagesRead = 1;; ++pagesRead) {
+    ByteString page = ReadPage(t.http);
+    if (page.empty()) {
+      Report(t, r, kind.readFailed, r.pagePath.c_str(), report::kBlankCell);
+      return false;
+    }
+    ++walk->page;
+    page = PassWarningPage(t, r, page);
+    const PageUnlock opened = UnlockPage(t, r, page, &unlock);
+    page = opened.page;
+    walk->unlocked = opened.unlocked;
+    if (!opened.cookieText.empty()) r.cookieText = walk->cookieText = opened.cookieText;
+    const ByteString& shown = photos ? r.script.fotoExpression : r.script.albumExpression;
+    const ByteString& expression = photos && opened.passEntries ? r.script.passExpression : shown;
+    bool more = false;
+    if (!t.search.FindAll(expression.c_str(), page.c_str(), kMaxEntries - walk->raw.size(),
+                          &walk->raw, &more)) {
+      Report(t, r, kind.noEntries, r.pagePath.c_str(), shown.c_str());
+      return false;
+    }
+    if (more) {
+      Report(t, r, report::msg::kEntriesCut, r.pagePath.c_str(), expression.c_str());
+      return true;
+    }
+    if (RequestNextPage(t, r, kind, page, walk->page, pagesRead, &slots) != Next::kRequested)
+      return true;
+  }
+}
+
+}  // namespace engine

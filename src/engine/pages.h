@@ -1,0 +1,34 @@
+// The page walk of a listing: the first page and every page the script says follows it,
+// past a warning page and an album's password form, into the raw entries: the whole match
+// of the entry expression, in page order. All pages are read before any entry is converted.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "common/byte_string.h"
+#include "engine/request.h"
+#include "engine/tools.h"
+
+namespace engine {
+
+// A listing keeps the entries of at most this many pages, and at most this many entries;
+// past either bound it stops, keeps what it found and says so on the error page.
+constexpr int kMaxPages = 1000;
+constexpr std::size_t kMaxEntries = 100000;
+
+struct PageWalk {
+  std::vector<common::ByteString> raw;  // the entries found, in page order
+  int page = 1;                         // Page after the walk: one past the last page read
+  bool unlocked = false;                // the last page belonged to an opened album
+  common::ByteString cookieText;        // the request's cookies, or those a password brought
+};
+
+// Walks the pages of the request's listing (albums or photos, by the request's mode). False
+// after a report, when the listing has nothing to show.
+bool WalkPages(Tools& tools, const Request& request, PageWalk* walk);
+
+// The response of the last request up to its first NUL; empty when the read failed.
+common::ByteString ReadPage(net::HttpSession& http);
+
+}  // namespace engine

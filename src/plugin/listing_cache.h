@@ -1,0 +1,50 @@
+// The site listings the panels show, kept by folder path (letter case aside, as the host
+// treats paths), and the address of every folder listed so far. A copy or an opened album
+// reads the listing of its own folder; a folder whose listing was dropped is listed again
+// from its remembered address, so the user is never asked for it twice.
+#pragma once
+
+#include <cstddef>
+#include <list>
+#include <string>
+#include <unordered_map>
+
+#include "common/byte_string.h"
+#include "engine/listing.h"
+
+namespace plugin {
+
+// Bounds: at most this many listings, and at most this many bytes of them (the newest is
+// kept whatever its size), so a few huge listings cannot exhaust a 32-bit process.
+constexpr std::size_t kMaxKeptListings = 64;
+constexpr std::size_t kMaxKeptBytes = std::size_t(64) << 20;
+// Addresses are small, but a hostile site can make folders without end.
+constexpr std::size_t kMaxKeptAddresses = 100000;
+
+class ListingCache {
+ public:
+  // The listing kept for folder; null when there is none.
+  engine::ListingPtr Find(const char* folder);
+  // Keeps listing as folder's, in place of what was kept; remembers its address.
+  void Keep(const char* folder, engine::ListingPtr listing);
+  // The address folder was last listed from; empty when it was never listed.
+  common::ByteString AddressOf(const char* folder) const;
+  std::size_t size() const { return order_.size(); }
+
+ private:
+  struct Kept {
+    std::string key;
+    engine::ListingPtr listing;
+    std::size_t bytes;
+  };
+  void DropOldest();
+  void Remember(const std::string& key, const common::ByteString& url);
+
+  std::list<Kept> order_;  // most recently used first
+  std::unordered_map<std::string, std::list<Kept>::iterator> byFolder_;
+  std::size_t bytes_ = 0;
+  std::unordered_map<std::string, common::ByteString> addresses_;
+  std::list<std::string> addressOrder_;  // oldest first
+};
+
+}  // namespace plugin
