@@ -55,6 +55,12 @@ export TZ=UTC
 cd "$out"
 xvfb-run -a "$root/tests/wine/$emulator" "$root/build/$build/fl-host.exe" \
   "Z:${out//\//\\}\\$module" -f commands.txt | iconv -f cp1251 -t utf-8
+python3 - "$http/requests.log" <<'PY'
+import json, sys
+urls = [json.loads(line)["url"] for line in open(sys.argv[1], encoding="utf-8")]
+secure = sum(u.startswith("https://") for u in urls)
+print(f"the server answered {len(urls)} requests, {secure} of them over https")
+PY
 for photo in boats.jpg boats-https.jpg; do
   echo "$photo: $(stat -c %s $photo) bytes, sha256 $(sha256sum $photo | cut -d' ' -f1)"
 done
