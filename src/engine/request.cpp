@@ -22,6 +22,12 @@ constexpr char kPagePath[] = "(http://)([^/]+)(/)(.+)";
 constexpr char kHostShown[] = "(http://)([^/]+)(/)";
 constexpr char kPagePathShown[] = "(http://)([^/]+)(/)([^.]+)";
 
+// A port in the address is for the requests: scripts are named after the host alone.
+ByteString WithoutPort(const ByteString& name) {
+  const std::size_t colon = name.str().find(':');
+  return colon == std::string::npos ? name : ByteString(name.str().substr(0, colon));
+}
+
 }  // namespace
 
 // Host and the name of the script tried first.
@@ -41,6 +47,7 @@ bool DetermineHost(Tools& t, Request* r) {
     r->scriptName = first + "." + rest;
     r->host = r->scriptName;
   }
+  r->scriptName = WithoutPort(r->scriptName);
   return true;
 }
 
@@ -136,7 +143,8 @@ bool AnalyseRequest(Tools& t, const std::string& scriptsFolder, const ByteString
   r->secure = secure;
   if (!DetermineHost(t, r)) return false;
   r->cookieText = cookies(r->host);
-  if (!ReadScript(scriptsFolder, r->host, &r->scriptName, &r->scriptPath, &r->script)) {
+  if (!ReadScript(scriptsFolder, WithoutPort(r->host), &r->scriptName, &r->scriptPath,
+                  &r->script)) {
     Report(t, *r, report::msg::kScript, report::kBlankCell, report::kBlankCell);
     return false;
   }
