@@ -3,7 +3,8 @@
 # library, language files, site scripts) and browses it through the host program under
 # Wine: the 32-bit module where this kernel runs 32-bit programs, else the 64-bit one.
 # The demo site (demo/: photos.example.test and its photo server img.example.test) is
-# served by the fixture web server on loopback, reached as the proxy.
+# served by the fixture web server on loopback, reached as the proxy, over http and https
+# (its test CA trusted in the Wine prefix's root store, as a user's machine trusts a CA).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/setup.sh" >/dev/null
@@ -34,16 +35,32 @@ accept
 list \[connection]
 echo -- copying one photo out of the drive downloads it from the photo server
 get \[connection]\boats.jpg boats.jpg
+echo -- the same album over HTTPS: every page, size query and copy over TLS
+answer https://photos.example.test/user/demo/album/harbour/
+list \[connection]
+get \[connection]\boats.jpg boats-https.jpg
 CMDS
 # The demo site on a free loopback port.
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-"$root/tests/http/server_ctl.sh" start "$out/http" "$port" "$root/demo" >/dev/null
-trap '"$root/tests/http/server_ctl.sh" stop "$out/http"' EXIT
+# Its TLS folder (test CA and certificates) outlives the run, so the prefix trusts one CA.
+http="$root/build/demo/http-$build"
+"$root/tests/http/server_ctl.sh" start "$http" "$port" "$root/demo" >/dev/null
+trap '"$root/tests/http/server_ctl.sh" stop "$http"' EXIT
 export FL_WINE_PROXY="127.0.0.1:$port"
 export FL_WINE_ROOT="$root/build/$build/wine"
 export TZ=UTC
+"$root/tests/wine/$emulator" "$root/build/$build/tests/fl_trust_ca.exe" \
+  "Z:${http//\//\\}\\tls\\ca.der" >/dev/null
 # The module path the host program gets is absolute, as the file manager passes it.
 cd "$out"
 xvfb-run -a "$root/tests/wine/$emulator" "$root/build/$build/fl-host.exe" \
   "Z:${out//\//\\}\\$module" -f commands.txt | iconv -f cp1251 -t utf-8
-echo "boats.jpg: $(stat -c %s boats.jpg) bytes, sha256 $(sha256sum boats.jpg | cut -d' ' -f1)"
+python3 - "$http/requests.log" <<'PY'
+import json, sys
+urls = [json.loads(line)["url"] for line in open(sys.argv[1], encoding="utf-8")]
+secure = sum(u.startswith("https://") for u in urls)
+print(f"the server answered {len(urls)} requests, {secure} of them over https")
+PY
+for photo in boats.jpg boats-https.jpg; do
+  echo "$photo: $(stat -c %s $photo) bytes, sha256 $(sha256sum $photo | cut -d' ' -f1)"
+done

@@ -13,6 +13,9 @@ packages=(
   python3 locales
   libre2-dev
   doublecmd-gtk xdotool xclip x11-apps netpbm gdb
+  # HTTPS: the tests' CA and certificates are made with openssl; Wine's TLS (schannel) is
+  # GnuTLS, which Wine only recommends, for both widths.
+  openssl ca-certificates libgnutls30 libgnutls30:i386
 )
 
 missing=()

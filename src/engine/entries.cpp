@@ -1,6 +1,7 @@
 #include "engine/entries.h"
 
 #include "extract/names.h"
+#include "net/address.h"
 #include "report/messages.h"
 
 namespace engine {
@@ -93,8 +94,8 @@ ByteString FullSizeEntry(Tools& t, const Request& r, int page, const ByteString&
   extract::MatchSlots slots;
   if (!t.search.Capture(s.fotoExpression.c_str(), raw.c_str(), &slots)) return "NULL";
   const ByteString path = Expand(t, r, s.urlOrig, page, slots);
-  if (!t.http.Get(r.host.c_str(), path.c_str(), nullptr)) {
-    Report(t, r, report::msg::kRequestE32, path.c_str(), report::kBlankCell);
+  if (!t.http.Get(PageServer(r).c_str(), path.c_str(), nullptr)) {
+    ReportRequestFailure(t, r.host.c_str(), report::msg::kRequestE32, path.c_str());
     return "NULL";
   }
   const ByteString photoPage = ReadPage(t.http);
@@ -108,7 +109,7 @@ ByteString FullSizeEntry(Tools& t, const Request& r, int page, const ByteString&
     Report(t, r, report::msg::kConvertE31, path.c_str(), s.origExpression.c_str());
     return "NULL";
   }
-  *server = Expand(t, r, s.servFoto, page, slots);
+  *server = net::ServerWithScheme(Expand(t, r, s.servFoto, page, slots).str(), r.secure);
   return slots[0];
 }
 

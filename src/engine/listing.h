@@ -28,6 +28,7 @@ struct Listing {
   int mode = kModeNone;     // albums or photos
   common::ByteString url;   // the address that was listed, "http://host/path"
   common::ByteString host;  // the host album addresses are on
+  bool secure = false;      // its requests, and its albums', use https
   std::vector<Entry> entries;
 
   // The entry called name (the whole name, letter case aside); null when there is none.

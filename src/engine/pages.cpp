@@ -39,8 +39,8 @@ Next RequestNextPage(Tools& t, const Request& r, const ListingKind& kind, const 
     Report(t, r, report::msg::kPagingCut, path.c_str(), report::kBlankCell);
     return Next::kCut;
   }
-  if (t.http.Get(r.host.c_str(), path.c_str(), nullptr)) return Next::kRequested;
-  Report(t, r, kind.nextFailed, path.c_str(), report::kBlankCell);
+  if (t.http.Get(PageServer(r).c_str(), path.c_str(), nullptr)) return Next::kRequested;
+  ReportRequestFailure(t, r.host.c_str(), kind.nextFailed, path.c_str());
   return Next::kFailed;
 }
 
@@ -50,8 +50,8 @@ ByteString PassWarningPage(Tools& t, const Request& r, const ByteString& page) {
   if (!r.script.hasEroWarning) return page;
   ByteString link;
   if (!t.search.FindGroup(r.script.eroWarning.c_str(), page.c_str(), 0, &link)) return page;
-  if (!t.http.Get(r.host.c_str(), link.c_str(), nullptr)) {
-    Report(t, r, report::msg::kRequestE14, r.pagePath.c_str(), report::kBlankCell);
+  if (!t.http.Get(PageServer(r).c_str(), link.c_str(), nullptr)) {
+    ReportRequestFailure(t, r.host.c_str(), report::msg::kRequestE14, r.pagePath.c_str());
     return page;
   }
   return ReadPage(t.http);
@@ -82,8 +82,8 @@ bool WalkPages(Tools& t, const Request& request, PageWalk* walk) {
   const ListingKind& kind = photos ? kPhotos : kAlbums;
   walk->page = 1;
   walk->cookieText = r.cookieText;
-  if (!t.http.Get(r.host.c_str(), r.pagePath.c_str(), nullptr)) {
-    Report(t, r, kind.requestFailed, r.pagePath.c_str(), report::kBlankCell);
+  if (!t.http.Get(PageServer(r).c_str(), r.pagePath.c_str(), nullptr)) {
+    ReportRequestFailure(t, r.host.c_str(), kind.requestFailed, r.pagePath.c_str());
     return false;
   }
   extract::MatchSlots slots;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "engine/request.h"
 #include "platform/file_writer.h"
 #include "report/messages.h"
 
@@ -16,8 +17,10 @@ constexpr std::uint32_t kErrorStatus = 400;
 constexpr std::uint32_t kErrorCannotConnect = 12029;
 
 // A photo that could not be requested is a read error to the host on every platform,
-// whatever the internet library left as the last error.
-bool RequestFailed() {
+// whatever the internet library left as the last error. A certificate or a redirect that
+// was refused says so on the error page.
+bool RequestFailed(Tools& e, const char* host, const common::ByteString& path) {
+  ReportRequestFailure(e, host, nullptr, path.c_str());
   platform::SetLastError(kErrorCannotConnect);
   return false;
 }
@@ -50,7 +53,9 @@ bool DownloadPhoto(Tools& e, const Listing& listing, const Entry& photo, bool pr
   common::ByteString path = preview ? photo.preview : photo.address;
   const common::ByteString& server = photo.server;
   e.http.CloseAll();  // every download starts with a new internet handle
-  if (!e.http.Get(server.c_str(), path.c_str(), nullptr)) return RequestFailed();
+  if (!e.http.Get(server.c_str(), path.c_str(), nullptr, net::Fetch::kPhoto)) {
+    return RequestFailed(e, host, path);
+  }
   std::uint32_t length = 0;
   const char* data = e.http.ReadAll(&length);
   std::uint32_t status = e.http.Status();
@@ -62,8 +67,8 @@ bool DownloadPhoto(Tools& e, const Listing& listing, const Entry& photo, bool pr
     const std::string first = firstUsable ? std::string(data, length) : std::string();
     const common::ByteString firstPath = path;
     path = common::ByteString(std::string(path.c_str(), path.size() - 3) + "JPG");
-    const bool sent = e.http.Get(server.c_str(), path.c_str(), nullptr);
-    if (!sent && !firstUsable) return RequestFailed();
+    const bool sent = e.http.Get(server.c_str(), path.c_str(), nullptr, net::Fetch::kPhoto);
+    if (!sent && !firstUsable) return RequestFailed(e, host, path);
     data = sent ? e.http.ReadAll(&length) : nullptr;
     status = sent ? e.http.Status() : 0;
     if (firstUsable && (!data || length == 0 || status >= kErrorStatus)) {

@@ -2,8 +2,10 @@
 
 #include <cctype>
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "net/address.h"
 #include "report/messages.h"
 
 namespace engine {
@@ -46,6 +48,12 @@ std::string WrittenHost(const std::string& url) {
   return url.substr(from, slash == std::string::npos ? std::string::npos : slash - from);
 }
 
+// A port in the address is for the requests: scripts are named after the host alone.
+ByteString WithoutPort(const ByteString& name) {
+  const std::size_t colon = name.str().find(':');
+  return colon == std::string::npos ? name : ByteString(name.str().substr(0, colon));
+}
+
 }  // namespace
 
 // Host and the name of the script tried first.
@@ -70,6 +78,7 @@ bool DetermineHost(Tools& t, Request* r) {
     r->scriptName = first + "." + rest;
     r->host = r->scriptName;
   }
+  r->scriptName = WithoutPort(r->scriptName);
   return true;
 }
 
@@ -132,6 +141,24 @@ ByteString Expand(Tools& tools, const Request& request, const ByteString& text, 
   return result;
 }
 
+std::string PageServer(const Request& request) {
+  return net::ServerWithScheme(request.host.str(), request.secure);
+}
+
+void ReportRequestFailure(Tools& tools, const char* host, const char* message, const char* url) {
+  const net::HttpSession& http = tools.http;
+  const char* chosen = report::msg::ForFailure(http.failure(), message);
+  if (!chosen) return;
+  if (chosen == message) {
+    tools.errors.Report(message, host, url, report::kBlankCell);
+    return;
+  }
+  std::string detail = http.host() ? http.host() : "";
+  if (http.error()) detail += " (" + std::to_string(http.error()) + ")";
+  if (!http.refusedLocation().empty()) detail += " -> " + http.refusedLocation();
+  tools.errors.Report(chosen, host, url, detail.c_str());
+}
+
 void Report(Tools& tools, const Request& request, const char* message, const char* url,
             const char* expression) {
   tools.errors.Report(message, request.host.c_str(), url, expression);
@@ -139,21 +166,30 @@ void Report(Tools& tools, const Request& request, const char* message, const cha
 
 bool AnalyseRequest(Tools& t, const std::string& scriptsFolder, const ByteString& url,
                     const CookieLookup& cookies, Request* r) {
-  r->url = url;
+  // The scheme (any letter case) is kept aside: the analysis and the script's expressions
+  // see the address as http://, whichever scheme it came with.
+  bool secure = false;
+  const std::size_t scheme = net::SchemeLength(url.c_str(), &secure);
+  r->url = scheme ? ByteString("http://") + (url.c_str() + scheme) : url;
+  r->secure = secure;
   if (!DetermineHost(t, r)) return false;
   r->cookieText = cookies(r->host);
-  if (!ReadScript(scriptsFolder, r->host, &r->scriptName, &r->scriptPath, &r->script)) {
+  if (!ReadScript(scriptsFolder, WithoutPort(r->host), &r->scriptName, &r->scriptPath,
+                  &r->script)) {
     Report(t, *r, report::msg::kScript, report::kBlankCell, report::kBlankCell);
     return false;
   }
+  if (r->script.secure) r->secure = true;
   if (!DetermineMode(t, r)) return false;
   DeterminePagePath(t, r);
   if (!DetermineUserAndAlbum(t, r)) return false;
   // ServFoto and the entry expressions may use Host, User and Album of this request. Only
-  // photos have a server.
   const extract::MatchSlots none;
   SiteScript& s = r->script;
-  if (r->mode == kModePhotos) r->photoServer = Expand(t, *r, s.servFoto, 1, none);
+  // photos have a server, asked with the listing's scheme unless it names its own.
+  if (r->mode == kModePhotos) {
+    r->photoServer = net::ServerWithScheme(Expand(t, *r, s.servFoto, 1, none).str(), r->secure);
+  }
   s.passExpression = Expand(t, *r, s.passExpression, 1, none);
   s.fotoExpression = Expand(t, *r, s.fotoExpression, 1, none);
   s.albumExpression = Expand(t, *r, s.albumExpression, 1, none);

@@ -15,7 +15,8 @@
 namespace engine {
 
 struct Request {
-  common::ByteString url;         // the address under analysis, "http://..."
+  common::ByteString url;         // the address under analysis, "http://..." whatever its scheme
+  bool secure = false;            // every request of the listing uses https
   common::ByteString host;        // template variable Host; the host pages are read from
   common::ByteString scriptName;  // the script in use
   std::string scriptPath;
@@ -24,7 +25,7 @@ struct Request {
   common::ByteString pagePath;     // the first page's path on host
   common::ByteString user;         // template variable User
   common::ByteString album;        // template variable Album
-  common::ByteString photoServer;  // the expansion of ServFoto
+  common::ByteString photoServer;  // the expansion of ServFoto, with the listing's scheme
   common::ByteString cookieText;   // the cookies read for this host, "a=1; b=2"
 };
 
@@ -47,6 +48,14 @@ bool DetermineUserAndAlbum(Tools& tools, Request* request);
 // without names (E28) and runaway expansions (E36) are reported.
 common::ByteString Expand(Tools& tools, const Request& request, const common::ByteString& text,
                           int page, const extract::MatchSlots& slots);
+
+// The server the request's pages are asked from: its host, with https when secure.
+std::string PageServer(const Request& request);
+
+// Reports a request that failed: message, or the certificate's or the redirect's own report
+// (E40, E41) with the server, the system's error code and a refused redirect's address. A
+// null message reports only those.
+void ReportRequestFailure(Tools& tools, const char* host, const char* message, const char* url);
 
 // Reports a failure of this request on the error page.
 void Report(Tools& tools, const Request& request, const char* message, const char* url,

@@ -32,6 +32,7 @@ ListingPtr MakeListing(const Request& r, std::vector<Entry> entries) {
   listing->mode = r.mode;
   listing->url = r.url;
   listing->host = r.host;
+  listing->secure = r.secure;
   listing->entries = std::move(entries);
   return listing;
 }
@@ -76,7 +77,9 @@ ListingPtr SiteBrowser::Browse(const char* url) {
 ListingPtr SiteBrowser::BrowseAlbum(const Listing& parent, const char* name) {
   const Entry* album = parent.mode == kModeAlbums ? parent.Find(name) : nullptr;
   const common::ByteString address = album ? album->address : common::ByteString("NULL");
-  const common::ByteString url = common::ByteString("http://") + parent.host + address;
+  // The album is listed with its parent's scheme.
+  const common::ByteString url =
+      common::ByteString(parent.secure ? "https://" : "http://") + parent.host + address;
   return Browse(url.c_str());
 }
 

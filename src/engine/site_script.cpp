@@ -94,6 +94,7 @@ bool ReadScript(const std::string& scriptsFolder, const ByteString& host, ByteSt
   s->passRequest = r.Read("PassRequest");
   s->hasPassRequest = !Absent(s->passRequest);
   s->fullSize = Number(r.Read("Original", "0"));
+  s->secure = Number(r.Read("Secure", "0"));
 
   s->cookieNames.clear();
   for (int n = 1; n <= kMaxCookieKeys; ++n) {

@@ -32,6 +32,7 @@ struct SiteScript {
   int fullSize = 0;
   int hasEroWarning = 0;
   int hasPassRequest = 0;
+  int secure = 0;                               // not 0: every request of the site uses https
   std::vector<common::ByteString> cookieNames;  // Cookie1, Cookie2, ... up to the first absent
 };
 

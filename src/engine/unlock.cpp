@@ -48,9 +48,10 @@ ByteString PostPassword(Tools& t, const Request& r, const ByteString& formPath) 
     Report(t, r, report::msg::kFormTooLong, formPath.c_str(), r.script.passSendForm.c_str());
     return ByteString();
   }
-  const ByteString referrer = ByteString("http://") + r.host + "/" + r.pagePath + "denied/";
+  const ByteString referrer =
+      ByteString(r.secure ? "https://" : "http://") + r.host + "/" + r.pagePath + "denied/";
   if (!t.http.Post(formPath.c_str(), body.c_str(), referrer.c_str())) {
-    Report(t, r, report::msg::kRequestE14, r.pagePath.c_str(), report::kBlankCell);
+    ReportRequestFailure(t, r.host.c_str(), report::msg::kRequestE14, r.pagePath.c_str());
     return ByteString();
   }
   return ReadPage(t.http);
@@ -77,7 +78,7 @@ PageUnlock UnlockPage(Tools& t, const Request& r, const ByteString& page, Unlock
   out.page = answer;
   out.passEntries = true;
   char cookie[net::kCookieBufferSize] = {};
-  const ByteString site = ByteString("http://") + r.host;
+  const ByteString site = ByteString(r.secure ? "https://" : "http://") + r.host;
   if (t.http.ReadCookie(site.c_str(), cookie)) {
     out.unlocked = true;
     out.cookieText = cookie;

@@ -20,9 +20,40 @@ constexpr char kInfoAccept[] =
     "text/xml,application/xml,application/xhtml+xml,text/html;q=0.9,text/plain;q=0.8,image/png,"
     "*/*;q=0.5";
 constexpr char kNoHost[] = "localhost";
+
+bool IsRedirect(std::uint32_t status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
 }  // namespace
 
-HttpSession::HttpSession(bool secure) : secure_(secure), headers_(kExtraHeaders) {}
+bool IsCertificateFailure(Failure failure) {
+  return failure == Failure::kCertificateIssuer || failure == Failure::kCertificateName ||
+         failure == Failure::kCertificateDate || failure == Failure::kCertificateInvalid ||
+         failure == Failure::kSecureChannel;
+}
+
+Failure FailureOf(std::uint32_t error) {
+  switch (error) {
+    case platform::kErrorCertificateIssuer:
+      return Failure::kCertificateIssuer;
+    case platform::kErrorCertificateName:
+      return Failure::kCertificateName;
+    case platform::kErrorCertificateDate:
+      return Failure::kCertificateDate;
+    case platform::kErrorCertificateInvalid:
+    case platform::kErrorCertificateRevoked:
+    case platform::kErrorCertificateRevocation:
+    case platform::kErrorCertificateErrors:
+    case platform::kErrorCertificateNoRevocation:
+      return Failure::kCertificateInvalid;
+    case platform::kErrorSecureChannel:
+      return Failure::kSecureChannel;
+    default:
+      return Failure::kConnection;
+  }
+}
+
+HttpSession::HttpSession() : headers_(kExtraHeaders) {}
 
 HttpSession::~HttpSession() {
   CloseAll();
@@ -34,8 +65,8 @@ bool HttpSession::Connect() {
     if (!internet_) return false;
   }
   if (!connection_) {
-    connection_ =
-        platform::NetConnect(internet_, host_ ? host_->c_str() : kNoHost, secure_ ? 443 : 80);
+    connection_ = platform::NetConnect(internet_, host_ ? origin_.host.c_str() : kNoHost,
+                                       origin_.EffectivePort());
     ++connects_;
   }
   return connection_ != nullptr;
@@ -63,29 +94,82 @@ void HttpSession::UseHost(const char* host) {
   // Without a stored host, an open connection goes to "localhost" (a POST before any GET).
   if (!host_ || *host_ != h) CloseAll();
   host_ = std::make_unique<std::string>(h);
+  // A server that cannot be parsed is handed on as a plain host name, and fails there.
+  Origin origin;
+  if (!ParseServer(h.c_str(), &origin)) origin = Origin{false, h, 0};
+  // The same server again after a redirect took the connection elsewhere: back to it.
+  MoveTo(origin);
 }
 
-bool HttpSession::PageRequest(const char* verb, const char* path, const char* body,
-                              const char* referrer) {
-  if (!Connect()) return false;
-  CloseRequest();
-  request_ = platform::NetOpenRequest(connection_, verb, path, referrer, kPageAccept,
-                                      secure_ ? platform::kRequestFlagSecure : 0);
-  const std::uint32_t bodyLength = body ? std::uint32_t(std::strlen(body)) : 0;
-  if (!request_ || !platform::NetSendRequest(request_, headers_.c_str(), body, bodyLength)) {
-    CloseRequest();
-    return false;
+void HttpSession::MoveTo(const Origin& origin) {
+  if (origin.secure != origin_.secure || origin.host != origin_.host ||
+      origin.port != origin_.port) {
+    CloseConnection();
   }
-  return true;
+  origin_ = origin;
 }
 
-bool HttpSession::Get(const char* host, const char* path, const char* referrer) {
-  UseHost(host);
-  return PageRequest("GET", path, nullptr, referrer);
+bool HttpSession::Fail(Failure failure, std::uint32_t error) {
+  failure_ = failure;
+  error_ = error;
+  CloseRequest();
+  return false;
+}
+
+bool HttpSession::Send(const char* verb, const char* path, const char* body, const char* referrer,
+                       const char* accept, std::uint32_t flags, Fetch kind) {
+  failure_ = Failure::kNone;
+  error_ = 0;
+  refusedLocation_.clear();
+  const Origin first = origin_;
+  std::string method = verb;
+  std::string target = path ? path : "";
+  for (int redirects = 0;; ++redirects) {
+    if (!Connect()) {
+      const std::uint32_t error = platform::LastError();
+      return Fail(FailureOf(error), error);
+    }
+    CloseRequest();
+    std::uint32_t requestFlags = flags | platform::kRequestFlagNoRedirect;
+    if (origin_.secure) requestFlags |= platform::kRequestFlagSecure;
+    request_ =
+        platform::NetOpenRequest(connection_, method.c_str(), path ? target.c_str() : nullptr,
+                                 referrer, accept, requestFlags);
+    const std::uint32_t bodyLength = body ? std::uint32_t(std::strlen(body)) : 0;
+    if (!request_ || !platform::NetSendRequest(request_, headers_.c_str(), body, bodyLength)) {
+      const std::uint32_t error = platform::LastError();
+      return Fail(FailureOf(error), error);
+    }
+    const std::uint32_t status = Status();
+    std::string location;
+    // A redirect without a Location is an answer like any other.
+    if (!IsRedirect(status) || !platform::NetQueryLocation(request_, &location)) return true;
+    if (redirects == kMaxRedirects) return Fail(Failure::kTooManyRedirects);
+    Origin to;
+    std::string toPath;
+    if (!FollowRedirect(first, origin_, target, location, kind, &to, &toPath)) {
+      refusedLocation_ = location.substr(0, 200);
+      return Fail(Failure::kRedirectRefused);
+    }
+    // As browsers do: a form answered with 301, 302 or 303 is followed by a plain GET.
+    if (status == 303 || (method == "POST" && status != 307 && status != 308)) {
+      method = "GET";
+      body = nullptr;
+    }
+    CloseRequest();
+    MoveTo(to);
+    target = toPath;
+    path = target.c_str();
+  }
+}
+
+bool HttpSession::Get(const char* server, const char* path, const char* referrer, Fetch kind) {
+  UseHost(server);
+  return Send("GET", path, nullptr, referrer, kPageAccept, 0, kind);
 }
 
 bool HttpSession::Post(const char* path, const char* body, const char* referrer) {
-  return PageRequest("POST", path, body, referrer);
+  return Send("POST", path, body, referrer, kPageAccept, 0, Fetch::kPage);
 }
 
 const char* HttpSession::ReadAll(std::uint32_t* length) {
@@ -135,16 +219,13 @@ std::uint32_t HttpSession::Status() const {
   return status;
 }
 
-std::uint32_t HttpSession::QueryFileInfo(const char* host, const char* path, const char* referrer,
+std::uint32_t HttpSession::QueryFileInfo(const char* server, const char* path, const char* referrer,
                                          platform::SystemTime* time) {
-  UseHost(host);
-  if (!Connect()) return 0;
-  CloseRequest();
-  std::uint32_t flags = platform::kRequestFlagKeepConnection;
-  if (secure_) flags |= platform::kRequestFlagSecure;
-  request_ = platform::NetOpenRequest(connection_, "GET", path, referrer, kInfoAccept, flags);
-  if (!request_) return 0;
-  if (!platform::NetSendRequest(request_, headers_.c_str(), nullptr, 0)) return 0;
+  UseHost(server);
+  if (!Send("GET", path, nullptr, referrer, kInfoAccept, platform::kRequestFlagKeepConnection,
+            Fetch::kPhoto)) {
+    return 0;
+  }
   std::uint32_t size = 0;
   const bool known = platform::NetQueryContentLength(request_, &size);
   platform::NetQueryLastModified(request_, time);

@@ -1,12 +1,16 @@
-// The system's one HTTP client: one internet handle, one connection to one host and one
+// The system's one HTTP client: one internet handle, one connection to one server and one
 // request at a time, every request with the same headers and user agent, each response
-// read whole into a buffer the session owns.
+// read whole into a buffer the session owns. A server is "[scheme://]host[:port]" (see
+// address.h): https checks the server's certificate the system's way, never less. The
+// session follows redirects itself, by the rules of FollowRedirect.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include "net/address.h"
+#include "net/failure.h"
 #include "platform/internet.h"
 #include "platform/platform.h"
 
@@ -20,15 +24,15 @@ constexpr std::size_t kCookieBufferSize = 260;
 
 class HttpSession {
  public:
-  explicit HttpSession(bool secure = false);
+  HttpSession();
   ~HttpSession();  // closes what is still open
   HttpSession(const HttpSession&) = delete;
   HttpSession& operator=(const HttpSession&) = delete;
 
-  // Requests path from host with GET. A host that differs from the stored one (exact byte
-  // comparison) closes everything first.
-  bool Get(const char* host, const char* path, const char* referrer);
-  // Sends body with POST to path on the current host ("localhost" when there is none).
+  // Requests path from server with GET. A server that differs from the stored one (exact
+  // byte comparison) closes everything first. kind picks the redirect rules.
+  bool Get(const char* server, const char* path, const char* referrer, Fetch kind = Fetch::kPage);
+  // Sends body with POST to path on the current server ("localhost" when there is none).
   bool Post(const char* path, const char* body, const char* referrer);
   // The whole response of the last request, NUL-terminated, valid until the next ReadAll;
   // null (length 0) without a request, when a read failed, when the body is shorter than
@@ -39,8 +43,15 @@ class HttpSession {
   // left as it was without one.
   // The status code of the last request's answer (200, 404, ...); 0 without one.
   std::uint32_t Status() const;
-  std::uint32_t QueryFileInfo(const char* host, const char* path, const char* referrer,
+  // The size query follows redirects as a photo does.
+  std::uint32_t QueryFileInfo(const char* server, const char* path, const char* referrer,
                               platform::SystemTime* time);
+  // Why the last Get, Post or QueryFileInfo failed (kNone after one that succeeded).
+  Failure failure() const { return failure_; }
+  // The internet library's error code of that failure (0 for one of the session's own).
+  std::uint32_t error() const { return error_; }
+  // The Location of a redirect that was refused (at most 200 bytes of it); empty otherwise.
+  const std::string& refusedLocation() const { return refusedLocation_; }
   // The cookie string of url into buffer (260 bytes). A string that does not fit is
   // refused: empty buffer, false.
   bool ReadCookie(const char* url, char* buffer);
@@ -58,14 +69,22 @@ class HttpSession {
 
  private:
   bool Connect();
-  bool PageRequest(const char* verb, const char* path, const char* body, const char* referrer);
+  // Sends the request and follows the redirects the rules allow; false with failure_ set.
+  bool Send(const char* verb, const char* path, const char* body, const char* referrer,
+            const char* accept, std::uint32_t flags, Fetch kind);
+  bool Fail(Failure failure, std::uint32_t error = 0);
   void UseHost(const char* host);
+  // Moves to a redirect's server; a different server closes the connection.
+  void MoveTo(const Origin& origin);
 
   platform::InternetHandle internet_ = nullptr;
   platform::InternetHandle connection_ = nullptr;
   platform::InternetHandle request_ = nullptr;
-  const bool secure_;
-  std::unique_ptr<std::string> host_;
+  std::unique_ptr<std::string> host_;  // the server as given
+  Origin origin_;                      // the server requests go to now
+  Failure failure_ = Failure::kNone;
+  std::uint32_t error_ = 0;
+  std::string refusedLocation_;
   const std::string headers_;
   std::unique_ptr<char[]> readBuffer_;
   std::uint32_t capacity_ = 0;

@@ -1,11 +1,14 @@
 // The internet library the HTTP session stands on, in the shape of the Windows one: an
 // internet handle, connections to one server each, requests on a connection, whole-body
-// reads, two header queries and the process's cookie store. win32/ forwards to WinINet;
-// posix/ gives the same behaviour over libcurl (proxy from http_proxy, redirects followed,
+// reads, header queries and the process's cookie store. win32/ forwards to WinINet;
+// posix/ gives the same behaviour over libcurl (proxy from http_proxy and https_proxy,
 // one cookie store for the process, one kept-alive connection per connection handle).
+// A secure request checks the server's certificate against the system's trust store
+// (issuer, name, dates); one that fails sets one of the certificate error codes below.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -15,7 +18,20 @@ using InternetHandle = void*;
 
 constexpr std::uint32_t kErrorInsufficientBuffer = 122;
 constexpr std::uint32_t kRequestFlagKeepConnection = 0x400000;
-constexpr std::uint32_t kRequestFlagSecure = 0x801000;  // secure, certificate name not checked
+constexpr std::uint32_t kRequestFlagSecure = 0x800000;      // TLS, the certificate checked whole
+constexpr std::uint32_t kRequestFlagNoRedirect = 0x200000;  // a redirect is the answer
+
+// Why a request failed, as the Windows library says it (LastError after NetSendRequest).
+constexpr std::uint32_t kErrorCannotConnect = 12029;
+constexpr std::uint32_t kErrorCertificateDate = 12037;        // expired or not yet valid
+constexpr std::uint32_t kErrorCertificateName = 12038;        // issued for another name
+constexpr std::uint32_t kErrorCertificateIssuer = 12045;      // issuer not trusted
+constexpr std::uint32_t kErrorCertificateRevocation = 12057;  // revocation not checkable
+constexpr std::uint32_t kErrorSecureChannel = 12157;          // no secure channel
+constexpr std::uint32_t kErrorCertificateInvalid = 12169;     // otherwise unusable
+constexpr std::uint32_t kErrorCertificateRevoked = 12170;
+constexpr std::uint32_t kErrorCertificateErrors = 12055;        // several of the above
+constexpr std::uint32_t kErrorCertificateNoRevocation = 12056;  // revocation not checked
 
 // An internet handle for the agent string, with the system's proxy settings; null on failure.
 InternetHandle NetOpen(const char* agent);
@@ -33,6 +49,8 @@ bool NetReadFile(InternetHandle request, void* buffer, std::uint32_t size, std::
 bool NetQueryContentLength(InternetHandle request, std::uint32_t* length);
 // The response's status code (200, 404, ...); false when there is no response.
 bool NetQueryStatusCode(InternetHandle request, std::uint32_t* status);
+// The response's Location header; false when it has none.
+bool NetQueryLocation(InternetHandle request, std::string* location);
 // The response's Last-Modified time; false (time untouched) when it has none.
 bool NetQueryLastModified(InternetHandle request, SystemTime* time);
 // The cookie string the store holds for url ("a=1; b=2"). *size is the buffer size in and

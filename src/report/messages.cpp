@@ -48,6 +48,35 @@ const char kEntryCut[] = "чтения страницы: запись длинн
 const char kAddressRefused[] =
     "преобразования url: адрес длиннее 2 КБ или не путь на сервере сайта E44";
 const char kUpdateDigest[] = "загрузки обновления: контрольная сумма не совпала E45";
+const char kCertificateIssuer[] = "проверки сертификата: издатель неизвестен E40";
+const char kCertificateName[] = "проверки сертификата: выдан для другого имени E40";
+const char kCertificateDate[] = "проверки сертификата: срок действия истёк или не начался E40";
+const char kCertificateInvalid[] = "проверки сертификата: сертификат недействителен E40";
+const char kSecureChannel[] = "установки защищённого соединения E40";
+const char kRedirectRefused[] =
+    "переадресации: на другой сервер или с https на http не переходим E41";
+const char kTooManyRedirects[] = "переадресации: больше 5 переадресаций подряд E41";
+
+const char* ForFailure(net::Failure failure, const char* otherwise) {
+  switch (failure) {
+    case net::Failure::kCertificateIssuer:
+      return kCertificateIssuer;
+    case net::Failure::kCertificateName:
+      return kCertificateName;
+    case net::Failure::kCertificateDate:
+      return kCertificateDate;
+    case net::Failure::kCertificateInvalid:
+      return kCertificateInvalid;
+    case net::Failure::kSecureChannel:
+      return kSecureChannel;
+    case net::Failure::kRedirectRefused:
+      return kRedirectRefused;
+    case net::Failure::kTooManyRedirects:
+      return kTooManyRedirects;
+    default:
+      return otherwise;
+  }
+}
 
 const char kHeading[] = "Ошибка ";
 const char kSendReport[] = "Отправить это сообщение об ошибке: ";

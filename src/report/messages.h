@@ -3,6 +3,8 @@
 // character set).
 #pragma once
 
+#include "net/failure.h"
+
 namespace report {
 namespace msg {
 
@@ -45,6 +47,19 @@ extern const char kPageTextCut[];     // E42: a listing stopped after 64 MB of p
 extern const char kEntryCut[];        // E43: an entry longer than 64 KB was cut there
 extern const char kAddressRefused[];  // E44: an address over 2 KB, or not a path on the site
 extern const char kUpdateDigest[];    // E45: a downloaded update is not the file announced
+// E40: a secure request failed its certificate check (or its secure channel), by cause.
+extern const char kCertificateIssuer[];
+extern const char kCertificateName[];
+extern const char kCertificateDate[];
+extern const char kCertificateInvalid[];
+extern const char kSecureChannel[];
+// E41: a redirect the rules do not follow, or too many of them.
+extern const char kRedirectRefused[];
+extern const char kTooManyRedirects[];
+
+// The message for a request that failed for failure: E40 or E41 by cause, otherwise for
+// any other failure (a connection that could not be made, ...).
+const char* ForFailure(net::Failure failure, const char* otherwise);
 
 // The word every heading starts with.
 extern const char kHeading[];

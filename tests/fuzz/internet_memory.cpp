@@ -52,6 +52,9 @@ bool NetQueryStatusCode(InternetHandle, std::uint32_t* status) {
   *status = 200;
   return true;
 }
+bool NetQueryLocation(InternetHandle, std::string*) {
+  return false;
+}
 bool NetQueryLastModified(InternetHandle, SystemTime* time) {
   *time = SystemTime{2024, 5, 3, 1, 10, 20, 30, 0};
   return true;

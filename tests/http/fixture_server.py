@@ -9,7 +9,8 @@ Static files: ROOT/<host>/<path>. Behaviours any host offers under /_/:
   /_/nolength/N           N bytes without Content-Length (the connection closes)
   /_/modified/UNIXTIME    a small body with Last-Modified at that time
   /_/empty                an empty body
-  /_/redirect?to=PATH     302 to PATH on the same host
+  /_/redirect?to=PATH     302 to PATH on the same host (PATH may be a whole address:
+                          "https://host/path" or "http://other.host/path")
   /_/login (POST)         sets the cookie "session" to the posted "password" value
   /_/private              "welcome" with the cookie session=secret, else "login required"
   /_/slow/MS              answers after MS milliseconds
@@ -31,23 +32,34 @@ line ("#" starts a comment):
   when-cookie C FILE      when the request's Cookie header holds C, serve FILE instead
   when-body B FILE        when the request's body is exactly B, serve FILE instead
   otherwise FILE          when no when-... matched, serve FILE instead
+  https-only              a plain http request gets 301 to the same address over https
 FILE is a path relative to the sidecar's folder; what it names is served by these rules too.
   /_/short/N/M            promises N bytes, sends M, closes the connection cleanly
+HTTPS: a client that asks the proxy to CONNECT to host:port gets a TLS server for that
+host inside the tunnel, with a certificate made for it by test_ca.py (--tls DIR keeps the
+CA and certificates; first labels wrongname, unknownca and expired get a faulty one). Its
+requests are served as above and logged as "https://host/path"; the CONNECT itself and a
+handshake the client broke off are logged to tls.log in DIR, not to the request log.
 Both absolute forms of a request target ("http://host/" and "http://host:80/") are logged
 as one normalised URL and request line; the line as received is kept as raw_request_line.
-Usage: fixture_server.py --root DIR --port N --log FILE [--pid FILE]
+Usage: fixture_server.py --root DIR --port N --log FILE [--pid FILE] [--tls DIR]
 """
 import argparse
 import email.utils
 import json
 import os
 import socket
+import socketserver
+import ssl
 import struct
+import subprocess
 import sys
 import threading
 import time
 import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+import test_ca
 
 LOCK = threading.Lock()
 MOUNT = {"dir": None}
@@ -76,9 +88,13 @@ class Handler(BaseHTTPRequestHandler):
     def log_message(self, *args):
         pass
 
+    tunnel_host = None  # inside a CONNECT tunnel: the host the client connected to
+
     def target(self):
         url = urllib.parse.urlsplit(self.path)
         host = url.hostname if url.scheme else (self.headers.get("Host") or "").split(":")[0]
+        if self.tunnel_host and not url.scheme:
+            host = host or self.tunnel_host
         path = url.path or "/"
         return host or "", path, urllib.parse.parse_qs(url.query)
 
@@ -92,9 +108,10 @@ class Handler(BaseHTTPRequestHandler):
             host, _, port = (self.headers.get("Host") or "").partition(":")
             host = host.lower()
             port = int(port) if port.isdigit() else None
-        netloc = host if port in (None, 80) else f"{host}:{port}"
+        scheme, default = ("https", 443) if self.tunnel_host else ("http", 80)
+        netloc = host if port in (None, default) else f"{host}:{port}"
         path = url.path or "/"
-        return urllib.parse.urlunsplit(("http", netloc, path, url.query, ""))
+        return urllib.parse.urlunsplit((scheme, netloc, path, url.query, ""))
 
     def record(self, body):
         host, path, _ = self.target()
@@ -143,6 +160,11 @@ class Handler(BaseHTTPRequestHandler):
     def serve_file(self, root, file, body, hops=0):
         """Serves a static file as its sidecar directs."""
         directives = read_sidecar(file)
+        if ("https-only", "") in directives and not self.tunnel_host:
+            host, path, _ = self.target()
+            query = urllib.parse.urlsplit(self.path).query
+            target = f"https://{host}{path}" + (f"?{query}" if query else "")
+            return self.send(301, b"", [("Location", target)])
         cookies = self.headers.get("Cookie") or ""
         chosen = None
         for name, arg in directives:
@@ -276,6 +298,40 @@ class Handler(BaseHTTPRequestHandler):
 
     do_GET = do_POST = do_HEAD = handle_any
 
+    def tls_log(self, event, host):
+        if not self.server.tls:
+            return
+        with LOCK, open(os.path.join(self.server.tls.dir, "tls.log"), "a") as log:
+            log.write(json.dumps({"event": event, "host": host}) + "\n")
+
+    def do_CONNECT(self):
+        """A tunnel to host:port: the TLS server for host answers inside it."""
+        host = self.path.rpartition(":")[0].strip("[]").lower()
+        if not self.server.tls or self.tunnel_host:
+            return self.send(405, b"no tunnels here")
+        try:
+            context = self.server.context_for(host)
+        except (OSError, subprocess.CalledProcessError, ssl.SSLError) as e:
+            self.tls_log(f"no certificate: {e}", host)
+            return self.send(502, b"no certificate")
+        self.send_response(200, "Connection established")
+        self.end_headers()
+        self.wfile.flush()
+        try:
+            tls = context.wrap_socket(self.connection, server_side=True)
+        except (OSError, ssl.SSLError) as e:
+            # The client refused the certificate (or gave up): nothing more comes.
+            self.tls_log(f"handshake failed: {e}", host)
+            self.close_connection = True
+            return None
+        self.tls_log("tunnel", host)
+        self.tunnel_host = host
+        self.connection = tls
+        self.rfile = tls.makefile("rb", self.rbufsize)
+        self.wfile = socketserver._SocketWriter(tls)
+        self.close_connection = False
+        return None
+
 
 def main():
     p = argparse.ArgumentParser()
@@ -283,9 +339,21 @@ def main():
     p.add_argument("--port", type=int, required=True)
     p.add_argument("--log", required=True)
     p.add_argument("--pid")
+    p.add_argument("--tls")
     args = p.parse_args()
     server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
     server.daemon_threads = True
+    server.tls = test_ca.TestCA(args.tls) if args.tls else None
+    contexts = {}
+
+    def context_for(host):
+        with LOCK:
+            if host not in contexts:
+                context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+                context.load_cert_chain(server.tls.cert_for(host), server.tls.key)
+                contexts[host] = context
+            return contexts[host]
+    server.context_for = context_for
     server.root = os.path.realpath(args.root)
     server.log = args.log
     if args.pid:

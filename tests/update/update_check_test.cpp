@@ -248,6 +248,34 @@ TEST_F(UpdateCheck, AcceptedOfferShowsTheDescriptionAndDownloadsTheFile) {
   EXPECT_EQ(testing_support::Field(got[0], "path"), "/files/frameleaf-2.7.0.zip");
 }
 
+TEST_F(UpdateCheck, AnHttpsHostIsAskedOverHttpsAndOneWithABadCertificateNotAtAll) {
+  DialogSeen seen;
+  std::size_t before = testing_support::LoggedRequests().size();
+  ASSERT_EQ(Check(Settings("host=https://new.update.test\r\n", 0), DialogAnswer::kAccept, &seen),
+            1);
+  checker_.offer().pending = 1;
+  EXPECT_EQ(checker_.Download(dir_.File("got.zip").c_str(), [] {}), 0);
+  std::vector<std::string> urls;
+  for (const std::string& line : testing_support::LoggedSince(before))
+    urls.push_back(testing_support::Field(line, "url"));
+  EXPECT_EQ(urls,
+            (std::vector<std::string>{std::string("https://new.update.test") + kVersionPath,
+                                      "https://new.update.test/files/version/frameleaf/2.7.0.txt",
+                                      "https://new.update.test/files/frameleaf-2.7.0.zip"}));
+  // A certificate for another name, from an unknown issuer or expired ends the check
+  // silently: nothing is asked of the server and no dialog shows.
+  for (const char* host : {"https://wrongname.update.test", "https://unknownca.update.test",
+                           "https://expired.update.test"}) {
+    before = testing_support::LoggedRequests().size();
+    EXPECT_EQ(Check(Settings((std::string("host=") + host + "\r\n").c_str(), 0),
+                    DialogAnswer::kAccept, &seen),
+              0)
+        << host;
+    EXPECT_FALSE(seen.shown) << host;
+    EXPECT_TRUE(testing_support::LoggedSince(before).empty()) << host;
+  }
+}
+
 TEST_F(UpdateCheck, FailedDownloadsLeaveNoFileAndUseTheOffer) {
   DialogSeen seen;
   ASSERT_EQ(Check(Settings("host=nofile.update.test\r\n", 0), DialogAnswer::kAccept, &seen), 1);

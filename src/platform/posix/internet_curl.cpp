@@ -1,12 +1,16 @@
 // The internet layer over libcurl, behaving as the Windows library does for the calls the
-// session makes: the proxy comes from the environment (http_proxy, no_proxy), redirects
-// are followed, one cookie store serves the whole process, and a connection handle keeps
-// one curl handle so that its requests share a kept-alive connection.
+// session makes: the proxy comes from the environment (http_proxy, https_proxy, no_proxy),
+// redirects are followed unless the request says not to, one cookie store serves the whole
+// process, and a connection handle keeps one curl handle so that its requests share a
+// kept-alive connection. Secure requests check the certificate whole (issuer against the
+// system's trust store, name, dates); CURL_CA_BUNDLE in the environment names another CA
+// file, as for the curl program (the tests' own CA).
 #include <curl/curl.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <mutex>
@@ -69,6 +73,7 @@ struct Request : Handle {
   curl_off_t contentLength = -1;
   long lastModified = -1;
   long status = 0;
+  std::string location;
 };
 
 std::size_t Collect(char* data, std::size_t size, std::size_t count, void* user) {
@@ -81,6 +86,70 @@ std::size_t Collect(char* data, std::size_t size, std::size_t count, void* user)
     return 0;
   }
   r->body.append(data, n);
+  return n;
+}
+
+// The Windows library's error code for a failed transfer.
+std::uint32_t ErrorOf(CURLcode rc, long verifyResult) {
+  // OpenSSL's verification results (X509_V_ERR_...).
+  enum : long {
+    kUnableToGetIssuer = 2,
+    kNotYetValid = 9,
+    kHasExpired = 10,
+    kSelfSignedLeaf = 18,
+    kSelfSignedInChain = 19,
+    kUnableToGetIssuerLocally = 20,
+    kUnableToVerifyLeaf = 21,
+    kRevoked = 23,
+    kApplicationVerification = 50,
+    kHostnameMismatch = 62,
+  };
+  if (rc == CURLE_PEER_FAILED_VERIFICATION) {
+    switch (verifyResult) {
+      case kUnableToGetIssuer:
+      case kSelfSignedLeaf:
+      case kSelfSignedInChain:
+      case kUnableToGetIssuerLocally:
+      case kUnableToVerifyLeaf:
+        return kErrorCertificateIssuer;
+      case kNotYetValid:
+      case kHasExpired:
+        return kErrorCertificateDate;
+      case kRevoked:
+        return kErrorCertificateRevoked;
+      // The chain was sound and curl's own name check refused the certificate: curl leaves
+      // the result sound, or marks it unspecified (1) or as the application's refusal.
+      case 0:
+      case 1:
+      case kApplicationVerification:
+      case kHostnameMismatch:
+        return kErrorCertificateName;
+      default:
+        return kErrorCertificateInvalid;
+    }
+  }
+  if (rc == CURLE_SSL_CONNECT_ERROR || rc == CURLE_SSL_CERTPROBLEM || rc == CURLE_SSL_CIPHER ||
+      rc == CURLE_SSL_ISSUER_ERROR) {
+    return kErrorSecureChannel;
+  }
+  return kErrorCannotConnect;
+}
+
+// Keeps the Location header of the last response (a new status line forgets it).
+std::size_t KeepLocation(char* data, std::size_t size, std::size_t count, void* user) {
+  auto* location = static_cast<std::string*>(user);
+  const std::size_t n = size * count;
+  std::string line(data, n);
+  if (line.compare(0, 5, "HTTP/") == 0) location->clear();
+  if (n > 9 && strncasecmp(data, "Location:", 9) == 0) {
+    std::size_t from = 9;
+    while (from < line.size() && (line[from] == ' ' || line[from] == '\t'))
+      ++from;
+    std::size_t to = line.size();
+    while (to > from && (line[to - 1] == '\r' || line[to - 1] == '\n' || line[to - 1] == ' '))
+      --to;
+    *location = line.substr(from, to - from);
+  }
   return n;
 }
 
@@ -210,18 +279,23 @@ bool NetSendRequest(InternetHandle request, const char* headers, const void* bod
   curl_easy_setopt(curl, CURLOPT_HTTPHEADER, list);
   curl_easy_setopt(curl, CURLOPT_REFERER, r->referrer.empty() ? nullptr : r->referrer.c_str());
   curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, nullptr);
-  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  const bool follow = (r->flags & kRequestFlagNoRedirect) == 0;
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, follow ? 1L : 0L);
   curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 20L);
   curl_easy_setopt(curl, CURLOPT_FILETIME, 1L);
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 60L);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 60L);
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  if (secure) {
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
-  }
+  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+  const char* caFile = std::getenv("CURL_CA_BUNDLE");
+  if (caFile && *caFile) curl_easy_setopt(curl, CURLOPT_CAINFO, caFile);
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, r);
+  r->location.clear();
+  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, KeepLocation);
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &r->location);
   if (r->verb == "GET") {
     curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
   } else if (r->verb == "POST") {
@@ -235,7 +309,9 @@ bool NetSendRequest(InternetHandle request, const char* headers, const void* bod
   curl_slist_free_all(list);
   const bool stoppedByUs = rc == CURLE_WRITE_ERROR && (r->tooLong || r->headersOnly);
   if (rc != CURLE_OK && !stoppedByUs) {
-    SetLastError(12029);  // ERROR_INTERNET_CANNOT_CONNECT
+    long verifyResult = 0;
+    curl_easy_getinfo(curl, CURLINFO_SSL_VERIFYRESULT, &verifyResult);
+    SetLastError(ErrorOf(rc, verifyResult));
     return false;
   }
   curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &r->contentLength);
@@ -277,6 +353,13 @@ bool NetQueryStatusCode(InternetHandle request, std::uint32_t* status) {
   auto* r = static_cast<Request*>(request);
   if (!r || r->kind != Handle::kRequest || !r->sent || r->status <= 0) return false;
   *status = std::uint32_t(r->status);
+  return true;
+}
+
+bool NetQueryLocation(InternetHandle request, std::string* location) {
+  auto* r = static_cast<Request*>(request);
+  if (!r || r->kind != Handle::kRequest || !r->sent || r->location.empty()) return false;
+  *location = r->location;
   return true;
 }
 
