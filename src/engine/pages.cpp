@@ -70,12 +70,6 @@ bool CutLongEntries(std::vector<ByteString>* raw, std::size_t first) {
 
 }  // namespace
 
-ByteString ReadPage(net::HttpSession& http) {
-  std::uint32_t length = 0;
-  const char* text = http.ReadAll(&length);
-  return ByteString(text ? text : "");
-}
-
 bool WalkPages(Tools& t, const Request& request, PageWalk* walk) {
   Request r = request;  // a password may bring cookies that later templates read
   const bool photos = r.mode == kModePhotos;

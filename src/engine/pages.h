@@ -34,7 +34,4 @@ struct PageWalk {
 // after a report, when the listing has nothing to show.
 bool WalkPages(Tools& tools, const Request& request, PageWalk* walk);
 
-// The response of the last request up to its first NUL; empty when the read failed.
-common::ByteString ReadPage(net::HttpSession& http);
-
 }  // namespace engine

@@ -2,6 +2,8 @@
 // host's prompts. None of them holds anything of a listing; what a step produces it returns.
 #pragma once
 
+#include <cstdint>
+
 #include "common/byte_string.h"
 #include "engine/host_prompts.h"
 #include "net/http_session.h"
@@ -16,5 +18,12 @@ struct Tools {
   report::ErrorReporter& errors;
   HostPrompts* prompts;  // null: there is no host to ask
 };
+
+// The response of the last request up to its first NUL; empty when the read failed.
+inline common::ByteString ReadPage(net::HttpSession& http) {
+  std::uint32_t length = 0;
+  const char* text = http.ReadAll(&length);
+  return common::ByteString(text ? text : "");
+}
 
 }  // namespace engine

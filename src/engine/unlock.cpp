@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "engine/pages.h"
 #include "extract/form.h"
 #include "report/messages.h"
 
