@@ -120,10 +120,13 @@ int GetFile(const char* remotePath, const char* localPath, int copyFlags) {
       offer.overwriteAskedFor = localPath;
       return kFileExists;
     }
-    return updater.Download(localPath, (copyFlags & kCopyOverwrite) != 0, [&] {
+    const int result = updater.Download(localPath, (copyFlags & kCopyOverwrite) != 0, [&] {
       Progress(remotePath, localPath, 100);
       RereadPanel();
     });
+    // A file that appeared while the update was fetched is an "exists" like any other.
+    if (result == kFileExists) offer.overwriteAskedFor = localPath;
+    return result;
   }
   if (copyFlags & kCopyResume) return kFileNotSupported;
   if (std::strlen(remotePath) < 3) return kFileNotFound;
