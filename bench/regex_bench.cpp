@@ -12,9 +12,9 @@
 
 #include <malloc.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <functional>
 #include <map>
 #include <new>
@@ -304,15 +304,23 @@ struct FirstSearch {
   double first = 0, second = 0;  // seconds
 };
 
+// Processor time of this thread, in seconds: on a shared machine the wall clock also
+// counts the time other programs held the processor.
+double ThreadSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
 // The first search in the process pays for whatever is set up once; a second matcher's
 // identical search shows what is left.
 FirstSearch MeasureFirstSearch() {
   const std::string& text = Page1();
   FirstSearch out;
   for (double* t : {&out.first, &out.second}) {
-    const auto begin = std::chrono::steady_clock::now();
+    const double begin = ThreadSeconds();
     SearchAll(kLiteral, text);
-    *t = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    *t = ThreadSeconds() - begin;
   }
   return out;
 }
@@ -465,7 +473,8 @@ int main(int argc, char** argv) {
                 ratio("pcre2-jit").c_str());
   }
   std::printf(
-      "\nfirst search in the process (literal, 1 MB page): %.2f ms; the same search\n"
+      "\nfirst search in the process (literal, 1 MB page, processor time): %.2f ms; the same "
+      "search\n"
       "by a second matcher: %.2f ms; one-time setup: %.2f ms\n",
       first.first * 1e3, first.second * 1e3, (first.first - first.second) * 1e3);
   PrintPeakMemory();

@@ -438,6 +438,8 @@ Dfa::Result Dfa::SearchReverse(const unsigned char* text, std::size_t length, st
     }
     s = n;
     --p;
+    // The inner loop notes only the match states it passes into.
+    if (special_[std::size_t(s)] & kIsMatch) lastMatch = p + 1;
     if (!(special_[std::size_t(s)] & kIsDead)) {
       const Entry* row = next_.data() + Row(s);
       while (p > start) {

@@ -4,7 +4,7 @@
 // VM does for one byte, dropping the captures. States and transitions are built on first
 // use and kept in a cache of fixed size; a full cache is emptied and the search goes on.
 // A search that empties it too often, making little progress between, gives up and lets
-// the caller use the Pike VM.
+// the caller use the capturing engines.
 //
 // The forward DFA answers where the leftmost-first match ends; the same machine over the
 // reversed program (ReverseProgram) walks back from that end to find where it starts.
@@ -50,7 +50,6 @@ class Dfa {
   // Bytes the cache may hold; the cache is emptied when a new state would pass it.
   void SetBudget(std::size_t bytes) { budget_ = bytes; }
   std::size_t resets() const { return resets_; }  // cache resets over the DFA's life
-  std::size_t stateCount() const { return keys_.size(); }
 
  private:
   // What a state knows of the text next to its position on the side already read: the
@@ -58,10 +57,10 @@ class Dfa {
   enum Side : int { kEdge = 0, kNewline = 1, kWord = 2, kOther = 3 };
   enum Flag : int {
     kSideMask = 3,
-    kStarts = 4,        // a new thread starts at this position (lowest priority)
-    kMatched = 8,       // a match was seen before this position: no new thread starts
-    kMatchBefore = 16,  // the transition into this state saw a match at the position before
-    kRejectEmpty = 32,  // a match at this position does not count
+    kStarts = 4,        // a new thread starts at this position (lowest priority); once a match
+                        // was seen, none does
+    kMatchBefore = 8,   // the transition into this state saw a match at the position before
+    kRejectEmpty = 16,  // a match at this position does not count
   };
   // Per state, for the inner loop: the state is dead, ends a match, or holds no thread but
   // the new one (no match starts before it; the prefilter may skip ahead).

@@ -194,10 +194,13 @@ Spans Pcre(const std::string& pattern, const std::string& text, int* groups) {
 // second alternative never matches (the texts hold no "Q") but makes the program so large
 // that a window holds only some hundred bytes.
 TEST(Differential, LongTextsAgreeWithThePikeVm) {
-  const char* const kPatterns[] = {
-      "a[^b]*b",  "[^\"]+\"",  ".*a",         ".*?a",        "(a|ab)*c",     "(.*)(.*)x",
-      "[ab]*?c",  "x.*?y.*?z", "(?:a*)*b",    "(|a)*b",      "\"([^\"]*)\"", "(a+)(b+)?",
-      "y[^y]*?y", "[xyz]+",    "(?:ab|a)+?c", "(a*)+?(b*)$", "z(.)*z",       "b.*c.*?a"};
+  const char* const kPatterns[] = {"a[^b]*b", "[^\"]+\"", ".*a", ".*?a", "(a|ab)*c", "(.*)(.*)x",
+                                   "[ab]*?c", "x.*?y.*?z", "(?:a*)*b", "(|a)*b", "\"([^\"]*)\"",
+                                   "(a+)(b+)?", "y[^y]*?y", "[xyz]+", "(?:ab|a)+?c", "(a*)+?(b*)$",
+                                   "z(.)*z", "b.*c.*?a",
+                                   // The reverse DFA walks back over many places a match may start,
+                                   // the shortest alternative's first.
+                                   "[^a\\n]{2}.+|\\wb", "[^x]{2}.*?|\\wz"};
   const char kBytes[] = "abcxyz\"";
   std::mt19937 rng(1208);
   for (const char* body : kPatterns) {
@@ -223,6 +226,28 @@ TEST(Differential, LongTextsAgreeWithThePikeVm) {
         }
       }
     }
+  }
+}
+
+// A pattern whose DFA needs thousands of states (one for each way the last 12 bytes can
+// read) over a long text: the cache fills and is emptied again and again, and a search
+// that builds states faster than it reads gives up to the capturing engines. Every match
+// must still be the Pike VM's.
+TEST(Differential, DfaCacheFillsUpAndGivesWay) {
+  std::mt19937 rng(77);
+  std::string text(1 << 16, 'a');
+  for (char& c : text) {
+    const int r = std::uniform_int_distribution<int>(0, 999)(rng);
+    c = r < 500 ? 'a' : r < 999 ? 'b' : 'c';
+  }
+  for (const char* pattern : {"([ab]*)a[ab]{12}c", "(a|b)*b(?:a|b){12}c"}) {
+    Matchers ours;
+    ASSERT_TRUE(ours.Set(pattern)) << pattern;
+    const Spans vm = Ours(ours.m[kPikeVm], text, 1);
+    EXPECT_GT(vm.size(), 10u) << pattern;
+    for (int k = kStandard; k < kPikeVm; ++k)
+      ASSERT_EQ(Ours(ours.m[k], text, 1), vm) << kEngineNames[k] << ": pattern /" << pattern << "/";
+    EXPECT_GT(ours.m[kDfa].dfaResets(), 0u) << pattern;
   }
 }
 

@@ -241,6 +241,18 @@ TEST(RegexTable, ClassLedStartAtEveryOffset) {
   }
 }
 
+// Where a match starts when later places could start one too: the longest-match walk back
+// from the match's end must not stop at the nearest of them.
+TEST(RegexTable, MatchStartsAtTheLeftmostPlace) {
+  RunTable({
+      {"[^a\n]{2}?.+|\\w[^a\n]a", "-a -\n- abb", " -\n- abb"},
+      {"[^a\n]{2}.+|\\wb", "-a -\n- abb", " -\n- abb"},
+      {"b.+|\\wc", "xaybc", "bc"},
+      {"(?:x|\\w)\\w*z|[^ ]+", "ab cdz", "ab"},
+      {"[a-z]+[0-9]+|\\d", "ab12 3", "ab12"},
+  });
+}
+
 TEST(RegexExports, StateRulesOfTheCurrentMatch) {
   RegexExports& lib = Lib();
   ASSERT_TRUE(lib.loaded());
