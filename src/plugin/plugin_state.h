@@ -20,6 +20,13 @@ struct HostContext {
   ProgressProc progress = nullptr;
   LogProc log = nullptr;  // kept, never called
   RequestProc request = nullptr;
+  // The wide callbacks, given by FsInitW; where set they are called instead.
+  ProgressProcW progressW = nullptr;
+  LogProcW logW = nullptr;  // kept, never called
+  RequestProcW requestW = nullptr;
+  // The paths of the wide copy running, as the host gave them: its progress reports name them.
+  const WideChar* wideSource = nullptr;
+  const WideChar* wideTarget = nullptr;
   void* window = nullptr;  // first visible top-level window of the loading thread
 };
 
@@ -68,5 +75,9 @@ bool Ask(int type, const char* title, const char* text, char* buffer, int size);
 
 // Reports progress to the host; true when the user asked to abort.
 bool Progress(const char* source, const char* target, int percent);
+
+// What FsInit and FsInitW do once the host's callbacks are kept: the language, the error
+// page, the matching library and the update check. 0.
+int StartUp();
 
 }  // namespace plugin

@@ -10,7 +10,9 @@ A case is a folder:
                  (icons exist only there)
   module         optional: "relative" starts the host with the module's bare file name,
                  from the install folder, instead of its full path
-  host-args      optional: further arguments for the host program ("--offer accept")
+  host-args      optional: further arguments for the host program ("--offer accept"); with
+                 "--wide" the host drives the wide functions, and the commands are sent
+                 and the output read as UTF-8
   no-settings    optional: start without the shipped frameleaf.ini (installed otherwise)
   files/         files put beside the module before the run (frameleaf.tab, language/...,
                  scripts/ with the case's own site script)
@@ -244,7 +246,7 @@ def limit_file_size(limit):
     return apply
 
 
-def run_host(command, root, limit=None):
+def run_host(command, root, limit=None, encoding="cp1251"):
     """Runs the host, reading its output as it comes: at each "sync: NAME" line the number of
     requests the fixture server has logged so far is noted (the server logs a request before
     it answers, so every request of the steps before is in). Returns the exit status, the
@@ -264,7 +266,7 @@ def run_host(command, root, limit=None):
     try:
         for raw in proc.stdout:
             out += raw
-            line = raw.decode("cp1251").rstrip("\r\n")
+            line = raw.decode(encoding).rstrip("\r\n")
             if line.startswith("sync: "):
                 steps.append((line[len("sync: "):], log_size()))
                 proc.stdin.write(b"go\n")
@@ -313,12 +315,16 @@ def main():
         log_start = log_size()
         # Under Wine the programs see the folder as a Windows path.
         seen = windows_path(root) if args.emulator else root
-        # Commands are kept as UTF-8; the plug-in speaks the Windows-1251 code page.
+        host_args = os.path.join(args.case, "host-args")
+        extra = open(host_args).read().split() if os.path.exists(host_args) else []
+        # Commands are kept as UTF-8; the ANSI functions speak the Windows-1251 code page,
+        # the wide ones are driven in UTF-8.
+        encoding = "utf-8" if "--wide" in extra else "cp1251"
         commands = os.path.join(root, "commands.txt")
         with open(os.path.join(args.case, "commands"), encoding="utf-8") as src:
             text = src.read().replace("@DIR@", seen)
         with open(commands, "wb") as out:
-            out.write(text.encode("cp1251"))
+            out.write(text.encode(encoding))
         module = os.path.join(seen, module_name(args)) if not args.emulator \
             else seen + "\\" + module_name(args)
         module_file = os.path.join(args.case, "module")
@@ -326,14 +332,12 @@ def main():
             module = module_name(args)
         command = ([args.emulator] if args.emulator else []) + [
             args.host, module, "-f", windows_path(commands) if args.emulator else commands]
-        host_args = os.path.join(args.case, "host-args")
-        if os.path.exists(host_args):
-            command += open(host_args).read().split()
-        returncode, stdout, stderr, steps = run_host(command, root, limit)
+        command += extra
+        returncode, stdout, stderr, steps = run_host(command, root, limit, encoding)
         if returncode == 77:
             sys.stderr.write(stderr.decode(errors="replace"))
             return 77
-        got = stdout.decode("cp1251").replace("\r\n", "\n")
+        got = stdout.decode(encoding).replace("\r\n", "\n")
         for form in (windows_path(root), root):
             got = got.replace(form, "@DIR@")
         expected = os.path.join(args.case, "expected")
