@@ -50,6 +50,12 @@ inline std::string FoldedUtf8Key(const char* text) {
         cp += 0x20;
       } else if (cp >= 0x400 && cp <= 0x40F) {
         cp += 0x50;
+      } else if (cp == 0x386) {
+        cp = 0x3AC;  // the Greek capitals with tonos
+      } else if (cp >= 0x388 && cp <= 0x38A) {
+        cp += 0x25;
+      } else if (cp == 0x38C || cp == 0x38E || cp == 0x38F) {
+        cp += 0x40 - (cp == 0x38C ? 0 : 1);
       }
       key += static_cast<char>(0xC0 | cp >> 6);
       key += static_cast<char>(0x80 | (cp & 0x3F));

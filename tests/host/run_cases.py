@@ -183,7 +183,7 @@ def step_requests(steps, name, log_end):
     return None
 
 
-def check_after(case, root, library, log_start=0, steps=(), log_end=0):
+def check_after(case, root, library, log_start=0, steps=(), log_end=0, encoding="cp1251"):
     failures = []
     path = os.path.join(case, "after")
     if not os.path.exists(path):
@@ -215,7 +215,8 @@ def check_after(case, root, library, log_start=0, steps=(), log_end=0):
                                 f"not {want}: {got}")
             continue
         name, _, text = rest.partition(" ")
-        target = os.path.join(root, name)
+        # File names as the module wrote them: in the case's encoding, whatever the locale.
+        target = os.path.join(os.fsencode(root), name.encode(encoding))
         data = open(target, "rb").read() if os.path.exists(target) else None
         if verb == "absent":
             if data is not None:
@@ -280,6 +281,8 @@ def run_host(command, root, limit=None, encoding="cp1251"):
 
 
 def main():
+    # Output of the wide cases holds letters the test locale's character set lacks.
+    sys.stdout.reconfigure(errors="backslashreplace")
     p = argparse.ArgumentParser()
     p.add_argument("--host", required=True)
     p.add_argument("--module", required=True)
@@ -353,7 +356,8 @@ def main():
             failures.append("output differs:\n--- expected\n" + want + "--- got\n" + got)
         if returncode != 0:
             failures.append(f"host exited {returncode}: {stderr.decode(errors='replace')}")
-        failures += check_after(args.case, root, library_name(args), log_start, steps, log_size())
+        failures += check_after(args.case, root, library_name(args), log_start, steps, log_size(),
+                                encoding)
         for f in failures:
             print("FAIL:", f)
         return 1 if failures else 0
