@@ -25,9 +25,9 @@ struct Entry {
   common::ByteString utf8Name;
   common::ByteString name;      // as the ANSI calls show it: unique within the listing
   common::ByteString wideName;  // as the wide calls show it, in UTF-8: unique as well
-  common::ByteString address;  // albums: a path on the listing's host; photos: on server
-  common::ByteString preview;  // photos: the preview's path on server, or "NULL"
-  common::ByteString server;   // photos: the photo server the addresses refer to
+  common::ByteString address;   // albums: a path on the listing's host; photos: on server
+  common::ByteString preview;   // photos: the preview's path on server, or "NULL"
+  common::ByteString server;    // photos: the photo server the addresses refer to
   std::uint32_t size = 0;
   platform::FileTime time = {0, 0};
 };

@@ -67,10 +67,10 @@ FL_EXPORT std::intptr_t FL_STDCALL FsFindFirstW(WideChar* path, plugin::FindData
   if (!record) return plugin::kInvalidHandle;
   return Guarded(plugin::kInvalidHandle, [&] {
     platform::FindData core;
-    const std::intptr_t handle = plugin::ToHostListing(
-        plugin::FindFirst(CorePath(path, CorePath::kFolderToList).get(), &core,
-                          engine::NameSide::kWide),
-        &core);
+    const std::intptr_t handle =
+        plugin::ToHostListing(plugin::FindFirst(CorePath(path, CorePath::kFolderToList).get(),
+                                                &core, engine::NameSide::kWide),
+                              &core);
     plugin::ToWideRecord(core, record);
     return handle;
   });

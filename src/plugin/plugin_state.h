@@ -53,7 +53,7 @@ struct PluginState {
   report::ErrorReporter errors;  // the one writer of the error page
   HostPrompts prompts;
   engine::SiteBrowser browser{errors, &prompts};
-  ListingCache listings;                           // the site listings the panels show, by folder
+  ListingCache listings;  // the site listings the panels show, by folder
   update::UpdateChecker updater{&browser.http(), &errors};  // the session is the browser's
   char urlBuffer[kUrlBufferSize] = {};  // the address prompt's value, kept between prompts
 };

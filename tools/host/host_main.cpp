@@ -620,8 +620,8 @@ void FL_STDCALL OnLogW(int number, int type, WideChar* text) {
   OnLog(number, type, &t[0]);
 }
 
-int FL_STDCALL OnRequestW(int number, int type, WideChar* title, WideChar* text,
-                          WideChar* buffer, int size) {
+int FL_STDCALL OnRequestW(int number, int type, WideChar* title, WideChar* text, WideChar* buffer,
+                          int size) {
   std::string t = Narrow(title, 32768), x = Narrow(text, 32768);
   const std::size_t units = size >= 0 ? std::size_t(size) + 1 : 0;
   std::string b = Narrow(buffer, units);

@@ -20,9 +20,9 @@
 #include "platform/file_overrides.h"
 #include "platform/platform.h"
 #include "platform/posix/charset.h"
-#include "platform/unicode_text.h"
 #include "platform/posix/posix_paths.h"
 #include "platform/system_time.h"
+#include "platform/unicode_text.h"
 
 namespace platform {
 

@@ -10,8 +10,8 @@
 
 #include "platform/file_overrides.h"
 #include "platform/platform.h"
-#include "platform/unicode_text.h"
 #include "platform/system_time.h"
+#include "platform/unicode_text.h"
 
 static_assert(sizeof(platform::FindData) == sizeof(WIN32_FIND_DATAA), "record size");
 static_assert(offsetof(platform::FindData, fileName) == offsetof(WIN32_FIND_DATAA, cFileName),
@@ -76,9 +76,10 @@ bool CopyFileTo(const char* source, const char* target, bool failIfExists) {
     return CopyFileA(source, target, failIfExists ? TRUE : FALSE) != 0;
   }
   const std::u16string s = Utf8ToUtf16(AnsiToUtf8(source)), t = Utf8ToUtf16(AnsiToUtf8(target));
-  return CopyFileW(wideSource.empty() ? std::wstring(s.begin(), s.end()).c_str() : wideSource.c_str(),
-                   wideTarget.empty() ? std::wstring(t.begin(), t.end()).c_str() : wideTarget.c_str(),
-                   failIfExists ? TRUE : FALSE) != 0;
+  return CopyFileW(
+             wideSource.empty() ? std::wstring(s.begin(), s.end()).c_str() : wideSource.c_str(),
+             wideTarget.empty() ? std::wstring(t.begin(), t.end()).c_str() : wideTarget.c_str(),
+             failIfExists ? TRUE : FALSE) != 0;
 }
 
 bool RemoveFile(const char* path) {
