@@ -337,10 +337,17 @@ std::string Normalised(const std::string& name) {
 // One character (the UTF-8 bytes of code point cp) in charset.
 void AppendInCharset(std::string* out, std::uint32_t cp, const char* bytes, std::size_t n,
                      const std::string& set) {
+  // A character past U+FFFF that the set lacks is two "?", as Windows converts it: one for
+  // each half of its UTF-16 form.
+  const char* missing = cp >= 0x10000 ? "??" : "?";
   if (set == "UTF8") {
     out->append(bytes, n);
   } else if (set == "CP1251" || set == "WINDOWS1251") {
-    *out += ToCp1251(cp);
+    if (cp >= 0x10000) {
+      *out += missing;
+    } else {
+      *out += ToCp1251(cp);
+    }
   } else if (cp < 0x80) {
     *out += char(cp);
   } else {
@@ -354,7 +361,7 @@ void AppendInCharset(std::string* out, std::uint32_t cp, const char* bytes, std:
         inLeft == 0) {
       out->append(converted, sizeof converted - outLeft);
     } else {
-      *out += '?';
+      *out += missing;
     }
     if (cd != iconv_t(-1)) ::iconv_close(cd);
   }
