@@ -48,7 +48,9 @@ std::u16string Wide(const char* ansi) {
 }
 
 // A prompt through the wide callback: the texts and the pre-filled value go out in UTF-16,
-// the answer comes back in the code page (the module keeps addresses and passwords there).
+// the answer comes back in the code page (the module keeps bookmark names, addresses and
+// passwords there). An answer the code page cannot hold is refused as a cancel would be:
+// its missing letters would become "?", another name or address than the one typed.
 bool AskWide(const HostContext& h, int type, const char* title, const char* text, char* buffer,
              int size) {
   std::u16string t = Wide(title), x = Wide(text);
@@ -56,10 +58,13 @@ bool AskWide(const HostContext& h, int type, const char* title, const char* text
   platform::CopyUtf16(answer.data(), answer.size(), Wide(buffer));
   const int answered = h.requestW(h.pluginNumber, type, &t[0], &x[0], answer.data(), size - 1);
   answer[std::size_t(size) - 1] = 0;
+  if (answered == 0) return false;
   const std::u16string given(answer.data(), platform::Utf16Length(answer.data(), answer.size()));
-  common::CopyCut(buffer, std::size_t(size),
-                  platform::Utf8ToAnsi(platform::Utf16ToUtf8(given)).c_str());
-  return answered != 0;
+  const std::string utf8 = platform::Utf16ToUtf8(given);
+  const std::string ansi = platform::Utf8ToAnsi(utf8);
+  if (platform::AnsiToUtf8(ansi) != utf8) return false;
+  common::CopyCut(buffer, std::size_t(size), ansi.c_str());
+  return true;
 }
 
 }  // namespace

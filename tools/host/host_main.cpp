@@ -624,9 +624,10 @@ int FL_STDCALL OnRequestW(int number, int type, WideChar* title, WideChar* text,
                           int size) {
   std::string t = Narrow(title, 32768), x = Narrow(text, 32768);
   const std::size_t units = size >= 0 ? std::size_t(size) + 1 : 0;
+  // Room for the answer in UTF-8; the answer given is cut to size bytes, within size units.
   std::string b = Narrow(buffer, units);
-  b.resize(units * 3 + 1, '\0');
-  const int r = OnRequest(number, type, &t[0], &x[0], &b[0], int(units * 3));
+  b.resize(units * 4 + 1, '\0');
+  const int r = OnRequest(number, type, &t[0], &x[0], &b[0], size);
   if (r && units > 0) platform::CopyUtf16(buffer, units, W(b.c_str()));
   return r;
 }
