@@ -62,12 +62,8 @@ Entry ConvertAlbum(Tools& t, const Request& r, int page, const ByteString& raw) 
   const ByteString address =
       extract::Utf8ToAnsi(Convert(t, r, page, raw, rules, *rules.address, report::msg::kUrlE33));
   e.address = Admit(t, r, address, rules);
-  ByteString name = Convert(t, r, page, raw, rules, *rules.name, report::msg::kConvertE30);
-  if (name != ByteString("NULL")) {
-    if (r.script.utf) name = extract::Utf8ToAnsi(name);
-    name = extract::TrimNameEnd(name);
-  }
-  e.name = name;
+  // The name stays in the site's encoding: the listing makes each side's name from it.
+  e.name = Convert(t, r, page, raw, rules, *rules.name, report::msg::kConvertE30);
   return e;
 }
 

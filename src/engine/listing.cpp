@@ -4,7 +4,13 @@
 
 namespace engine {
 
-const Entry* Listing::Find(const char* name) const {
+const Entry* Listing::Find(const char* name, NameSide side) const {
+  if (side == NameSide::kWide) {
+    const std::string key = common::FoldedUtf8Key(name);
+    for (const Entry& e : entries)
+      if (common::FoldedUtf8Key(e.wideName.c_str()) == key) return &e;
+    return nullptr;
+  }
   for (const Entry& e : entries)
     if (common::EqualIgnoringCase(e.name.c_str(), name)) return &e;
   return nullptr;
@@ -13,7 +19,8 @@ const Entry* Listing::Find(const char* name) const {
 std::size_t Listing::Footprint() const {
   std::size_t bytes = sizeof *this + url.size() + host.size();
   for (const Entry& e : entries)
-    bytes += sizeof e + e.name.size() + e.address.size() + e.preview.size() + e.server.size();
+    bytes += sizeof e + e.utf8Name.size() + e.name.size() + e.wideName.size() + e.address.size() +
+             e.preview.size() + e.server.size();
   return bytes;
 }
 

@@ -15,11 +15,19 @@ namespace engine {
 
 enum Mode : int { kModeNone = 0, kModeAlbums = 1, kModePhotos = 2 };
 
+// The two sets of calls a host may use: the ANSI ones show names in the system's code page,
+// the wide ones in UTF-16 (kept here as UTF-8, converted at the export boundary).
+enum class NameSide { kAnsi, kWide };
+
 struct Entry {
-  common::ByteString name;     // as the host shows it: unique within the listing
-  common::ByteString address;  // albums: a path on the listing's host; photos: on server
-  common::ByteString preview;  // photos: the preview's path on server, or "NULL"
-  common::ByteString server;   // photos: the photo server the addresses refer to
+  // The name as the site gives it, UTF-8 whatever the site's own encoding; made by
+  // ConvertEntries (in the site's encoding) and settled by the listing.
+  common::ByteString utf8Name;
+  common::ByteString name;      // as the ANSI calls show it: unique within the listing
+  common::ByteString wideName;  // as the wide calls show it, in UTF-8: unique as well
+  common::ByteString address;   // albums: a path on the listing's host; photos: on server
+  common::ByteString preview;   // photos: the preview's path on server, or "NULL"
+  common::ByteString server;    // photos: the photo server the addresses refer to
   std::uint32_t size = 0;
   platform::FileTime time = {0, 0};
 };
@@ -31,8 +39,9 @@ struct Listing {
   bool secure = false;      // its requests, and its albums', use https
   std::vector<Entry> entries;
 
-  // The entry called name (the whole name, letter case aside); null when there is none.
-  const Entry* Find(const char* name) const;
+  // The entry called name (the whole name, letter case aside) on the given side; null when
+  // there is none.
+  const Entry* Find(const char* name, NameSide side = NameSide::kAnsi) const;
   // Bytes the listing holds, for the bound on what is kept.
   std::size_t Footprint() const;
 };

@@ -18,16 +18,41 @@ namespace {
 // Hosts whose cookies are kept; the oldest goes first.
 constexpr std::size_t kMaxCookieHosts = 64;
 
-// The listing handed to the host: names made safe for a file system (no path, device or
-// stream in them), cut to the host's field and made unique.
+// The names of one entry on both sides, from the name as the site gave it (in UTF-8 when
+// the script says the site speaks it, in the code page otherwise). An album's name loses the
+// trailing blanks and dots a folder cannot end in; "NULL" (a name that could not be made)
+// stays "NULL" on both sides.
+void SettleNames(const Request& r, Entry* e) {
+  const common::ByteString site = e->name;
+  const bool failed = site == common::ByteString("NULL");
+  e->utf8Name = r.script.utf ? site : extract::AnsiToUtf8(site);
+  common::ByteString ansi = r.script.utf ? extract::Utf8ToAnsi(site) : site;
+  common::ByteString wide = e->utf8Name;
+  if (r.mode == kModeAlbums && !failed) {
+    ansi = extract::TrimNameEnd(ansi);
+    wide = extract::TrimNameEnd(wide);
+  }
+  e->name = extract::SafeName(ansi);
+  e->wideName = extract::SafeUtf8Name(wide);
+}
+
+// The listing handed to the host: each side's names made safe for a file system (no path,
+// device or stream in them), cut to the host's field and made unique on that side.
 ListingPtr MakeListing(const Request& r, std::vector<Entry> entries) {
-  std::vector<common::ByteString> names;
-  names.reserve(entries.size());
-  for (const Entry& e : entries)
-    names.push_back(extract::CutName(e.name));
-  extract::MakeNamesUnique(&names, r.mode == kModeAlbums);
-  for (std::size_t i = 0; i < entries.size(); ++i)
-    entries[i].name = names[i];
+  std::vector<common::ByteString> ansi, wide;
+  ansi.reserve(entries.size());
+  wide.reserve(entries.size());
+  for (Entry& e : entries) {
+    SettleNames(r, &e);
+    ansi.push_back(e.name);
+    wide.push_back(e.wideName);
+  }
+  extract::MakeNamesUnique(&ansi, r.mode == kModeAlbums);
+  extract::MakeUtf8NamesUnique(&wide, r.mode == kModeAlbums);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    entries[i].name = ansi[i];
+    entries[i].wideName = wide[i];
+  }
   auto listing = std::make_shared<Listing>();
   listing->mode = r.mode;
   listing->url = r.url;
@@ -74,8 +99,8 @@ ListingPtr SiteBrowser::Browse(const char* url) {
   return MakeListing(request, std::move(entries));
 }
 
-ListingPtr SiteBrowser::BrowseAlbum(const Listing& parent, const char* name) {
-  const Entry* album = parent.mode == kModeAlbums ? parent.Find(name) : nullptr;
+ListingPtr SiteBrowser::BrowseAlbum(const Listing& parent, const char* name, NameSide side) {
+  const Entry* album = parent.mode == kModeAlbums ? parent.Find(name, side) : nullptr;
   const common::ByteString address = album ? album->address : common::ByteString("NULL");
   // The album is listed with its parent's scheme.
   const common::ByteString url =

@@ -35,7 +35,7 @@ class SiteBrowser {
   ListingPtr Browse(const char* url);
   // Lists the album called name in parent, on parent's host; an album the parent does not
   // list is reported as the site's address analysis reports an unknown address.
-  ListingPtr BrowseAlbum(const Listing& parent, const char* name);
+  ListingPtr BrowseAlbum(const Listing& parent, const char* name, NameSide side = NameSide::kAnsi);
 
   // Copies photo, an entry of listing, into localPath (its preview when preview is set).
   bool DownloadPhoto(const Listing& listing, const Entry& photo, bool preview,

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/unicode_text.h"
 
 namespace extract {
 
@@ -74,6 +75,28 @@ ByteString CutName(const ByteString& name) {
 
 ByteString Utf8ToAnsi(const ByteString& utf8) {
   return ByteString(platform::Utf8ToAnsi(std::string(utf8.c_str())));
+}
+
+ByteString AnsiToUtf8(const ByteString& ansi) {
+  return ByteString(platform::AnsiToUtf8(std::string(ansi.c_str())));
+}
+
+ByteString SafeUtf8Name(const ByteString& name) {
+  // Read and written again: what is left is well-formed UTF-8.
+  std::string s = platform::Utf16ToUtf8(platform::Utf8ToUtf16(name.c_str()));
+  for (char& c : s) {
+    if (Reserved(static_cast<unsigned char>(c))) c = '_';
+  }
+  s = TrimEnd(s);
+  if (s.empty()) s = "_";
+  if (DeviceName(s.substr(0, s.find('.')))) s = "_" + s;
+  if (s.size() > kMaxNameLength) {
+    std::size_t cut = kMaxNameLength;
+    while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80)
+      --cut;
+    s = TrimEnd(s.substr(0, cut));
+  }
+  return ByteString(s);
 }
 
 }  // namespace extract

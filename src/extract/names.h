@@ -32,5 +32,13 @@ common::ByteString CutName(const common::ByteString& name);
 
 // UTF-8 text to the system's code page (the text up to its first NUL).
 common::ByteString Utf8ToAnsi(const common::ByteString& utf8);
+// Text in the system's code page to UTF-8.
+common::ByteString AnsiToUtf8(const common::ByteString& ansi);
+
+// SafeName for a UTF-8 name, as the wide calls show it: malformed UTF-8 becomes U+FFFD
+// (never a "/" or NUL read from an overlong form), the same characters are replaced and the
+// same ends and device names mended, and the result holds at most kMaxNameLength UTF-16
+// units and bytes, cut between two characters.
+common::ByteString SafeUtf8Name(const common::ByteString& name);
 
 }  // namespace extract

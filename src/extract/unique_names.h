@@ -13,4 +13,8 @@ namespace extract {
 // kMaxNameLength bytes.
 void MakeNamesUnique(std::vector<common::ByteString>* names, bool folders);
 
+// The same for UTF-8 names (the wide calls' side): names are compared with
+// common::FoldedUtf8Key, and a name is only ever cut between two characters.
+void MakeUtf8NamesUnique(std::vector<common::ByteString>* names, bool folders);
+
 }  // namespace extract

@@ -91,6 +91,14 @@ bool PathExists(const char* path);
 std::uint32_t LastError();
 void SetLastError(std::uint32_t code);
 
+// A local path the host gave in UTF-16, in the form the file calls above take. On POSIX its
+// UTF-8 text. On Windows the path in the code page when the code page holds every letter of
+// it, else kUtf8PathMark and its UTF-8 text, which the file calls open through the wide
+// system calls (a path never holds a byte below 0x20, so no path given in the code page
+// starts with the mark).
+constexpr char kUtf8PathMark[] = "\x01utf8:";
+std::string WideLocalPath(const std::u16string& path);
+
 // ---- Directory search -------------------------------------------------------------------
 // A running search of one folder for a pattern such as "C:\dir\*.*". Opaque.
 struct DirectorySearch;
@@ -104,6 +112,8 @@ void FindClose(DirectorySearch* search);
 void ModulePath(void* moduleHandle, char* buffer, std::size_t size);
 // UTF-8 text to the system's ANSI code page: Windows' own, the locale's character set on POSIX.
 std::string Utf8ToAnsi(const std::string& utf8);
+// Text in the system's ANSI code page to UTF-8; a byte the code page does not use becomes "?".
+std::string AnsiToUtf8(const std::string& ansi);
 bool SystemTimeToFileTime(const SystemTime& in, FileTime* out);
 // Seconds since 1970-01-01 UTC.
 std::int64_t CurrentUnixTime();

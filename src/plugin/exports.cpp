@@ -1,6 +1,5 @@
-// The sixteen functions the host looks up by name. Each one catches everything: no
-// exception may reach the host.
-#include <atomic>
+// The sixteen functions the host looks up by name (the wide set is in exports_wide.cpp).
+// Each one catches everything: no exception may reach the host.
 #include <cstdint>
 #include <cstring>
 
@@ -16,43 +15,35 @@
 
 namespace {
 
-// Set while an exported call runs. The host keeps handling messages while a prompt of the
-// plug-in is open, and a call that arrives then would replace the page, the lists and the
-// connection that the running call is in the middle of.
-std::atomic<bool> running{false};
-
-template <typename R, typename F>
-R Guarded(R onFailure, F&& body) {
-  if (running.exchange(true)) return onFailure;  // re-entered: refused at once
-  struct Done {
-    ~Done() { running = false; }
-  } done;
-  try {
-    return body();
-  } catch (...) {
-    return onFailure;
-  }
-}
-
+using plugin::Guarded;
 using plugin::State;
 
 }  // namespace
 
+namespace plugin {
+
+int StartUp() {
+  plugin::PluginState& s = State();
+  s.language.Load(s.paths.settingsFile, s.paths.languageFolder);
+  s.errors.SetPath(s.paths.errorPage);
+  s.browser.LoadRegexLibrary(s.paths.regexLibrary, s.paths.scriptsFolder);
+  const update::CheckContext check{s.paths.settingsFile, s.language.Text(5), s.language.Text(9),
+                                   s.language.Text(10),  s.host.window,      s.module};
+  s.updater.offer().pending = s.updater.Check(check, platform::CurrentUnixTime());
+  return 0;
+}
+
+}  // namespace plugin
+
 FL_EXPORT int FL_STDCALL FsInit(int pluginNumber, plugin::ProgressProc progress,
                                 plugin::LogProc log, plugin::RequestProc request) {
   return Guarded(0, [&] {
-    plugin::PluginState& s = State();
-    s.host.pluginNumber = pluginNumber;
-    s.host.progress = progress;
-    s.host.log = log;
-    s.host.request = request;
-    s.language.Load(s.paths.settingsFile, s.paths.languageFolder);
-    s.errors.SetPath(s.paths.errorPage);
-    s.browser.LoadRegexLibrary(s.paths.regexLibrary, s.paths.scriptsFolder);
-    const update::CheckContext check{s.paths.settingsFile, s.language.Text(5), s.language.Text(9),
-                                     s.language.Text(10),  s.host.window,      s.module};
-    s.updater.offer().pending = s.updater.Check(check, platform::CurrentUnixTime());
-    return 0;
+    plugin::HostContext& h = State().host;
+    h.pluginNumber = pluginNumber;
+    h.progress = progress;
+    h.log = log;
+    h.request = request;
+    return plugin::StartUp();
   });
 }
 

@@ -67,12 +67,13 @@ int CopyFailure() {
 
 // Copies the photo remotePath names out of its own folder's listing. A name the folder does
 // not list is not found, and nothing is requested for it.
-int DownloadListedPhoto(const char* remotePath, const char* localPath) {
+int DownloadListedPhoto(const char* remotePath, const char* localPath, engine::NameSide side) {
   const char* name = LastComponent(remotePath);
   const std::string folder(remotePath, std::size_t(name - 1 - remotePath));
-  const engine::ListingPtr listing = ListingOf(folder.c_str());
+  const engine::ListingPtr listing = ListingOf(folder.c_str(), side);
   if (!listing) return kFileReadError;
-  const engine::Entry* photo = listing->mode == engine::kModePhotos ? listing->Find(name) : nullptr;
+  const engine::Entry* photo =
+      listing->mode == engine::kModePhotos ? listing->Find(name, side) : nullptr;
   if (!photo) return kFileNotFound;
   // The host copies previews into a folder of its own whose name holds "_tc".
   const bool preview = std::strstr(localPath, "_tc") != nullptr;
@@ -102,7 +103,7 @@ int ExecuteFile(const char* remotePath) {
   return 1;
 }
 
-int GetFile(const char* remotePath, const char* localPath, int copyFlags) {
+int GetFile(const char* remotePath, const char* localPath, int copyFlags, engine::NameSide side) {
   if (!remotePath || !localPath) return kFileNotFound;
   update::UpdateChecker& updater = State().updater;
   update::UpdateOffer& offer = updater.offer();
@@ -145,7 +146,7 @@ int GetFile(const char* remotePath, const char* localPath, int copyFlags) {
     result = kFileExists;
   } else {
     const platform::ReplaceScope scope(replace);
-    result = DownloadListedPhoto(remotePath, localPath);
+    result = DownloadListedPhoto(remotePath, localPath, side);
   }
   if (result == kFileOk) Progress(remotePath, localPath, 100);
   return result;

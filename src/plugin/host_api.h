@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "platform/platform.h"
+
 #ifndef FL_STDCALL
 #define FL_STDCALL
 #endif
@@ -15,6 +17,30 @@ using ProgressProc = int(FL_STDCALL*)(int pluginNumber, char* source, char* targ
 using LogProc = void(FL_STDCALL*)(int pluginNumber, int messageType, char* text);
 using RequestProc = int(FL_STDCALL*)(int pluginNumber, int requestType, char* title, char* text,
                                      char* buffer, int bufferSize);
+
+// The wide calls' character: UTF-16 on every system (wchar_t is 32 bits on Linux).
+using WideChar = char16_t;
+
+using ProgressProcW = int(FL_STDCALL*)(int pluginNumber, WideChar* source, WideChar* target,
+                                       int percent);
+using LogProcW = void(FL_STDCALL*)(int pluginNumber, int messageType, WideChar* text);
+using RequestProcW = int(FL_STDCALL*)(int pluginNumber, int requestType, WideChar* title,
+                                      WideChar* text, WideChar* buffer, int bufferSize);
+
+// The wide calls' directory-entry record, laid out exactly as WIN32_FIND_DATAW (592 bytes).
+struct FindDataW {
+  std::uint32_t attributes;
+  platform::FileTime creationTime;
+  platform::FileTime lastAccessTime;
+  platform::FileTime lastWriteTime;
+  std::uint32_t sizeHigh;
+  std::uint32_t sizeLow;
+  std::uint32_t reserved0;
+  std::uint32_t reserved1;
+  WideChar fileName[260];
+  WideChar alternateFileName[14];
+};
+static_assert(sizeof(FindDataW) == 592, "FindDataW must match WIN32_FIND_DATAW");
 
 // Listing results: the host's invalid-handle value, and the value of an empty listing.
 constexpr std::intptr_t kInvalidHandle = -1;

@@ -4,10 +4,13 @@
 // speaks its own, and the translation happens here, once per export, and nowhere else.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
+#include "engine/listing.h"
 #include "platform/platform.h"
+#include "plugin/host_api.h"
 
 namespace plugin {
 
@@ -16,10 +19,16 @@ namespace plugin {
 // loses a trailing separator (the host there lists "/Alpha/" during copies); other paths
 // keep theirs, which can mean something ("\name\" deletes the bookmark name). A null path
 // stays null.
+//
+// A path of the wide calls becomes the same path with each name in the form the core finds
+// it by: the names of the root (bookmarks and the module's own entries), the files of the
+// language folder and the error entry in the code page, the names of site listings in UTF-8
+// (as Entry::wideName holds them).
 class CorePath {
  public:
   enum Kind { kFile, kFolderToList };
   explicit CorePath(const char* hostPath, Kind kind = kFile);
+  explicit CorePath(const WideChar* hostPath, Kind kind = kFile);
   // Writable, as the core's functions take it; null when the host passed null.
   char* get() { return null_ ? nullptr : &text_[0]; }
 
@@ -30,6 +39,32 @@ class CorePath {
 
 // The translation itself, the platform's part of the boundary.
 std::string HostToCorePath(const char* hostPath, CorePath::Kind kind);
+
+// A wide path (already in UTF-8 and in the core's dialect) with each name in the form the
+// core finds it by, as CorePath describes.
+std::string WideNamesToCore(const std::string& utf8Path);
+
+// The UTF-8 name of a core record as the wide calls' record: the name in UTF-16, everything
+// else as it is.
+void ToWideRecord(const platform::FindData& core, FindDataW* wide);
+
+// Runs body for an export: an exception becomes onFailure, and a call that arrives while
+// another export runs is refused at once with onFailure. The host keeps handling messages
+// while a prompt of the plug-in is open, and a call that arrives then would replace the
+// page, the lists and the connection that the running call is in the middle of.
+std::atomic<bool>& ExportRunning();
+template <typename R, typename F>
+R Guarded(R onFailure, F&& body) {
+  if (ExportRunning().exchange(true)) return onFailure;
+  struct Done {
+    ~Done() { ExportRunning() = false; }
+  } done;
+  try {
+    return body();
+  } catch (...) {
+    return onFailure;
+  }
+}
 
 // Brings one listed entry into the host's conventions: on POSIX an entry without a time, or
 // with one before 1970, carries the module file's time, since the host there hangs on copying

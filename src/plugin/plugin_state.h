@@ -20,6 +20,13 @@ struct HostContext {
   ProgressProc progress = nullptr;
   LogProc log = nullptr;  // kept, never called
   RequestProc request = nullptr;
+  // The wide callbacks, given by FsInitW; where set they are called instead.
+  ProgressProcW progressW = nullptr;
+  LogProcW logW = nullptr;  // kept, never called
+  RequestProcW requestW = nullptr;
+  // The paths of the wide copy running, as the host gave them: its progress reports name them.
+  const WideChar* wideSource = nullptr;
+  const WideChar* wideTarget = nullptr;
   void* window = nullptr;  // first visible top-level window of the loading thread
 };
 
@@ -46,7 +53,7 @@ struct PluginState {
   report::ErrorReporter errors;  // the one writer of the error page
   HostPrompts prompts;
   engine::SiteBrowser browser{errors, &prompts};
-  ListingCache listings;                           // the site listings the panels show, by folder
+  ListingCache listings;  // the site listings the panels show, by folder
   update::UpdateChecker updater{&browser.http(), &errors};  // the session is the browser's
   char urlBuffer[kUrlBufferSize] = {};  // the address prompt's value, kept between prompts
 };
@@ -68,5 +75,9 @@ bool Ask(int type, const char* title, const char* text, char* buffer, int size);
 
 // Reports progress to the host; true when the user asked to abort.
 bool Progress(const char* source, const char* target, int percent);
+
+// What FsInit and FsInitW do once the host's callbacks are kept: the language, the error
+// page, the matching library and the update check. 0.
+int StartUp();
 
 }  // namespace plugin

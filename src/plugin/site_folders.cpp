@@ -41,13 +41,14 @@ engine::ListingPtr ListAddressFolder(const char* folder, const char* url) {
   return Kept(folder, State().browser.Browse(url));
 }
 
-engine::ListingPtr ListAlbumFolder(const char* folder) {
-  const engine::ListingPtr parent = ListingOf(ParentOf(folder).c_str());
+engine::ListingPtr ListAlbumFolder(const char* folder, engine::NameSide side) {
+  const engine::ListingPtr parent = ListingOf(ParentOf(folder).c_str(), side);
   const engine::Listing none;
-  return Kept(folder, State().browser.BrowseAlbum(parent ? *parent : none, LastComponent(folder)));
+  return Kept(folder,
+              State().browser.BrowseAlbum(parent ? *parent : none, LastComponent(folder), side));
 }
 
-engine::ListingPtr ListingOf(const char* folder) {
+engine::ListingPtr ListingOf(const char* folder, engine::NameSide side) {
   if (engine::ListingPtr kept = State().listings.Find(folder)) return kept;
   const common::ByteString address = State().listings.AddressOf(folder);
   if (!address.empty()) return ListAddressFolder(folder, address.c_str());
@@ -56,7 +57,7 @@ engine::ListingPtr ListingOf(const char* folder) {
     const common::ByteString bookmark = BookmarkAddress(folder);
     return bookmark.empty() ? nullptr : ListAddressFolder(folder, bookmark.c_str());
   }
-  return depth == 2 ? ListAlbumFolder(folder) : nullptr;
+  return depth == 2 ? ListAlbumFolder(folder, side) : nullptr;
 }
 
 }  // namespace plugin

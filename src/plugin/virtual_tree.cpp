@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/fixed_text.h"
+#include "extract/names.h"
 #include "plugin/bookmarks.h"
 #include "plugin/plugin_state.h"
 #include "plugin/site_folders.h"
@@ -28,7 +29,23 @@ struct FindHandle {
   std::int32_t cursor;
   platform::DirectorySearch* search;  // the language folder listing only
   engine::ListingPtr site;            // the site listing it walks: nothing else changes it
+  engine::NameSide side;              // which names it hands out
 };
+
+using engine::NameSide;
+
+// A name of the module's own (a text, a bookmark, a file of the language folder), held in
+// the code page, as the side shows it. A UTF-8 form longer than the record's field is cut
+// between two characters.
+void ShowOwnName(FindData* record, NameSide side) {
+  if (side == NameSide::kAnsi || record->fileName[0] == '\0') return;
+  const std::string utf8 = extract::AnsiToUtf8(record->fileName).str();
+  std::size_t n = utf8.size() < sizeof record->fileName ? utf8.size() : sizeof record->fileName - 1;
+  while (n > 0 && n < utf8.size() && (static_cast<unsigned char>(utf8[n]) & 0xC0) == 0x80)
+    --n;
+  std::memcpy(record->fileName, utf8.data(), n);
+  record->fileName[n] = '\0';
+}
 
 constexpr platform::FileTime kNoTime = {0xFFFFFFFEu, 0xFFFFFFFFu};
 
@@ -44,10 +61,11 @@ void SetDirectory(FindData* record, const char* name) {
   SetEntry(record, platform::kAttributeDirectory, kNoTime, 0, name);
 }
 
-std::intptr_t NewHandle(Listing listing, const char* name, std::int32_t cursor,
+std::intptr_t NewHandle(Listing listing, const char* name, std::int32_t cursor, NameSide side,
                         platform::DirectorySearch* search = nullptr,
                         engine::ListingPtr site = nullptr) {
   auto* h = new FindHandle;
+  h->side = side;
   h->listing = listing;
   CopyCut(h->name, name);
   h->cursor = cursor;
@@ -57,34 +75,37 @@ std::intptr_t NewHandle(Listing listing, const char* name, std::int32_t cursor,
 }
 
 // Hands out entry i of a site listing.
-void SiteEntry(const engine::Listing& listing, std::size_t i, FindData* record) {
+void SiteEntry(const engine::Listing& listing, std::size_t i, FindData* record, NameSide side) {
   const engine::Entry& e = listing.entries[i];
+  const char* name = side == NameSide::kWide ? e.wideName.c_str() : e.name.c_str();
   if (listing.mode == engine::kModeAlbums) {
-    SetDirectory(record, e.name.c_str());
+    SetDirectory(record, name);
   } else {
-    SetEntry(record, 0, e.time, e.size, e.name.c_str());
+    SetEntry(record, 0, e.time, e.size, name);
   }
 }
 
 // A handle over a site listing, or over the single error entry when listing is null.
-std::intptr_t SiteListing(engine::ListingPtr listing, FindData* record) {
+std::intptr_t SiteListing(engine::ListingPtr listing, FindData* record, NameSide side) {
   if (!listing) {
     SetEntry(record, 0, platform::FileTime{0, 0}, 0, State().language.ErrorEntry().c_str());
-    return NewHandle(Listing::kError, record->fileName, 1);
+    ShowOwnName(record, side);
+    return NewHandle(Listing::kError, record->fileName, 1, side);
   }
   if (!listing->entries.empty()) {
-    SiteEntry(*listing, 0, record);
+    SiteEntry(*listing, 0, record, side);
   } else {
     record->fileName[0] = '\0';
   }
-  return NewHandle(Listing::kSite, record->fileName, 1, nullptr, std::move(listing));
+  return NewHandle(Listing::kSite, record->fileName, 1, side, nullptr, std::move(listing));
 }
 
-bool UpdateListing(FindData* record, std::intptr_t* handle) {
+bool UpdateListing(FindData* record, std::intptr_t* handle, NameSide side) {
   const update::UpdateOffer& u = State().updater.offer();
   if (!u.pending) return false;
   SetEntry(record, platform::kAttributeNormal, kNoTime, u.size, u.fileName);
-  *handle = NewHandle(Listing::kUpdate, "0", -1);
+  ShowOwnName(record, side);
+  *handle = NewHandle(Listing::kUpdate, "0", -1, side);
   return true;
 }
 
@@ -94,11 +115,11 @@ const char* ExampleAlbumAddress() {
   return kExampleAddress;
 }
 
-std::intptr_t FindFirst(const char* path, FindData* record) {
+std::intptr_t FindFirst(const char* path, FindData* record, NameSide side) {
   std::memset(record, 0, sizeof *record);
   if (InsideDelete()) return 0;
   std::intptr_t handle = 0;
-  if (UpdateListing(record, &handle)) return handle;
+  if (UpdateListing(record, &handle, side)) return handle;
   if (!path) return kInvalidHandle;
 
   PluginState& s = State();
@@ -107,15 +128,16 @@ std::intptr_t FindFirst(const char* path, FindData* record) {
   if (depth == 1) {
     if (std::strcmp(path, "\\") == 0) {
       SetDirectory(record, lang.UrlFolder().c_str());
+      ShowOwnName(record, side);
       CopyCut(s.urlBuffer, kExampleAddress);
-      return NewHandle(Listing::kRoot, record->fileName, 1);
+      return NewHandle(Listing::kRoot, record->fileName, 1, side);
     }
     if (lang.UrlFolderPath() == path) {
       if (!Ask(kRequestUrl, "Totall Commander", "Url", s.urlBuffer, kUrlBufferSize)) {
         return kInvalidHandle;
       }
       std::string location = s.urlBuffer;  // the buffer may be refilled while browsing
-      return SiteListing(ListAddressFolder(path, location.c_str()), record);
+      return SiteListing(ListAddressFolder(path, location.c_str()), record, side);
     }
     if (lang.BookmarkFolderPath() == path) {
       AddBookmarkByPrompts();
@@ -125,14 +147,16 @@ std::intptr_t FindFirst(const char* path, FindData* record) {
       std::string pattern = std::string(s.paths.languageFolder) + "\\*.*";
       platform::DirectorySearch* search = platform::FindFirstEntry(pattern.c_str(), record);
       if (!search) return kInvalidHandle;
-      return NewHandle(Listing::kLanguageFolder, lang.LanguageFolderPath().c_str(), 0, search);
+      ShowOwnName(record, side);
+      return NewHandle(Listing::kLanguageFolder, lang.LanguageFolderPath().c_str(), 0, side,
+                       search);
     }
     char url[kPathSize];
     platform::ReadIniValue(path + 1, "url", "-1", url, sizeof url, s.paths.bookmarkFile);
     if (std::strcmp(url, "-1") == 0) return 0;
-    return SiteListing(ListAddressFolder(path, url), record);
+    return SiteListing(ListAddressFolder(path, url), record, side);
   }
-  if (depth == 2) return SiteListing(ListAlbumFolder(path), record);
+  if (depth == 2) return SiteListing(ListAlbumFolder(path, side), record, side);
   return 0;
 }
 
@@ -149,7 +173,9 @@ int FindNext(std::intptr_t value, FindData* record) {
   // The error listing and the update listing end after their single entry.
   if (h->listing == Listing::kError || h->listing == Listing::kUpdate) return 0;
   if (h->listing == Listing::kLanguageFolder) {
-    return platform::FindNextEntry(h->search, record) ? 1 : 0;
+    if (!platform::FindNextEntry(h->search, record)) return 0;
+    ShowOwnName(record, h->side);
+    return 1;
   }
   if (h->listing == Listing::kRoot) {
     // The root's cursor counts the entries handed out: the three folders and the settings
@@ -169,12 +195,13 @@ int FindNext(std::intptr_t value, FindData* record) {
       if (name[0] == '\0' || std::strcmp(name, "-1") == 0) return 0;
       SetDirectory(record, name);
     }
+    ShowOwnName(record, h->side);
     h->cursor = next;
     CopyCut(h->name, record->fileName);
     return 1;
   }
   if (!h->site || h->cursor < 0 || std::size_t(h->cursor) >= h->site->entries.size()) return 0;
-  SiteEntry(*h->site, std::size_t(h->cursor), record);
+  SiteEntry(*h->site, std::size_t(h->cursor), record, h->side);
   ++h->cursor;
   CopyCut(h->name, record->fileName);
   return 1;

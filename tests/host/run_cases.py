@@ -10,7 +10,9 @@ A case is a folder:
                  (icons exist only there)
   module         optional: "relative" starts the host with the module's bare file name,
                  from the install folder, instead of its full path
-  host-args      optional: further arguments for the host program ("--offer accept")
+  host-args      optional: further arguments for the host program ("--offer accept"); with
+                 "--wide" the host drives the wide functions, and the commands are sent
+                 and the output read as UTF-8
   no-settings    optional: start without the shipped frameleaf.ini (installed otherwise)
   files/         files put beside the module before the run (frameleaf.tab, language/...,
                  scripts/ with the case's own site script)
@@ -181,7 +183,7 @@ def step_requests(steps, name, log_end):
     return None
 
 
-def check_after(case, root, library, log_start=0, steps=(), log_end=0):
+def check_after(case, root, library, log_start=0, steps=(), log_end=0, encoding="cp1251"):
     failures = []
     path = os.path.join(case, "after")
     if not os.path.exists(path):
@@ -213,7 +215,8 @@ def check_after(case, root, library, log_start=0, steps=(), log_end=0):
                                 f"not {want}: {got}")
             continue
         name, _, text = rest.partition(" ")
-        target = os.path.join(root, name)
+        # File names as the module wrote them: in the case's encoding, whatever the locale.
+        target = os.path.join(os.fsencode(root), name.encode(encoding))
         data = open(target, "rb").read() if os.path.exists(target) else None
         if verb == "absent":
             if data is not None:
@@ -244,7 +247,7 @@ def limit_file_size(limit):
     return apply
 
 
-def run_host(command, root, limit=None):
+def run_host(command, root, limit=None, encoding="cp1251"):
     """Runs the host, reading its output as it comes: at each "sync: NAME" line the number of
     requests the fixture server has logged so far is noted (the server logs a request before
     it answers, so every request of the steps before is in). Returns the exit status, the
@@ -264,7 +267,7 @@ def run_host(command, root, limit=None):
     try:
         for raw in proc.stdout:
             out += raw
-            line = raw.decode("cp1251").rstrip("\r\n")
+            line = raw.decode(encoding).rstrip("\r\n")
             if line.startswith("sync: "):
                 steps.append((line[len("sync: "):], log_size()))
                 proc.stdin.write(b"go\n")
@@ -278,6 +281,8 @@ def run_host(command, root, limit=None):
 
 
 def main():
+    # Output of the wide cases holds letters the test locale's character set lacks.
+    sys.stdout.reconfigure(errors="backslashreplace")
     p = argparse.ArgumentParser()
     p.add_argument("--host", required=True)
     p.add_argument("--module", required=True)
@@ -313,12 +318,16 @@ def main():
         log_start = log_size()
         # Under Wine the programs see the folder as a Windows path.
         seen = windows_path(root) if args.emulator else root
-        # Commands are kept as UTF-8; the plug-in speaks the Windows-1251 code page.
+        host_args = os.path.join(args.case, "host-args")
+        extra = open(host_args).read().split() if os.path.exists(host_args) else []
+        # Commands are kept as UTF-8; the ANSI functions speak the Windows-1251 code page,
+        # the wide ones are driven in UTF-8.
+        encoding = "utf-8" if "--wide" in extra else "cp1251"
         commands = os.path.join(root, "commands.txt")
         with open(os.path.join(args.case, "commands"), encoding="utf-8") as src:
             text = src.read().replace("@DIR@", seen)
         with open(commands, "wb") as out:
-            out.write(text.encode("cp1251"))
+            out.write(text.encode(encoding))
         module = os.path.join(seen, module_name(args)) if not args.emulator \
             else seen + "\\" + module_name(args)
         module_file = os.path.join(args.case, "module")
@@ -326,14 +335,12 @@ def main():
             module = module_name(args)
         command = ([args.emulator] if args.emulator else []) + [
             args.host, module, "-f", windows_path(commands) if args.emulator else commands]
-        host_args = os.path.join(args.case, "host-args")
-        if os.path.exists(host_args):
-            command += open(host_args).read().split()
-        returncode, stdout, stderr, steps = run_host(command, root, limit)
+        command += extra
+        returncode, stdout, stderr, steps = run_host(command, root, limit, encoding)
         if returncode == 77:
             sys.stderr.write(stderr.decode(errors="replace"))
             return 77
-        got = stdout.decode("cp1251").replace("\r\n", "\n")
+        got = stdout.decode(encoding).replace("\r\n", "\n")
         for form in (windows_path(root), root):
             got = got.replace(form, "@DIR@")
         expected = os.path.join(args.case, "expected")
@@ -349,7 +356,8 @@ def main():
             failures.append("output differs:\n--- expected\n" + want + "--- got\n" + got)
         if returncode != 0:
             failures.append(f"host exited {returncode}: {stderr.decode(errors='replace')}")
-        failures += check_after(args.case, root, library_name(args), log_start, steps, log_size())
+        failures += check_after(args.case, root, library_name(args), log_start, steps, log_size(),
+                                encoding)
         for f in failures:
             print("FAIL:", f)
         return 1 if failures else 0

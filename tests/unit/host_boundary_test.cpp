@@ -58,7 +58,7 @@ TEST(CorePath, HostPathsBecomeTheCoresPaths) {
 #endif
     EXPECT_EQ(std::string(CorePath(c.host, c.kind).get()), want) << c.host;
   }
-  EXPECT_EQ(CorePath(nullptr).get(), nullptr);
+  EXPECT_EQ(CorePath(static_cast<const char*>(nullptr)).get(), nullptr);
 }
 
 TEST(ToHostEntry, TimesBefore1970AndNoTimeBecomeTheModulesTimeOnPosix) {

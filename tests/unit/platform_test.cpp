@@ -98,7 +98,8 @@ TEST(Utf8ToAnsi, CyrillicToWindows1251AndUnmappableToQuestionMarks) {
       {"\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82", "\xCF\xF0\xE8\xE2\xE5\xF2"},  // Привет
       {"\xD0\x81\xD1\x91", "\xA8\xB8"},                                                  // Ёё
       {"\xE2\x84\x96 \xE2\x80\x94", "\xB9 \x97"},                                        // № —
-      {"\xE4\xB8\xAD", "?"},  // a character 1251 lacks
+      {"\xE4\xB8\xAD", "?"},       // a character 1251 lacks
+      {"\xF0\x9F\x93\xB7", "??"},  // past U+FFFF: one for each UTF-16 half, as on Windows
       {"a\xFF"
        "b",
        "a?b"},        // not UTF-8 at all

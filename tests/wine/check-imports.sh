@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Fails when a Windows module imports anything but the system's own libraries (the modules
 # are copied beside the file manager alone, with no compiler runtime next to them), or when
-# the plug-in module does not export the host's sixteen functions under their plain names.
+# the plug-in module does not export the host's sixteen functions and the fourteen of the
+# wide set under their plain names.
 # Usage: check-imports.sh PLUGIN LIBRARY [PROGRAM...]
 set -eu
 allowed='^(kernel32|user32|gdi32|shell32|advapi32|wininet|msvcrt|ws2_32|ole32|comctl32|comdlg32)\.dll$'
 exports='FsDeleteFile FsExecuteFile FsExtractCustomIcon FsFindClose FsFindFirst FsFindNext
 FsGetDefRootName FsGetFile FsInit FsMkDir FsPutFile FsRemoveDir FsRenMovFile FsSetAttr
-FsSetTime FsStatusInfo'
+FsSetTime FsStatusInfo
+FsDeleteFileW FsExecuteFileW FsExtractCustomIconW FsFindFirstW FsFindNextW FsGetFileW FsInitW
+FsMkDirW FsPutFileW FsRemoveDirW FsRenMovFileW FsSetAttrW FsSetTimeW FsStatusInfoW'
 # The 64-bit objdump reads both PE formats.
 objdump=x86_64-w64-mingw32-objdump
 status=0
@@ -30,6 +33,6 @@ if [ "$plugin_exports" != "$want" ]; then
   echo "FAIL: $(basename "$1") exports: $plugin_exports"
   status=1
 else
-  echo "$(basename "$1") exports the 16 host functions, undecorated"
+  echo "$(basename "$1") exports the 16 host functions and the 14 wide ones, undecorated"
 fi
 exit $status

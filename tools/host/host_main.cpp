@@ -1,7 +1,10 @@
 // fl-host: loads a file-system plug-in the way the file manager does and drives it with
 // commands, one per line, printing what the plug-in answers in plain, stable lines.
 //
-//   fl-host MODULE [-c COMMAND]... [-f FILE]
+//   fl-host MODULE [-c COMMAND]... [-f FILE] [--wide]
+//
+// With --wide the host drives the module's wide (UTF-16) functions, as a file manager that
+// finds them does: commands are read and names printed in UTF-8.
 //
 // Without -c or -f the commands come from standard input. See README.md for the language.
 #include <cstdint>
@@ -18,6 +21,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/unicode_text.h"
 #include "plugin/host_api.h"
 #include "tools/host/host_window.h"
 
@@ -547,6 +551,183 @@ bool Find(void* lib, const char* name, Fn* out) {
   return *out != nullptr;
 }
 
+// The wide functions, driven through the ANSI ones' signatures: the adapters below convert
+// UTF-8 to UTF-16 on the way in and back on the way out, so that every command runs the same
+// way on either set.
+namespace wide {
+
+using plugin::WideChar;
+using FsInitWFn = int(FL_STDCALL*)(int, plugin::ProgressProcW, plugin::LogProcW,
+                                   plugin::RequestProcW);
+using FsFindFirstWFn = std::intptr_t(FL_STDCALL*)(WideChar*, plugin::FindDataW*);
+using FsFindNextWFn = int(FL_STDCALL*)(std::intptr_t, plugin::FindDataW*);
+using FsGetFileWFn = int(FL_STDCALL*)(WideChar*, WideChar*, int, void*);
+using FsExecuteFileWFn = int(FL_STDCALL*)(void*, WideChar*, WideChar*);
+using FsOnePathWFn = int(FL_STDCALL*)(WideChar*);
+using FsRenMovFileWFn = int(FL_STDCALL*)(WideChar*, WideChar*, int, int, void*);
+using FsStatusInfoWFn = void(FL_STDCALL*)(WideChar*, int, int);
+using FsExtractCustomIconWFn = int(FL_STDCALL*)(WideChar*, int, void**);
+using FsPutFileWFn = int(FL_STDCALL*)(WideChar*, WideChar*, int);
+using FsSetAttrWFn = int(FL_STDCALL*)(WideChar*, int);
+using FsSetTimeWFn = int(FL_STDCALL*)(WideChar*, platform::FileTime*, platform::FileTime*,
+                                      platform::FileTime*);
+
+FsInitWFn initW;
+FsFindFirstWFn findFirstW;
+FsFindNextWFn findNextW;
+FsGetFileWFn getFileW;
+FsExecuteFileWFn executeFileW;
+FsOnePathWFn mkDirW, deleteFileW, removeDirW;
+FsRenMovFileWFn renMovFileW;
+FsStatusInfoWFn statusInfoW;
+FsExtractCustomIconWFn extractCustomIconW;
+FsPutFileWFn putFileW;
+FsSetAttrWFn setAttrW;
+FsSetTimeWFn setTimeW;
+
+std::u16string W(const char* text) {
+  return platform::Utf8ToUtf16(text ? text : "");
+}
+
+std::string Narrow(const WideChar* text, std::size_t max) {
+  return text ? platform::Utf16ToUtf8(std::u16string(text, platform::Utf16Length(text, max)))
+              : std::string();
+}
+
+// The wide record as the ANSI one, its name in UTF-8 (cut to the field between characters).
+void ToNarrow(const plugin::FindDataW& w, FindData* d) {
+  std::memset(d, 0, sizeof *d);
+  d->attributes = w.attributes;
+  d->creationTime = w.creationTime;
+  d->lastAccessTime = w.lastAccessTime;
+  d->lastWriteTime = w.lastWriteTime;
+  d->sizeHigh = w.sizeHigh;
+  d->sizeLow = w.sizeLow;
+  const std::string name = Narrow(w.fileName, 260);
+  std::size_t n = name.size() < sizeof d->fileName ? name.size() : sizeof d->fileName - 1;
+  while (n > 0 && n < name.size() && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80)
+    --n;
+  std::memcpy(d->fileName, name.data(), n);
+}
+
+int FL_STDCALL OnProgressW(int number, WideChar* source, WideChar* target, int percent) {
+  std::string s = Narrow(source, 32768), t = Narrow(target, 32768);
+  return OnProgress(number, &s[0], &t[0], percent);
+}
+
+void FL_STDCALL OnLogW(int number, int type, WideChar* text) {
+  std::string t = Narrow(text, 32768);
+  OnLog(number, type, &t[0]);
+}
+
+int FL_STDCALL OnRequestW(int number, int type, WideChar* title, WideChar* text, WideChar* buffer,
+                          int size) {
+  std::string t = Narrow(title, 32768), x = Narrow(text, 32768);
+  const std::size_t units = size >= 0 ? std::size_t(size) + 1 : 0;
+  // Room for the answer in UTF-8; the answer given is cut to size bytes, within size units.
+  std::string b = Narrow(buffer, units);
+  b.resize(units * 4 + 1, '\0');
+  const int r = OnRequest(number, type, &t[0], &x[0], &b[0], size);
+  if (r && units > 0) platform::CopyUtf16(buffer, units, W(b.c_str()));
+  return r;
+}
+
+int FL_STDCALL Init(int number, plugin::ProgressProc, plugin::LogProc, plugin::RequestProc) {
+  return initW(number, OnProgressW, OnLogW, OnRequestW);
+}
+std::intptr_t FL_STDCALL FindFirst(char* path, FindData* d) {
+  std::u16string p = W(path);
+  plugin::FindDataW w;
+  std::memset(&w, 0xA5, sizeof w);  // the plug-in must clear what it hands back
+  const std::intptr_t h = findFirstW(&p[0], &w);
+  ToNarrow(w, d);
+  return h;
+}
+int FL_STDCALL FindNext(std::intptr_t h, FindData* d) {
+  plugin::FindDataW w;
+  std::memset(&w, 0xA5, sizeof w);
+  const int r = findNextW(h, &w);
+  ToNarrow(w, d);
+  return r;
+}
+int FL_STDCALL GetFile(char* remote, char* local, int flags, void* info) {
+  std::u16string r = W(remote), l = W(local);
+  return getFileW(&r[0], &l[0], flags, info);
+}
+int FL_STDCALL ExecuteFile(void* window, char* remote, char* verb) {
+  std::u16string r = W(remote), v = W(verb);
+  return executeFileW(window, &r[0], &v[0]);
+}
+int FL_STDCALL MkDir(char* path) {
+  std::u16string p = W(path);
+  return mkDirW(&p[0]);
+}
+int FL_STDCALL DeleteOne(char* path) {
+  std::u16string p = W(path);
+  return deleteFileW(&p[0]);
+}
+int FL_STDCALL RemoveDir(char* path) {
+  std::u16string p = W(path);
+  return removeDirW(&p[0]);
+}
+int FL_STDCALL RenMovFile(char* from, char* to, int move, int overwrite, void* info) {
+  std::u16string f = W(from), t = W(to);
+  return renMovFileW(&f[0], &t[0], move, overwrite, info);
+}
+void FL_STDCALL StatusInfo(char* path, int phase, int operation) {
+  std::u16string p = W(path);
+  statusInfoW(&p[0], phase, operation);
+}
+int FL_STDCALL ExtractCustomIcon(char* path, int flags, void** icon) {
+  std::u16string p = W(path);
+  p.resize(p.size() < 260 ? 260 : p.size() + 1, u'\0');  // the host's buffer holds a path
+  return extractCustomIconW(&p[0], flags, icon);
+}
+int FL_STDCALL PutFile(char* local, char* remote, int flags) {
+  std::u16string l = W(local), r = W(remote);
+  return putFileW(&l[0], &r[0], flags);
+}
+int FL_STDCALL SetAttr(char* path, int attributes) {
+  std::u16string p = W(path);
+  return setAttrW(&p[0], attributes);
+}
+int FL_STDCALL SetTime(char* path, platform::FileTime* c, platform::FileTime* a,
+                       platform::FileTime* m) {
+  std::u16string p = W(path);
+  return setTimeW(&p[0], c, a, m);
+}
+
+// Looks up the wide set and puts the adapters in p's place; false when one is missing.
+bool Bind(void* lib, Plugin* p) {
+  const bool ok =
+      Find(lib, "FsInitW", &initW) && Find(lib, "FsFindFirstW", &findFirstW) &&
+      Find(lib, "FsFindNextW", &findNextW) && Find(lib, "FsGetFileW", &getFileW) &&
+      Find(lib, "FsExecuteFileW", &executeFileW) && Find(lib, "FsMkDirW", &mkDirW) &&
+      Find(lib, "FsDeleteFileW", &deleteFileW) && Find(lib, "FsRemoveDirW", &removeDirW) &&
+      Find(lib, "FsRenMovFileW", &renMovFileW) && Find(lib, "FsStatusInfoW", &statusInfoW) &&
+      Find(lib, "FsExtractCustomIconW", &extractCustomIconW) &&
+      Find(lib, "FsPutFileW", &putFileW) && Find(lib, "FsSetAttrW", &setAttrW) &&
+      Find(lib, "FsSetTimeW", &setTimeW);
+  if (!ok) return false;
+  p->init = Init;
+  p->findFirst = FindFirst;
+  p->findNext = FindNext;
+  p->getFile = GetFile;
+  p->executeFile = ExecuteFile;
+  p->mkDir = MkDir;
+  p->deleteFile = DeleteOne;
+  p->removeDir = RemoveDir;
+  p->renMovFile = RenMovFile;
+  p->statusInfo = StatusInfo;
+  p->extractCustomIcon = ExtractCustomIcon;
+  p->putFile = PutFile;
+  p->setAttr = SetAttr;
+  p->setTime = SetTime;
+  return true;
+}
+
+}  // namespace wide
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -554,13 +735,14 @@ int main(int argc, char** argv) {
   if (argc < 2) {
     std::fprintf(stderr,
                  "usage: fl-host MODULE [-c COMMAND]... [-f FILE] [--offer accept|decline|leave] "
-                 "[--sync-wait]\n");
+                 "[--sync-wait] [--wide]\n");
     return 2;
   }
   std::vector<std::string> commands;
   std::vector<std::string> files;
   OfferAnswer offer = OfferAnswer::kDecline;
   bool syncWait = false;  // each sync marker waits for a line on standard input
+  bool useWide = false;
   for (int i = 2; i < argc; ++i) {
     if (std::strcmp(argv[i], "-c") == 0 && i + 1 < argc) {
       commands.push_back(argv[++i]);
@@ -568,6 +750,8 @@ int main(int argc, char** argv) {
       files.push_back(argv[++i]);
     } else if (std::strcmp(argv[i], "--sync-wait") == 0) {
       syncWait = true;
+    } else if (std::strcmp(argv[i], "--wide") == 0) {
+      useWide = true;
     } else if (std::strcmp(argv[i], "--offer") == 0 && i + 1 < argc) {
       const std::string answer = argv[++i];
       if (answer == "accept") {
@@ -604,7 +788,7 @@ int main(int argc, char** argv) {
             Find(lib, "FsExtractCustomIcon", &p.extractCustomIcon) &&
             Find(lib, "FsPutFile", &p.putFile) && Find(lib, "FsRemoveDir", &p.removeDir) &&
             Find(lib, "FsSetAttr", &p.setAttr) && Find(lib, "FsSetTime", &p.setTime);
-  if (!ok) return 1;
+  if (!ok || (useWide && !wide::Bind(lib, &p))) return 1;
   // The start-up may offer a newer version in a dialog: answer it as asked.
   BeginOfferAnswers(offer);
   const int init = p.init(0, OnProgress, OnLog, OnRequest);

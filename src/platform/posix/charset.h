@@ -15,4 +15,7 @@ std::string LocaleCharset();
 // UTF-8 text in charset; a malformed sequence, or a character the set lacks, becomes "?".
 std::string Utf8ToCharset(const std::string& utf8, const std::string& charset);
 
+// Text in charset to UTF-8; a byte the set does not use becomes "?".
+std::string CharsetToUtf8(const std::string& text, const std::string& charset);
+
 }  // namespace platform

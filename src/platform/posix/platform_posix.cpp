@@ -22,6 +22,7 @@
 #include "platform/posix/charset.h"
 #include "platform/posix/posix_paths.h"
 #include "platform/system_time.h"
+#include "platform/unicode_text.h"
 
 namespace platform {
 
@@ -336,10 +337,17 @@ std::string Normalised(const std::string& name) {
 // One character (the UTF-8 bytes of code point cp) in charset.
 void AppendInCharset(std::string* out, std::uint32_t cp, const char* bytes, std::size_t n,
                      const std::string& set) {
+  // A character past U+FFFF that the set lacks is two "?", as Windows converts it: one for
+  // each half of its UTF-16 form.
+  const char* missing = cp >= 0x10000 ? "??" : "?";
   if (set == "UTF8") {
     out->append(bytes, n);
   } else if (set == "CP1251" || set == "WINDOWS1251") {
-    *out += ToCp1251(cp);
+    if (cp >= 0x10000) {
+      *out += missing;
+    } else {
+      *out += ToCp1251(cp);
+    }
   } else if (cp < 0x80) {
     *out += char(cp);
   } else {
@@ -353,7 +361,7 @@ void AppendInCharset(std::string* out, std::uint32_t cp, const char* bytes, std:
         inLeft == 0) {
       out->append(converted, sizeof converted - outLeft);
     } else {
-      *out += '?';
+      *out += missing;
     }
     if (cd != iconv_t(-1)) ::iconv_close(cd);
   }
@@ -419,6 +427,57 @@ std::string Utf8ToAnsi(const std::string& utf8) {
   // The environment's locale is read once: the code page does not change while a process runs.
   static const std::string charset = LocaleCharset();
   return Utf8ToCharset(utf8, charset);
+}
+
+std::string CharsetToUtf8(const std::string& text, const std::string& charset) {
+  const std::string set = Normalised(charset);
+  if (set == "UTF8") return text;
+  std::string out;
+  out.reserve(text.size() * 2);
+  const bool cp1251 = set == "CP1251" || set == "WINDOWS1251";
+  iconv_t cd = cp1251 ? iconv_t(-1) : ::iconv_open("UTF-8", set.c_str());
+  for (char byte : text) {
+    const unsigned char c = static_cast<unsigned char>(byte);
+    std::uint32_t cp = c < 0x80 ? c : 0;
+    if (cp1251 && c >= 0xC0) {
+      cp = 0x0410 + (c - 0xC0);
+    } else if (cp1251 && c >= 0x80) {
+      cp = kCp1251High[c - 0x80];
+    } else if (c >= 0x80 && cd != iconv_t(-1)) {
+      // Other single-byte sets through iconv, one byte at a time: a byte it refuses is "?".
+      char in[1] = {byte}, converted[8];
+      char* from = in;
+      char* to = converted;
+      std::size_t inLeft = 1, outLeft = sizeof converted;
+      if (::iconv(cd, &from, &inLeft, &to, &outLeft) != std::size_t(-1)) {
+        out.append(converted, sizeof converted - outLeft);
+        continue;
+      }
+    }
+    if (cp == 0 && c != 0) {
+      out += '?';
+    } else if (cp < 0x80) {
+      out += char(cp);
+    } else if (cp < 0x800) {
+      out += char(0xC0 | cp >> 6);
+      out += char(0x80 | (cp & 0x3F));
+    } else {
+      out += char(0xE0 | cp >> 12);
+      out += char(0x80 | (cp >> 6 & 0x3F));
+      out += char(0x80 | (cp & 0x3F));
+    }
+  }
+  if (cd != iconv_t(-1)) ::iconv_close(cd);
+  return out;
+}
+
+std::string WideLocalPath(const std::u16string& path) {
+  return Utf16ToUtf8(path);
+}
+
+std::string AnsiToUtf8(const std::string& ansi) {
+  static const std::string charset = LocaleCharset();
+  return CharsetToUtf8(ansi, charset);
 }
 
 bool SystemTimeToFileTime(const SystemTime& in, FileTime* out) {

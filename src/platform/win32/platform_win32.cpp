@@ -11,6 +11,7 @@
 #include "platform/file_overrides.h"
 #include "platform/platform.h"
 #include "platform/system_time.h"
+#include "platform/unicode_text.h"
 
 static_assert(sizeof(platform::FindData) == sizeof(WIN32_FIND_DATAA), "record size");
 static_assert(offsetof(platform::FindData, fileName) == offsetof(WIN32_FIND_DATAA, cFileName),
@@ -24,7 +25,22 @@ namespace {
 DWORD ClampSize(std::size_t size) {
   return size > 0x7fffffff ? 0x7fffffff : DWORD(size);
 }
+// A local path as WideLocalPath marks it: the UTF-16 path its UTF-8 text spells; empty for
+// a path in the code page.
+std::wstring MarkedPath(const char* path) {
+  const std::size_t mark = sizeof kUtf8PathMark - 1;
+  if (!path || std::strncmp(path, kUtf8PathMark, mark) != 0) return std::wstring();
+  const std::u16string wide = Utf8ToUtf16(path + mark);
+  return std::wstring(wide.begin(), wide.end());
+}
 }  // namespace
+
+std::string WideLocalPath(const std::u16string& path) {
+  const std::string utf8 = Utf16ToUtf8(path);
+  const std::string ansi = Utf8ToAnsi(utf8);
+  if (AnsiToUtf8(ansi) == utf8) return ansi;
+  return kUtf8PathMark + utf8;
+}
 
 std::size_t ReadIniValue(const char* section, const char* key, const char* fallback, char* buffer,
                          std::size_t size, const char* file) {
@@ -40,8 +56,11 @@ bool WriteIniValue(const char* section, const char* key, const char* value, cons
 
 bool WriteWholeFile(const char* path, const void* data, std::size_t size, bool* written) {
   FL_OVERRIDABLE(writeWholeFile, path, data, size, written);
-  HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  const std::wstring wide = MarkedPath(path);
+  HANDLE file = wide.empty() ? CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)
+                             : CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD done = 0;
   BOOL ok = WriteFile(file, data, ClampSize(size), &done, nullptr);
@@ -52,12 +71,21 @@ bool WriteWholeFile(const char* path, const void* data, std::size_t size, bool* 
 
 bool CopyFileTo(const char* source, const char* target, bool failIfExists) {
   FL_OVERRIDABLE(copyFileTo, source, target, failIfExists);
-  return CopyFileA(source, target, failIfExists ? TRUE : FALSE) != 0;
+  const std::wstring wideSource = MarkedPath(source), wideTarget = MarkedPath(target);
+  if (wideSource.empty() && wideTarget.empty()) {
+    return CopyFileA(source, target, failIfExists ? TRUE : FALSE) != 0;
+  }
+  const std::u16string s = Utf8ToUtf16(AnsiToUtf8(source)), t = Utf8ToUtf16(AnsiToUtf8(target));
+  return CopyFileW(
+             wideSource.empty() ? std::wstring(s.begin(), s.end()).c_str() : wideSource.c_str(),
+             wideTarget.empty() ? std::wstring(t.begin(), t.end()).c_str() : wideTarget.c_str(),
+             failIfExists ? TRUE : FALSE) != 0;
 }
 
 bool RemoveFile(const char* path) {
   FL_OVERRIDABLE(removeFile, path);
-  return DeleteFileA(path) != 0;
+  const std::wstring wide = MarkedPath(path);
+  return (wide.empty() ? DeleteFileA(path) : DeleteFileW(wide.c_str())) != 0;
 }
 
 struct OpenFile {
@@ -76,8 +104,11 @@ void NormaliseExists() {
 
 OpenFile* CreateNewFile(const char* path) {
   FL_OVERRIDABLE(createNewFile, path);
-  HANDLE file =
-      CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const std::wstring wide = MarkedPath(path);
+  HANDLE file = wide.empty() ? CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr)
+                             : CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     NormaliseExists();
     return nullptr;
@@ -114,13 +145,20 @@ bool CloseFile(OpenFile* file) {
 bool MoveFileTo(const char* from, const char* to, bool replace) {
   FL_OVERRIDABLE(moveFileTo, from, to, replace);
   const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-  if (MoveFileExA(from, to, flags)) return true;
+  const std::wstring wideFrom = MarkedPath(from), wideTo = MarkedPath(to);
+  const bool moved = wideFrom.empty() && wideTo.empty()
+                         ? MoveFileExA(from, to, flags) != 0
+                         : !wideFrom.empty() && !wideTo.empty() &&
+                               MoveFileExW(wideFrom.c_str(), wideTo.c_str(), flags) != 0;
+  if (moved) return true;
   NormaliseExists();
   return false;
 }
 
 bool PathExists(const char* path) {
-  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+  const std::wstring wide = MarkedPath(path);
+  return (wide.empty() ? GetFileAttributesA(path) : GetFileAttributesW(wide.c_str())) !=
+         INVALID_FILE_ATTRIBUTES;
 }
 
 std::uint32_t LastError() {
@@ -168,6 +206,19 @@ std::string Utf8ToAnsi(const std::string& utf8) {
   if (narrow <= 0) return std::string();
   std::string out(narrow, '\0');
   WideCharToMultiByte(CP_ACP, 0, w.data(), wide, &out[0], narrow, nullptr, nullptr);
+  return out;
+}
+
+std::string AnsiToUtf8(const std::string& ansi) {
+  if (ansi.empty()) return std::string();
+  int wide = MultiByteToWideChar(CP_ACP, 0, ansi.data(), int(ansi.size()), nullptr, 0);
+  if (wide <= 0) return std::string();
+  std::vector<wchar_t> w(wide);
+  MultiByteToWideChar(CP_ACP, 0, ansi.data(), int(ansi.size()), w.data(), wide);
+  int narrow = WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
+  if (narrow <= 0) return std::string();
+  std::string out(narrow, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, &out[0], narrow, nullptr, nullptr);
   return out;
 }
 
