@@ -26,13 +26,17 @@ void SettleNames(const Request& r, Entry* e) {
   const common::ByteString site = e->name;
   const bool failed = site == common::ByteString("NULL");
   e->utf8Name = r.script.utf ? site : extract::AnsiToUtf8(site);
-  common::ByteString ansi = r.script.utf ? extract::Utf8ToAnsi(site) : site;
+  // The name is made safe in the site's own encoding, before a letter the code page lacks
+  // becomes "?": a "?" (or any other character a file name cannot hold) that the site wrote
+  // becomes "_", a letter the code page cannot show stays visible as "?".
+  common::ByteString ansi =
+      r.script.utf ? extract::Utf8ToAnsi(extract::SafeUtf8Name(site)) : extract::SafeName(site);
   common::ByteString wide = e->utf8Name;
   if (r.mode == kModeAlbums && !failed) {
     ansi = extract::TrimNameEnd(ansi);
     wide = extract::TrimNameEnd(wide);
   }
-  e->name = extract::SafeName(ansi);
+  e->name = extract::CutName(ansi);
   e->wideName = extract::SafeUtf8Name(wide);
 }
 

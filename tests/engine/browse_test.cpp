@@ -251,7 +251,8 @@ TEST_F(HostileSite, PhotoEntryThatCannotBeTakenApartIsReportedForAddressPreviewA
 
 TEST_F(HostileSite, GroupsThatTakeNoPartInAnEntryAreEmptyNotTheEntryBefore) {
   // Photos with and without their optional parts, taken apart by expressions whose groups
-  // may not take part: every entry's names come from its own match alone.
+  // may not take part: every entry's names come from its own match alone (and are safe
+  // names: the addresses' slashes become "_").
   const struct {
     const char* orig;
     const char* name;
@@ -262,12 +263,12 @@ TEST_F(HostileSite, GroupsThatTakeNoPartInAnEntryAreEmptyNotTheEntryBefore) {
        {"[p][q].jpg", "[plain2][].jpg", "[][r].jpg", "[last][].jpg"}},
       {"<img src=\"(/img/[^\"]+)\"(?: alt=\"(p|plain2)\"| alt=\"(last)\")?",
        "%s-%s-%s.jpg`Match[2]`Match[3]`Match[1]",
-       {"p--/img/a.jpg.jpg", "plain2--/img/b.jpg.jpg", "--/img/c.jpg.jpg", "-last-/img/d.jpg.jpg"}},
+       {"p--_img_a.jpg.jpg", "plain2--_img_b.jpg.jpg", "--_img_c.jpg.jpg", "-last-_img_d.jpg.jpg"}},
       // Match[n] past the expression's last group is no group at all: "NULL" as ever.
       {"<img src=\"(/img/[^\"]+)\"",
        "%s-%s.jpg`Match[1]`Match[13]",
-       {"/img/a.jpg-NULL.jpg", "/img/b.jpg-NULL.jpg", "/img/c.jpg-NULL.jpg",
-        "/img/d.jpg-NULL.jpg"}},
+       {"_img_a.jpg-NULL.jpg", "_img_b.jpg-NULL.jpg", "_img_c.jpg-NULL.jpg",
+        "_img_d.jpg-NULL.jpg"}},
   };
   for (const auto& row : rows) {
     WriteScript({{"FotoExpression", "<img src=\"[^\"]+\"[^>]*>"},
@@ -362,10 +363,10 @@ TEST_F(HostileSite, ScriptsWithMissingEmptyLongAndBinaryValues) {
 
   // An empty required key is present: the names come out empty.
   WriteScript({{"NameAlbum", ""}});
-  // Both names are empty: the second is told apart by its number.
+  // Both names are empty, shown as "_": the second is told apart by its number.
   ASSERT_EQ(Browse("long/"), 1);
-  EXPECT_STREQ(Name(0), "");
-  EXPECT_STREQ(Name(1), " (2)");
+  EXPECT_STREQ(Name(0), "_");
+  EXPECT_STREQ(Name(1), "_ (2)");
 
   // A value longer than 259 characters is cut by the reader; the cut expression does not
   // compile and matches nothing.
@@ -393,7 +394,7 @@ TEST_F(HostileSite, CookieKeysBeyondTheFifthAreReadButNeverReached) {
     extra += "Cookie" + std::to_string(n) + "=c" + std::to_string(n) + "\n";
   WriteScript({{"NameAlbum", "%s|%s|%s`Cookie1`Cookie2`Cookie6"}}, extra);
   ASSERT_EQ(Browse("long/"), 1);
-  EXPECT_STREQ(Name(0), "|c2|NULL");
+  EXPECT_STREQ(Name(0), "_c2_NULL");  // "|" is no file-name character
 }
 
 }  // namespace
