@@ -49,7 +49,7 @@ ByteString PostPassword(Tools& t, const Request& r, const ByteString& formPath) 
   }
   const ByteString referrer =
       ByteString(r.secure ? "https://" : "http://") + r.host + "/" + r.pagePath + "denied/";
-  if (!t.http.Post(formPath.c_str(), body.c_str(), referrer.c_str())) {
+  if (!t.http.Post(PageServer(r).c_str(), formPath.c_str(), body.c_str(), referrer.c_str())) {
     ReportRequestFailure(t, r.host.c_str(), report::msg::kRequestE14, r.pagePath.c_str());
     return ByteString();
   }

@@ -168,7 +168,9 @@ bool HttpSession::Get(const char* server, const char* path, const char* referrer
   return Send("GET", path, nullptr, referrer, kPageAccept, 0, kind);
 }
 
-bool HttpSession::Post(const char* path, const char* body, const char* referrer) {
+bool HttpSession::Post(const char* server, const char* path, const char* body,
+                       const char* referrer) {
+  UseHost(server);
   return Send("POST", path, body, referrer, kPageAccept, 0, Fetch::kPage);
 }
 

@@ -32,8 +32,9 @@ class HttpSession {
   // Requests path from server with GET. A server that differs from the stored one (exact
   // byte comparison) closes everything first. kind picks the redirect rules.
   bool Get(const char* server, const char* path, const char* referrer, Fetch kind = Fetch::kPage);
-  // Sends body with POST to path on the current server ("localhost" when there is none).
-  bool Post(const char* path, const char* body, const char* referrer);
+  // Sends body with POST to path on server, as Get does: a form is never posted to
+  // whichever server was asked last.
+  bool Post(const char* server, const char* path, const char* body, const char* referrer);
   // The whole response of the last request, NUL-terminated, valid until the next ReadAll;
   // null (length 0) without a request, when a read failed, when the body is shorter than
   // its Content-Length, or when the response is longer than the buffer (a cut file is

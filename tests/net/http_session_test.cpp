@@ -93,21 +93,22 @@ TEST_F(HttpSessionTest, OneConnectionPerHostAndANewOneOnAHostChange) {
     EXPECT_EQ(Field(got[i], "host"), hosts[i]) << got[i];
 }
 
-TEST_F(HttpSessionTest, PostBeforeAnyGetGoesToLocalhost) {
+TEST_F(HttpSessionTest, APostGoesToTheServerItNamesNotTheOneAskedLast) {
   net::HttpSession s;
-  ASSERT_TRUE(s.Post("/_/login", "password=x", nullptr));
+  EXPECT_EQ(Fetch(s, "photos.example.test", "/index.html").substr(0, 6), "<html>");
+  ASSERT_TRUE(s.Post("other.example.test", "/_/login", "password=x", nullptr));
   std::uint32_t n = 0;
   ASSERT_NE(s.ReadAll(&n), nullptr);
   const std::vector<std::string> got = Since();
-  ASSERT_EQ(got.size(), 1u);
-  EXPECT_EQ(Field(got[0], "method"), "POST");
-  EXPECT_EQ(Field(got[0], "host"), "localhost");
-  EXPECT_EQ(Field(got[0], "body"), "password=x");
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(Field(got[1], "method"), "POST");
+  EXPECT_EQ(Field(got[1], "host"), "other.example.test");
+  EXPECT_EQ(Field(got[1], "body"), "password=x");
 }
 
 TEST_F(HttpSessionTest, GetAfterAPostThatCameFirstGoesToItsOwnHost) {
   net::HttpSession s;
-  ASSERT_TRUE(s.Post("/_/login", "password=x", nullptr));
+  ASSERT_TRUE(s.Post("localhost", "/_/login", "password=x", nullptr));
   std::uint32_t n = 0;
   ASSERT_NE(s.ReadAll(&n), nullptr);
   EXPECT_EQ(Fetch(s, "photos.example.test", "/index.html").substr(0, 6), "<html>");
@@ -209,7 +210,7 @@ TEST_F(HttpSessionTest, FileInfoGivesLengthAndDateOrLeavesTheDate) {
 TEST_F(HttpSessionTest, CookieSetByAFormAnswerIsStoredSentAndRead) {
   net::HttpSession s;
   EXPECT_EQ(Fetch(s, "photos.example.test", "/_/private"), "login required");
-  ASSERT_TRUE(s.Post("/_/login", "password=secret", nullptr));
+  ASSERT_TRUE(s.Post("photos.example.test", "/_/login", "password=secret", nullptr));
   std::uint32_t n = 0;
   ASSERT_NE(s.ReadAll(&n), nullptr);
   char cookie[net::kCookieBufferSize];
@@ -225,7 +226,7 @@ TEST_F(HttpSessionTest, CookieLongerThanTheBufferIsRefused) {
   net::HttpSession s;
   const std::string body = "password=" + std::string(300, 'v');
   ASSERT_TRUE(s.Get("long.example.test", "/index.html", nullptr));
-  ASSERT_TRUE(s.Post("/_/login", body.c_str(), nullptr));
+  ASSERT_TRUE(s.Post("long.example.test", "/_/login", body.c_str(), nullptr));
   std::uint32_t n = 0;
   s.ReadAll(&n);
   char cookie[net::kCookieBufferSize + 8];
@@ -397,7 +398,8 @@ TEST_F(HttpSessionTest, AfterARedirectTheNextRequestGoesToTheServerItNames) {
 TEST_F(HttpSessionTest, AFormAnsweredWithARedirectIsFollowedWithAGet) {
   net::HttpSession s;
   ASSERT_TRUE(s.Get("https://photos.example.test", "/index.html", nullptr));
-  ASSERT_TRUE(s.Post(Chain(1, "/_/bytes/2").c_str(), "a=1", nullptr));
+  ASSERT_TRUE(
+      s.Post("https://photos.example.test", Chain(1, "/_/bytes/2").c_str(), "a=1", nullptr));
   const std::vector<std::string> got = Since();
   ASSERT_EQ(got.size(), 3u);
   EXPECT_EQ(Field(got[1], "method"), "POST");
