@@ -181,6 +181,55 @@ def two_panels():
     case("two-panels", "\n".join(cmds) + "\n", "\n".join(after) + "\n", True)
 
 
+# Names a hostile page gives its photos, and the safe names the listing shows for them.
+HOSTILE = [
+    ("..\\..\\evil.jpg", ".._.._evil.jpg"),
+    ("a/b.jpg", "a_b.jpg"),
+    ("x:y.jpg", "x_y.jpg"),
+    ("CON.jpg", "_CON.jpg"),
+    ("com1.jpg", "_com1.jpg"),
+    ("NUL.jpg", "_NUL.jpg"),
+    ("ctl\x01\x1fx.jpg", "ctl__x.jpg"),
+    ("q?*<>|.jpg", "q_____.jpg"),
+    ("dots..jpg. .", "dots..jpg"),
+    ("Same.jpg", "Same.jpg"),
+    ("same.jpg", "same (2).jpg"),
+]
+
+
+def quoted(remote):
+    return '"%s"' % remote.replace("\\", "\\\\")
+
+
+def hostile_names():
+    root = os.path.join(CASES, "hostile-names")
+    imgs = "".join('<img src="/p/bad/%d.jpg" alt="%s">\n' % (i, name)
+                   for i, (name, _) in enumerate(HOSTILE))
+    write(os.path.join(root, "sites/www.panels.test/u/bad/a/x/index.html"),
+          page(imgs).encode("latin-1"))
+    for i in range(len(HOSTILE)):
+        write(os.path.join(root, "sites/img.panels.test/p/bad/%d.jpg" % i),
+              photo_bytes("bad", str(i)))
+    write(os.path.join(root, "files/scripts/panels.test"), SCRIPT)
+    write(os.path.join(root, "files/frameleaf.tab"),
+          "[tabs]\ncount=1\n1=Bad\n[Bad]\nurl=http://www.panels.test/u/bad/a/x/\n")
+    write(os.path.join(root, "files/fresh/placed-by-the-case.txt"), "a folder to copy into\n")
+    cmds = ["# A page names its photos with paths, streams, devices, control bytes and",
+            "# wildcards: the listing shows safe names, and copying each one under the name shown",
+            "# into a fresh folder puts its own photo inside that folder.",
+            "list \\Bad"]
+    after = []
+    for i, (_, shown) in enumerate(HOSTILE):
+        local = shown.replace(" ", "-")  # the checks below take names without blanks
+        cmds.append("get %s %s" % (quoted("\\Bad\\" + shown), quoted("@DIR@/fresh/" + local)))
+        after.append("equals fresh/%s sites/img.panels.test/p/bad/%d.jpg" % (local, i))
+    write(os.path.join(root, "commands"), "\n".join(cmds) + "\n")
+    write(os.path.join(root, "after"), "\n".join(after) + "\n")
+    if not os.path.exists(os.path.join(root, "expected")):
+        write(os.path.join(root, "expected"), "")
+
+
 if __name__ == "__main__":
+    hostile_names()
     copy_several()
     two_panels()
