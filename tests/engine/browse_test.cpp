@@ -356,6 +356,25 @@ TEST_F(HostileSite, PasswordSteps) {
   EXPECT_STREQ(Name(0), "shown.jpg");
 }
 
+TEST_F(HostileSite, CookiesAPasswordBroughtBelongToTheirHost) {
+  // The site answers the password form with a cookie: it is kept for this host only, and a
+  // script of any other host reads no Cookie1.
+  // The site's answer ("ok") is the open album; its photo's name reads Cookie1.
+  WriteScript({{"PassRequest", "/_/login"},
+               {"PassSendForm", "password=%s`Match[1]"},
+               {"PassExpression", "(o)k"},
+               {"PassFoto", "/img/a.jpg"},
+               {"PassPrev", "/img/a.jpg"},
+               {"NameFoto", "%s-%s`Match[1]`Cookie1"}},
+              "Cookie1=session\n");
+  answers_.password = "secret";
+  ASSERT_EQ(Browse("p/login/"), 2);
+  EXPECT_EQ(answers_.asked, 1);
+  EXPECT_STREQ(Name(0), "o-secret.jpg");
+  EXPECT_EQ(browser_.CookiesFor("www.hostile.test").str(), "session=secret");
+  EXPECT_EQ(browser_.CookiesFor("www.other.test").str(), "");
+}
+
 TEST_F(HostileSite, ScriptsWithMissingEmptyLongAndBinaryValues) {
   WriteScript({{"DirExpression", "<absent>"}});
   EXPECT_EQ(Browse("long/"), 0);
