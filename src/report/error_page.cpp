@@ -35,11 +35,54 @@ std::string EscapeCell(const char* text) {
   return out;
 }
 
-std::string BuildErrorPage(const char* message, const char* host, const char* url,
-                           const char* expression) {
+namespace {
+
+// True when text is well-formed UTF-8 holding at least one multi-byte character.
+bool IsWideUtf8(const std::string& text) {
+  bool wide = false;
+  for (std::size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const std::size_t n = c < 0x80             ? 1
+                          : (c & 0xE0) == 0xC0 ? 2
+                          : (c & 0xF0) == 0xE0 ? 3
+                          : (c & 0xF8) == 0xF0 ? 4
+                                               : 0;
+    if (n == 0 || i + n > text.size() || (n == 2 && c < 0xC2)) return false;
+    for (std::size_t k = 1; k < n; ++k)
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    wide |= n > 1;
+    i += n;
+  }
+  return wide;
+}
+
+// A cell in UTF-8 with a letter the code page lacks: the page must be written in UTF-8, or
+// that letter would be lost.
+bool NeedsUtf8(const char* cell) {
+  if (!cell) return false;
+  const std::string text = cell;
+  return IsWideUtf8(text) && platform::AnsiToUtf8(platform::Utf8ToAnsi(text)) != text;
+}
+
+// A cell for a page in UTF-8: text already in UTF-8 stays, code-page text is converted.
+std::string Utf8Cell(const char* cell) {
+  if (!cell) return std::string();
+  const std::string text = cell;
+  bool plain = true;
+  for (const char ch : text)
+    plain &= static_cast<unsigned char>(ch) < 0x80;
+  return plain || IsWideUtf8(text) ? text : platform::AnsiToUtf8(text);
+}
+
+// The document; the texts of the system (heading, closing line) in the page's encoding.
+std::string AssemblePage(const std::string& heading, const char* message, const char* host,
+                         const char* url, const char* expression, const std::string& send,
+                         bool utf8) {
   std::string page;
-  page += "<html><body><p align=\"center\"><b>";
-  page += msg::kHeading;
+  page += utf8 ? "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
+                 "charset=utf-8\"></head><body><p align=\"center\"><b>"
+               : "<html><body><p align=\"center\"><b>";
+  page += heading;
   page += EscapeCell(message);
   page += "</b></p>";
   page +=
@@ -59,13 +102,30 @@ std::string BuildErrorPage(const char* message, const char* host, const char* ur
   page += EscapeCell(expression);
   page += "</p></blockquote></td></tr></table>";
   page += "<p align=\"center\">";
-  page += msg::kSendReport;
+  page += send;
   page += "<a href=\"mailto:";
   page += kContactAddress;
   page += "\">";
   page += kContactAddress;
   page += "</a></p></body></html>";
   return page;
+}
+
+}  // namespace
+
+std::string BuildErrorPage(const char* message, const char* host, const char* url,
+                           const char* expression) {
+  // The page is 8-bit text in the code page, as it always was, unless a cell holds letters
+  // the code page lacks: then the whole page is UTF-8 and says so.
+  if (NeedsUtf8(host) || NeedsUtf8(url) || NeedsUtf8(expression)) {
+    const std::string m = platform::AnsiToUtf8(message ? message : "");
+    const std::string h = Utf8Cell(host), u = Utf8Cell(url), x = Utf8Cell(expression);
+    return AssemblePage(platform::AnsiToUtf8(msg::kHeading), message ? m.c_str() : nullptr,
+                        host ? h.c_str() : nullptr, url ? u.c_str() : nullptr,
+                        expression ? x.c_str() : nullptr, platform::AnsiToUtf8(msg::kSendReport),
+                        true);
+  }
+  return AssemblePage(msg::kHeading, message, host, url, expression, msg::kSendReport, false);
 }
 
 int ReportError(const char* pagePath, const char* message, const char* host, const char* url,

@@ -83,3 +83,35 @@ TEST(EscapeCell, LongTextIsCutToWhatAPageShows) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ErrorPage, WrittenInUtf8OnlyWhenACellHoldsLettersTheCodePageLacks) {
+  const std::string greek = "http://x.test/\xCE\x95\xCE\xBB\xCE\xBB\xCE\xAC\xCE\xB4\xCE\xB1/";
+  const std::string heading = "\xD0\x9E\xD1\x88\xD0\xB8\xD0\xB1\xD0\xBA\xD0\xB0";  // UTF-8
+  const struct {
+    const char* title;
+    std::string url;
+    bool utf8;
+  } rows[] = {
+      {"ASCII only", "http://x.test/a/", false},
+      {"letters of the code page, in the code page", "http://x.test/\xCC\xEE\xF0\xE5/", false},
+      {"Greek in UTF-8", greek, true},
+      {"an emoji in UTF-8", "http://x.test/\xF0\x9F\x93\xB7/", true},
+      {"bytes that are no UTF-8", "http://x.test/\xFF\xFE/", false},
+  };
+  for (const auto& r : rows) {
+    const std::string page =
+        report::BuildErrorPage(report::msg::kMode, "x.test", r.url.c_str(), nullptr);
+    const bool declared = page.find("charset=utf-8") != std::string::npos;
+    EXPECT_EQ(declared, r.utf8) << r.title;
+    if (r.utf8) {
+      EXPECT_NE(page.find(r.url), std::string::npos) << r.title;
+      EXPECT_NE(page.find(heading), std::string::npos) << r.title;  // the system's text too
+    } else {
+      EXPECT_EQ(page.find(heading), std::string::npos) << r.title;
+    }
+  }
+}
+
+}  // namespace
