@@ -35,6 +35,10 @@ line ("#" starts a comment):
   https-only              a plain http request gets 301 to the same address over https
 FILE is a path relative to the sidecar's folder; what it names is served by these rules too.
   /_/short/N/M            promises N bytes, sends M, closes the connection cleanly
+  /_/nohead/N[?status=S]  N bytes to a GET; a HEAD gets status S (405 when S is absent is
+                          not assumed: without S, a 200 without Content-Length)
+  /_/hangup               a whole answer that keeps the connection, then the connection is
+                          closed without a word (as a server whose keep-alive time ran out)
 HTTPS: a client that asks the proxy to CONNECT to host:port gets a TLS server for that
 host inside the tunnel, with a certificate made for it by test_ca.py (--tls DIR keeps the
 CA and certificates; first labels wrongname, unknownca and expired get a faulty one). Its
@@ -209,7 +213,8 @@ class Handler(BaseHTTPRequestHandler):
                 self.send_header(k, v)
             self.send_header("Content-Length", str(len(data)))
             self.end_headers()
-            self.wfile.write(data[:reset])
+            if self.command != "HEAD":  # an answer to HEAD never has a body
+                self.wfile.write(data[:reset])
             self.wfile.flush()
             # The end of the stream follows the bytes in order; the client closes once it
             # has read to it, and only then is the connection reset. The wait is bounded
@@ -281,6 +286,23 @@ class Handler(BaseHTTPRequestHandler):
             self.send_header("Content-Length", str(promised))
             self.end_headers()
             self.wfile.write((b"0123456789abcdef" * (sent // 16 + 1))[:sent])
+            self.wfile.flush()
+            self.close_connection = True
+            return None
+        if name == "nohead":
+            n = int(arg) if arg.isdigit() else 0
+            if self.command != "HEAD":
+                return self.send(200, (b"0123456789abcdef" * (n // 16 + 1))[:n])
+            status = query.get("status", [None])[0]
+            if status:
+                return self.send(int(status), b"")
+            self.send_response(200)
+            self.send_header("Connection", "close")
+            self.end_headers()
+            self.close_connection = True
+            return None
+        if name == "hangup":
+            self.send(200, b"hangup")
             self.wfile.flush()
             self.close_connection = True
             return None
