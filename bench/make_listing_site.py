@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Writes the listing benchmark's site: an album of 1,000 photos on 10 pages on
-bench.example.test, the photos on img.bench.test, and the site script.
+"""Writes the listing benchmark's site on www.bench.test: the album "big" of 1,000 small
+photos on 10 pages, the album "hundred" of 100 photos of 2 MB on 2 pages (one file, linked
+under 100 names), the photos on img.bench.test, and the site script.
 Usage: make_listing_site.py SITE_ROOT SCRIPTS_FOLDER"""
 import os
 import sys
@@ -29,6 +30,28 @@ for i in range(1000):
         f.write(b"\xff\xd8" + bytes(i % 251 for _ in range(1000 + i)) + b"\xff\xd9")
     with open(os.path.join(photos, f"{i}.jpg.http"), "w") as f:
         f.write(f"header Last-Modified: Mon, 01 Jan 2024 00:{i // 60 % 60:02d}:{i % 60:02d} GMT\n")
+hundred = os.path.join(site, "www.bench.test", "user", "bench", "album", "hundred")
+for page in (1, 2):
+    folder = hundred if page == 1 else os.path.join(hundred, "page", "2")
+    os.makedirs(folder, exist_ok=True)
+    lines = ["<html><body><h1>A hundred photos</h1>"]
+    for i in range((page - 1) * 50, page * 50):
+        lines.append(f'<div class="p"><img class="photo" src="/h/{i}.jpg" alt="Photo {i}"></div>')
+    if page == 1:
+        lines.append('<a class="next" href="/user/bench/album/hundred/page/2/">next</a>')
+    lines.append("</body></html>")
+    with open(os.path.join(folder, "index.html"), "w") as f:
+        f.write("\n".join(lines) + "\n")
+large = os.path.join(site, "img.bench.test", "h")
+os.makedirs(large, exist_ok=True)
+first = os.path.join(large, "0.jpg")
+with open(first, "wb") as f:
+    f.write(b"\xff\xd8" + bytes(range(256)) * 8192 + b"\xff\xd9")  # 2 MB and 4 bytes
+for i in range(100):
+    if i:
+        os.link(first, os.path.join(large, f"{i}.jpg"))
+    with open(os.path.join(large, f"{i}.jpg.http"), "w") as f:
+        f.write(f"header Last-Modified: Tue, 02 Jan 2024 00:00:{i % 60:02d} GMT\n")
 os.makedirs(scripts, exist_ok=True)
 with open(os.path.join(scripts, "bench.test"), "w") as f:
     f.write("""[bench.test]
@@ -36,7 +59,7 @@ FileExpression=^http://[^/]+/user/([^/]+)/album/([^/]+)/
 DirExpression=^http://[^/]+/user/([^/]+)/$
 AlbumExpression=<a class="album" href="([^"]+)">([^<]*)</a>
 FotoExpression=<img class="photo" src="[^"]+" alt="[^"]*">
-OrigExpression=<img class="photo" src="(/p/([^"]+))" alt="([^"]*)">
+OrigExpression=<img class="photo" src="(/[ph]/([^"]+))" alt="([^"]*)">
 UrlFoto=%s`Match[1]
 UrlPrev=%s`Match[1]
 UrlAlbum=%s`Match[1]

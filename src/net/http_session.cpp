@@ -151,8 +151,10 @@ bool HttpSession::Send(const char* verb, const char* path, const char* body, con
       refusedLocation_ = location.substr(0, 200);
       return Fail(Failure::kRedirectRefused);
     }
-    // As browsers do: a form answered with 301, 302 or 303 is followed by a plain GET.
-    if (status == 303 || (method == "POST" && status != 307 && status != 308)) {
+    // As browsers do: a form answered with 301, 302 or 303 is followed by a plain GET. A
+    // HEAD stays a HEAD wherever it is sent.
+    if (method != "HEAD" &&
+        (status == 303 || (method == "POST" && status != 307 && status != 308))) {
       method = "GET";
       body = nullptr;
     }
@@ -222,16 +224,34 @@ std::uint32_t HttpSession::Status() const {
 }
 
 std::uint32_t HttpSession::QueryFileInfo(const char* server, const char* path, const char* referrer,
-                                         platform::SystemTime* time) {
+                                         platform::SystemTime* time, SizeMethod* method) {
   UseHost(server);
+  const bool askHead = !method || *method == SizeMethod::kHead;
+  std::uint32_t size = 0;
+  if (askHead) {
+    if (!Send("HEAD", path, nullptr, referrer, kInfoAccept, platform::kRequestFlagKeepConnection,
+              Fetch::kPhoto)) {
+      return 0;
+    }
+    const std::uint32_t status = Status();
+    const bool refused = status == 405 || status == 501;
+    if (!refused && platform::NetQueryContentLength(request_, &size)) {
+      platform::NetQueryLastModified(request_, time);
+      CloseRequest();  // nothing to read: the connection serves the next request
+      return size;
+    }
+    if (refused && method) *method = SizeMethod::kGet;
+  }
+  // The GET stops after the headers: its body is never read, and its connection is not
+  // reused since the rest of the body would still be on it.
   if (!Send("GET", path, nullptr, referrer, kInfoAccept, platform::kRequestFlagKeepConnection,
             Fetch::kPhoto)) {
     return 0;
   }
-  std::uint32_t size = 0;
   const bool known = platform::NetQueryContentLength(request_, &size);
   platform::NetQueryLastModified(request_, time);
   CloseConnection();
+  if (askHead && known && method) *method = SizeMethod::kGet;  // only the GET tells the size
   return known ? size : 0;
 }
 

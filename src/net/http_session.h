@@ -16,6 +16,10 @@
 
 namespace net {
 
+// How a size query asks a server: with HEAD, or with a GET whose body is never read, for a
+// server that refused HEAD earlier in the same listing.
+enum class SizeMethod { kHead, kGet };
+
 constexpr char kUserAgent[] = "Opera/9.23 (Windows NT 5.1; U; ru)";
 extern const char kExtraHeaders[];  // the 304-byte block sent with every request
 constexpr std::uint32_t kCapacity = 20000000;
@@ -40,13 +44,16 @@ class HttpSession {
   // its Content-Length, or when the response is longer than the buffer (a cut file is
   // never taken as whole).
   const char* ReadAll(std::uint32_t* length);
-  // Content-Length of path on host (0 when there is none); *time gets Last-Modified and is
-  // left as it was without one.
   // The status code of the last request's answer (200, 404, ...); 0 without one.
   std::uint32_t Status() const;
-  // The size query follows redirects as a photo does.
+  // Content-Length of path on server (0 when there is none); *time gets Last-Modified and is
+  // left as it was without one. The size query follows redirects as a photo does. It asks
+  // with HEAD and keeps the connection for the next request; a server that answers HEAD
+  // with 405 or 501, or without a Content-Length, is asked again with a GET whose body is
+  // not read (that connection is closed). *method (when given) says how to ask and becomes
+  // kGet when the server refused HEAD (405, 501, or a length only the GET gives).
   std::uint32_t QueryFileInfo(const char* server, const char* path, const char* referrer,
-                              platform::SystemTime* time);
+                              platform::SystemTime* time, SizeMethod* method = nullptr);
   // Why the last Get, Post or QueryFileInfo failed (kNone after one that succeeded).
   Failure failure() const { return failure_; }
   // The internet library's error code of that failure (0 for one of the session's own).

@@ -35,6 +35,10 @@ line ("#" starts a comment):
   https-only              a plain http request gets 301 to the same address over https
 FILE is a path relative to the sidecar's folder; what it names is served by these rules too.
   /_/short/N/M            promises N bytes, sends M, closes the connection cleanly
+  /_/nohead/N[?status=S]  N bytes to a GET; a HEAD gets status S (405 when S is absent is
+                          not assumed: without S, a 200 without Content-Length)
+  /_/hangup               a whole answer that keeps the connection, then the connection is
+                          closed without a word (as a server whose keep-alive time ran out)
 HTTPS: a client that asks the proxy to CONNECT to host:port gets a TLS server for that
 host inside the tunnel, with a certificate made for it by test_ca.py (--tls DIR keeps the
 CA and certificates; first labels wrongname, unknownca and expired get a faulty one). Its
@@ -42,7 +46,12 @@ requests are served as above and logged as "https://host/path"; the CONNECT itse
 handshake the client broke off are logged to tls.log in DIR, not to the request log.
 Both absolute forms of a request target ("http://host/" and "http://host:80/") are logged
 as one normalised URL and request line; the line as received is kept as raw_request_line.
+A server that answers like a distant one (for benchmarks): --connect-delay MS waits before
+serving each new connection, --answer-delay MS before each answer. --counters FILE keeps
+there, as JSON, the connections accepted, the requests by method and the body bytes sent
+by method (a CONNECT tunnel counts once, as the connection it came on).
 Usage: fixture_server.py --root DIR --port N --log FILE [--pid FILE] [--tls DIR]
+                         [--connect-delay MS] [--answer-delay MS] [--counters FILE]
 """
 import argparse
 import email.utils
@@ -63,6 +72,20 @@ import test_ca
 
 LOCK = threading.Lock()
 MOUNT = {"dir": None}
+COUNTS = {"connections": 0, "requests": {}, "body_bytes": {}}
+
+
+def count(counters, key=None, method=None, n=1):
+    """Adds n to a counter and writes them all to the counters file (when there is one)."""
+    with LOCK:
+        if key is None:
+            COUNTS["connections"] += n
+        else:
+            COUNTS[key][method] = COUNTS[key].get(method, 0) + n
+        if counters:
+            with open(counters + ".new", "w", encoding="utf-8") as f:
+                json.dump(COUNTS, f)
+            os.replace(counters + ".new", counters)
 
 
 def read_sidecar(file):
@@ -89,6 +112,17 @@ class Handler(BaseHTTPRequestHandler):
         pass
 
     tunnel_host = None  # inside a CONNECT tunnel: the host the client connected to
+
+    def setup(self):
+        super().setup()
+        if self.tunnel_host is None:
+            count(self.server.counters)
+            if self.server.connect_delay:
+                time.sleep(self.server.connect_delay / 1000.0)
+
+    def body_sent(self, n):
+        if self.server.counters:
+            count(self.server.counters, "body_bytes", self.command, n)
 
     def target(self):
         url = urllib.parse.urlsplit(self.path)
@@ -135,12 +169,17 @@ class Handler(BaseHTTPRequestHandler):
             self.close_connection = True
         self.end_headers()
         if self.command != "HEAD":
+            self.body_sent(len(body))
             self.wfile.write(body)
 
     def handle_any(self):
         size = int(self.headers.get("Content-Length") or 0)
         body = self.rfile.read(size) if size else b""
         self.record(body)
+        if self.server.counters:
+            count(self.server.counters, "requests", self.command)
+        if self.server.answer_delay:
+            time.sleep(self.server.answer_delay / 1000.0)
         host, path, query = self.target()
         parts = path.strip("/").split("/")
         if parts[0] == "_":
@@ -209,7 +248,9 @@ class Handler(BaseHTTPRequestHandler):
                 self.send_header(k, v)
             self.send_header("Content-Length", str(len(data)))
             self.end_headers()
-            self.wfile.write(data[:reset])
+            if self.command != "HEAD":  # an answer to HEAD never has a body
+                self.body_sent(len(data[:reset]))
+                self.wfile.write(data[:reset])
             self.wfile.flush()
             # The end of the stream follows the bytes in order; the client closes once it
             # has read to it, and only then is the connection reset. The wait is bounded
@@ -284,6 +325,23 @@ class Handler(BaseHTTPRequestHandler):
             self.wfile.flush()
             self.close_connection = True
             return None
+        if name == "nohead":
+            n = int(arg) if arg.isdigit() else 0
+            if self.command != "HEAD":
+                return self.send(200, (b"0123456789abcdef" * (n // 16 + 1))[:n])
+            status = query.get("status", [None])[0]
+            if status:
+                return self.send(int(status), b"")
+            self.send_response(200)
+            self.send_header("Connection", "close")
+            self.end_headers()
+            self.close_connection = True
+            return None
+        if name == "hangup":
+            self.send(200, b"hangup")
+            self.wfile.flush()
+            self.close_connection = True
+            return None
         if name == "reset":
             self.send_response(200)
             self.send_header("Content-Length", "1000")
@@ -340,6 +398,9 @@ def main():
     p.add_argument("--log", required=True)
     p.add_argument("--pid")
     p.add_argument("--tls")
+    p.add_argument("--connect-delay", type=int, default=0)
+    p.add_argument("--answer-delay", type=int, default=0)
+    p.add_argument("--counters")
     args = p.parse_args()
     server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
     server.daemon_threads = True
@@ -356,6 +417,9 @@ def main():
     server.context_for = context_for
     server.root = os.path.realpath(args.root)
     server.log = args.log
+    server.connect_delay = args.connect_delay
+    server.answer_delay = args.answer_delay
+    server.counters = args.counters
     if args.pid:
         with open(args.pid, "w") as f:
             f.write(str(os.getpid()))

@@ -296,8 +296,12 @@ bool NetSendRequest(InternetHandle request, const char* headers, const void* bod
   r->location.clear();
   curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, KeepLocation);
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, &r->location);
+  // The handle is reused: every request says whether it wants a body.
+  curl_easy_setopt(curl, CURLOPT_NOBODY, 0L);
   if (r->verb == "GET") {
     curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+  } else if (r->verb == "HEAD") {
+    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);  // an answer to HEAD has no body to wait for
   } else if (r->verb == "POST") {
     curl_easy_setopt(curl, CURLOPT_POST, 1L);
     curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, long(body ? bodyLength : 0));
