@@ -89,7 +89,10 @@ FL_EXPORT int FL_STDCALL FsFindNextW(std::intptr_t handle, plugin::FindDataW* re
 
 FL_EXPORT int FL_STDCALL FsMkDirW(WideChar* path) {
   return Guarded(0, [&] {
-    if (!FitsCodePage(path)) return 0;
+    if (!FitsCodePage(path)) {
+      plugin::TellUser(State().language.Text(plugin::kTextCodePageRefusal));
+      return 0;
+    }
     return plugin::ToHostBool(plugin::MakeDirectory(CorePath(path).get()));
   });
 }
@@ -97,7 +100,10 @@ FL_EXPORT int FL_STDCALL FsMkDirW(WideChar* path) {
 FL_EXPORT int FL_STDCALL FsRenMovFileW(WideChar* oldName, WideChar* newName, int /*move*/,
                                        int /*overwrite*/, void* /*info*/) {
   return Guarded(int(plugin::kFileWriteError), [&] {
-    if (!FitsCodePage(newName)) return int(plugin::kFileWriteError);
+    if (!FitsCodePage(newName)) {
+      plugin::TellUser(State().language.Text(plugin::kTextCodePageRefusal));
+      return int(plugin::kFileWriteError);
+    }
     return plugin::RenameBookmark(CorePath(oldName).get(), CorePath(newName).get());
   });
 }

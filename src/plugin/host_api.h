@@ -64,6 +64,7 @@ constexpr int kCopyResume = 2;
 constexpr int kRequestOther = 0;
 constexpr int kRequestPassword = 2;  // the host masks what the user types
 constexpr int kRequestUrl = 7;
+constexpr int kRequestMessage = 8;  // a message box with an OK button: the host shows text
 
 // Host operation codes of FsStatusInfo that change behaviour.
 constexpr int kOperationRenameSingleFile = 6;

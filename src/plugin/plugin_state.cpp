@@ -62,12 +62,20 @@ bool AskWide(const HostContext& h, int type, const char* title, const char* text
   const std::u16string given(answer.data(), platform::Utf16Length(answer.data(), answer.size()));
   const std::string utf8 = platform::Utf16ToUtf8(given);
   const std::string ansi = platform::Utf8ToAnsi(utf8);
-  if (platform::AnsiToUtf8(ansi) != utf8) return false;
+  if (platform::AnsiToUtf8(ansi) != utf8) {
+    TellUser(State().language.Text(kTextCodePageRefusal));
+    return false;
+  }
   common::CopyCut(buffer, std::size_t(size), ansi.c_str());
   return true;
 }
 
 }  // namespace
+
+void TellUser(const char* message) {
+  char none[2] = {};
+  Ask(kRequestMessage, "Total Commander", message, none, sizeof none);
+}
 
 bool Ask(int type, const char* title, const char* text, char* buffer, int size) {
   const HostContext& h = State().host;

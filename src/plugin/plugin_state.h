@@ -70,6 +70,11 @@ bool InsideSingleRename();
 // Asks the host to re-read its current panel.
 void RereadPanel();
 
+// The language text that says a name was refused for letters the code page cannot store.
+constexpr int kTextCodePageRefusal = 11;
+// Shows message in the host's message box (OK only); nothing where there is no host.
+void TellUser(const char* message);
+
 // Shows the host's input prompt; false when the user cancelled or there is no host.
 bool Ask(int type, const char* title, const char* text, char* buffer, int size);
 

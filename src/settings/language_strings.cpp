@@ -21,6 +21,7 @@ const char* const kDefaults[kTextCount] = {
     "error",
     "download",
     "cancel",
+    "This name holds letters the system's code page cannot store: it was not taken.",
 };
 
 // Formats into a 260-byte buffer as the derived names are built: longer results are cut.

@@ -6,7 +6,7 @@
 
 namespace settings {
 
-constexpr int kTextCount = 10;
+constexpr int kTextCount = 11;
 constexpr int kValueSize = 260;  // every ini value is read into a buffer of this size
 
 class LanguageStrings {

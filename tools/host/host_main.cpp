@@ -72,6 +72,7 @@ constexpr int kOpGetSingle = 2, kOpPutSingle = 4, kOpRenameSingle = 6, kOpDelete
 
 // The request type of the file manager's URL prompt; every other type is "other".
 constexpr int kRequestUrl = 7;
+constexpr int kRequestMessage = 8;
 
 struct Answer {
   bool cancel;
@@ -123,6 +124,11 @@ int FL_STDCALL OnRequest(int, int type, char* title, char* text, char* buffer, i
                      " text=" + Quote(text) + " value=" + Quote(buffer) +
                      " size=" + std::to_string(size) + " -> ";
   Reenter();
+  // A message box is shown and closed with OK: it takes no answer from the queues.
+  if (type == kRequestMessage) {
+    Out(line + "ok");
+    return 1;
+  }
   std::deque<Answer>& own = type == kRequestUrl ? urlAnswers : otherAnswers;
   std::deque<Answer>& queue = own.empty() ? answers : own;
   if (queue.empty() || queue.front().cancel) {
