@@ -121,9 +121,9 @@ int main(int argc, char** argv) {
   std::printf("%-10s %8s %7s %7s %6s %6s %9s %9s %8s %8s\n", "photos", "wall s", "conns", "photo",
               "HEAD", "GET", "HEAD MB", "GET MB", "CPU s", "peak MB");
   for (int arg = 5; arg < argc; ++arg) {
-    const std::string spec = argv[arg];
-    url = spec.substr(0, spec.rfind('='));
-    const long expected = std::atol(spec.c_str() + spec.rfind('=') + 1);
+    const std::string album = argv[arg];  // "URL=PHOTOS": the album and its photo count
+    url = album.substr(0, album.rfind('='));
+    const long expected = std::atol(album.c_str() + album.rfind('=') + 1);
     const long logBefore = LogLines(log, 0, photoHost, nullptr);
     const Counters before = ReadCounters(counters);
     const double cpuBefore = CpuSeconds();
