@@ -99,7 +99,8 @@ ListingPtr SiteBrowser::Browse(const char* url) {
   KeepCookies(request.host, walk.cookieText);
   std::vector<Entry> entries;
   if (!ConvertEntries(tools, request, walk, &entries)) return nullptr;
-  if (request.mode == kModePhotos) QuerySizes(http_, &entries);
+  if (request.mode == kModePhotos)
+    entries = WithSizes(std::move(entries), QuerySizes(http_, entries));
   return MakeListing(request, std::move(entries));
 }
 

@@ -1,7 +1,9 @@
 #include "net/http_session.h"
 
 #include <cstring>
+#include <map>
 #include <new>
+#include <tuple>
 
 namespace net {
 
@@ -24,6 +26,28 @@ constexpr char kNoHost[] = "localhost";
 bool IsRedirect(std::uint32_t status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
+
+bool IsSuccess(std::uint32_t status) {
+  return status >= 200 && status < 300;
+}
+
+// A server as given, or, when it cannot be parsed, a plain host name that fails there.
+Origin OriginOf(const std::string& server) {
+  Origin origin;
+  if (!ParseServer(server.c_str(), &origin)) origin = Origin{false, server, 0};
+  return origin;
+}
+
+// One size query of a batch on its way: where it is asked now and how.
+struct PendingQuery {
+  std::size_t index;  // of the query, and of its result
+  Origin first;       // the server it was first sent to
+  Origin origin;      // the server it goes to now (after redirects)
+  std::string target;
+  bool head;       // asked with HEAD; a GET otherwise
+  bool afterHead;  // a GET asked because the HEAD told no length
+  int redirects;
+};
 }  // namespace
 
 bool IsCertificateFailure(Failure failure) {
@@ -236,9 +260,10 @@ std::uint32_t HttpSession::QueryFileInfo(const char* server, const char* path, c
     const std::uint32_t status = Status();
     const bool refused = status == 405 || status == 501;
     if (!refused && platform::NetQueryContentLength(request_, &size)) {
-      platform::NetQueryLastModified(request_, time);
+      // An error status tells nothing of the photo: the length is the error page's.
+      if (IsSuccess(status)) platform::NetQueryLastModified(request_, time);
       CloseRequest();  // nothing to read: the connection serves the next request
-      return size;
+      return IsSuccess(status) ? size : 0;
     }
     if (refused && method) *method = SizeMethod::kGet;
   }
@@ -248,11 +273,106 @@ std::uint32_t HttpSession::QueryFileInfo(const char* server, const char* path, c
             Fetch::kPhoto)) {
     return 0;
   }
-  const bool known = platform::NetQueryContentLength(request_, &size);
-  platform::NetQueryLastModified(request_, time);
+  const bool found = IsSuccess(Status());
+  const bool known = found && platform::NetQueryContentLength(request_, &size);
+  if (found) platform::NetQueryLastModified(request_, time);
   CloseConnection();
   if (askHead && known && method) *method = SizeMethod::kGet;  // only the GET tells the size
   return known ? size : 0;
+}
+
+std::vector<FileInfo> HttpSession::QueryFileInfos(const std::vector<FileQuery>& queries) {
+  std::vector<FileInfo> infos(queries.size());
+  failure_ = Failure::kNone;
+  error_ = 0;
+  if (queries.empty()) return infos;
+  // The batch opens connections of its own: with the session's closed, no server sees more
+  // than the batch's limit at once.
+  CloseConnection();
+  if (!internet_) internet_ = platform::NetOpen(kUserAgent);
+  if (!internet_) return infos;
+  // How each server is asked, by the server as given: HEAD until it refuses it.
+  std::map<std::string, SizeMethod> methods;
+  // Two waves: each server's first queries (as many as are in flight at once) learn whether
+  // it takes HEAD before the rest are asked; then all the others.
+  std::vector<std::size_t> waves[2];
+  std::map<std::string, std::size_t> perServer;
+  for (std::size_t i = 0; i < queries.size(); ++i) {
+    const bool early = perServer[queries[i].server]++ < platform::kMaxQueriesInFlight;
+    waves[early ? 0 : 1].push_back(i);
+  }
+  for (const std::vector<std::size_t>& wave : waves) {
+    std::vector<PendingQuery> pending;
+    for (std::size_t i : wave) {
+      const Origin origin = OriginOf(queries[i].server);
+      const SizeMethod method = methods.emplace(queries[i].server, SizeMethod::kHead).first->second;
+      pending.push_back(
+          PendingQuery{i, origin, origin, queries[i].path, method == SizeMethod::kHead, false, 0});
+    }
+    // Rounds: every query still on its way is asked; a redirect or a refused HEAD puts it
+    // back for the next round.
+    while (!pending.empty()) {
+      // The queries of a round, grouped by the server they go to and their method, each
+      // group in entry order.
+      std::map<std::tuple<bool, std::string, int, bool>, std::vector<std::size_t>> groups;
+      for (std::size_t p = 0; p < pending.size(); ++p) {
+        const PendingQuery& q = pending[p];
+        groups[std::make_tuple(q.origin.secure, q.origin.host, q.origin.port, q.head)].push_back(p);
+      }
+      std::vector<PendingQuery> next;
+      for (const auto& group : groups) {
+        const Origin& origin = pending[group.second.front()].origin;
+        std::vector<platform::HeaderQuery> asked;
+        for (std::size_t p : group.second)
+          asked.push_back(
+              platform::HeaderQuery{pending[p].head ? "HEAD" : "GET", pending[p].target});
+        std::vector<platform::HeaderAnswer> answers;
+        platform::NetQueryHeaders(internet_, origin.host.c_str(), origin.EffectivePort(),
+                                  origin.secure ? platform::kRequestFlagSecure : 0,
+                                  headers_.c_str(), kInfoAccept, asked, &answers);
+        answers.resize(asked.size());
+        for (std::size_t k = 0; k < group.second.size(); ++k) {
+          PendingQuery q = pending[group.second[k]];
+          const platform::HeaderAnswer& a = answers[k];
+          FileInfo& info = infos[q.index];
+          if (!a.answered) continue;  // no answer: not found
+          if (IsRedirect(a.status) && !a.location.empty()) {
+            Origin to;
+            std::string toPath;
+            if (q.redirects == kMaxRedirects ||
+                !FollowRedirect(q.first, q.origin, q.target, a.location, Fetch::kPhoto, &to,
+                                &toPath)) {
+              continue;
+            }
+            q.origin = to;
+            q.target = toPath;
+            ++q.redirects;
+            next.push_back(q);
+            continue;
+          }
+          if (q.head) {
+            const bool refused = a.status == 405 || a.status == 501;
+            if (refused || !a.hasLength) {
+              // Asked again from the start with a GET whose body is never read.
+              if (refused) methods[queries[q.index].server] = SizeMethod::kGet;
+              next.push_back(
+                  PendingQuery{q.index, q.first, q.first, queries[q.index].path, false, true, 0});
+              continue;
+            }
+          }
+          if (!IsSuccess(a.status)) continue;  // an error page's length is not the photo's
+          info.found = true;
+          info.size = a.hasLength ? a.length : 0;
+          info.hasTime = a.hasTime;
+          info.time = a.time;
+          // Only the GET tells the size: the rest of the batch asks this server with GET.
+          if (q.afterHead && a.hasLength) methods[queries[q.index].server] = SizeMethod::kGet;
+        }
+      }
+      pending = std::move(next);
+    }
+  }
+  return infos;
 }
 
 bool HttpSession::ReadCookie(const char* url, char* buffer) {

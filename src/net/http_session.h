@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "net/address.h"
 #include "net/failure.h"
@@ -19,6 +20,23 @@ namespace net {
 // How a size query asks a server: with HEAD, or with a GET whose body is never read, for a
 // server that refused HEAD earlier in the same listing.
 enum class SizeMethod { kHead, kGet };
+
+// One photo of a batch of size queries: its server ("[scheme://]host[:port]") and path.
+struct FileQuery {
+  std::string server;
+  std::string path;
+};
+
+// What a size query learnt. Found: the server answered with success (2xx) after the
+// redirects the photo rules follow; its Content-Length (0 without one) and its
+// Last-Modified time when it sent one. Not found (the query failed, or the answer was an
+// error or a redirect not followed): size 0 and no time.
+struct FileInfo {
+  bool found = false;
+  std::uint32_t size = 0;
+  bool hasTime = false;
+  platform::SystemTime time = {};
+};
 
 constexpr char kUserAgent[] = "Opera/9.23 (Windows NT 5.1; U; ru)";
 extern const char kExtraHeaders[];  // the 304-byte block sent with every request
@@ -46,14 +64,23 @@ class HttpSession {
   const char* ReadAll(std::uint32_t* length);
   // The status code of the last request's answer (200, 404, ...); 0 without one.
   std::uint32_t Status() const;
-  // Content-Length of path on server (0 when there is none); *time gets Last-Modified and is
-  // left as it was without one. The size query follows redirects as a photo does. It asks
+  // Content-Length of path on server (0 when there is none, or when the answer is an error
+  // status); *time gets Last-Modified of a successful answer and is left as it was without
+  // one. The size query follows redirects as a photo does. It asks
   // with HEAD and keeps the connection for the next request; a server that answers HEAD
   // with 405 or 501, or without a Content-Length, is asked again with a GET whose body is
   // not read (that connection is closed). *method (when given) says how to ask and becomes
   // kGet when the server refused HEAD (405, 501, or a length only the GET gives).
   std::uint32_t QueryFileInfo(const char* server, const char* path, const char* referrer,
                               platform::SystemTime* time, SizeMethod* method = nullptr);
+  // The size and time of every query, by index, asked concurrently (at most
+  // platform::kMaxQueriesInFlight in flight to one server, on connections of the batch's
+  // own, the session's own connection closed first). Each server is asked with HEAD; one
+  // that refuses it (405 or 501, or an answer without the length a GET gives) is asked
+  // with a GET whose body is not read, for the rest of the batch. Redirects are followed
+  // as for a photo. The results are those that one QueryFileInfo after another would give
+  // (an error status included), and nothing of the batch is left running on return.
+  std::vector<FileInfo> QueryFileInfos(const std::vector<FileQuery>& queries);
   // Why the last Get, Post or QueryFileInfo failed (kNone after one that succeeded).
   Failure failure() const { return failure_; }
   // The internet library's error code of that failure (0 for one of the session's own).

@@ -7,8 +7,10 @@
 // (issuer, name, dates); one that fails sets one of the certificate error codes below.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -58,6 +60,39 @@ bool NetQueryLastModified(InternetHandle request, SystemTime* time);
 // size needed.
 bool NetGetCookie(const char* url, char* buffer, std::uint32_t* size);
 void NetCloseHandle(InternetHandle handle);
+
+// ---- Header queries asked together ----------------------------------------------------------
+// Many requests to one server whose answers are wanted for their headers alone (a photo's
+// size and date): they are in flight together, each on a kept-alive connection of the
+// batch's own, at most kMaxQueriesInFlight at a time (so never more connections than that
+// to the server), and answered by index.
+constexpr std::size_t kMaxQueriesInFlight = 8;
+
+struct HeaderQuery {
+  std::string verb;    // "HEAD", or "GET" whose body is never read
+  std::string object;  // the path on the server
+};
+
+struct HeaderAnswer {
+  bool answered = false;    // false: no answer with a status line came (error says why)
+  std::uint32_t error = 0;  // the library's error code when there was no answer
+  std::uint32_t status = 0;
+  bool hasLength = false;
+  std::uint32_t length = 0;
+  bool hasTime = false;  // Last-Modified was sent
+  SystemTime time = {};
+  std::string location;  // a redirect's Location, never followed here
+};
+
+// Sends queries[i] to server:port for every i and fills (*answers)[i] (resized to fit),
+// with the header block and the one accept type every request carries; flags may hold
+// kRequestFlagSecure. Returns once every query is answered or has failed, every request
+// of the batch closed: nothing of it runs after the call. The connections it kept alive
+// wait, idle, for the next batch on the same internet handle and close with that handle.
+void NetQueryHeaders(InternetHandle internet, const char* server, int port, std::uint32_t flags,
+                     const char* headers, const char* accept,
+                     const std::vector<HeaderQuery>& queries, std::vector<HeaderAnswer>* answers);
+
 void SleepMilliseconds(std::uint32_t milliseconds);
 
 }  // namespace platform

@@ -30,6 +30,9 @@ struct FileTime {
   std::uint32_t high;
 };
 
+// The value the host shows as no time at all (a blank date).
+constexpr FileTime kNoFileTime = {0xFFFFFFFEu, 0xFFFFFFFFu};
+
 // SYSTEMTIME, field for field.
 struct SystemTime {
   std::uint16_t year, month, dayOfWeek, day, hour, minute, second, milliseconds;
@@ -138,6 +141,8 @@ void SendWindowMessage(void* window, std::uint32_t message, std::uintptr_t wPara
 // overridable system calls do. The table names every call of this layer that reaches the
 // system's files, profiles or internet library; a null member keeps the real call.
 struct OpenFile;
+struct HeaderQuery;
+struct HeaderAnswer;
 struct FileCallOverrides {
   bool (*writeWholeFile)(const char* path, const void* data, std::size_t size, bool* written);
   // Files.
@@ -167,6 +172,11 @@ struct FileCallOverrides {
   bool (*netQueryLastModified)(void* request, SystemTime* time) = nullptr;
   bool (*netGetCookie)(const char* url, char* buffer, std::uint32_t* size) = nullptr;
   void (*netCloseHandle)(void* handle) = nullptr;
+  // The header queries of a batch (platform/internet.h has the types).
+  void (*netQueryHeaders)(void* internet, const char* server, int port, std::uint32_t flags,
+                          const char* headers, const char* accept,
+                          const std::vector<HeaderQuery>& queries,
+                          std::vector<HeaderAnswer>* answers) = nullptr;
 };
 // Puts overrides in force for the whole process (null: the real calls again).
 void OverrideFileCalls(const FileCallOverrides* overrides);

@@ -47,7 +47,7 @@ void ShowOwnName(FindData* record, NameSide side) {
   record->fileName[n] = '\0';
 }
 
-constexpr platform::FileTime kNoTime = {0xFFFFFFFEu, 0xFFFFFFFFu};
+constexpr platform::FileTime kNoTime = platform::kNoFileTime;
 
 void SetEntry(FindData* record, std::uint32_t attributes, platform::FileTime time,
               std::uint32_t size, const char* name) {

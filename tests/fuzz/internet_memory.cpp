@@ -73,6 +73,19 @@ bool NetGetCookie(const char*, char* buffer, std::uint32_t* size) {
 void NetCloseHandle(InternetHandle handle) {
   if (handle != &theInternet && handle != &theConnection) delete static_cast<Handle*>(handle);
 }
+void NetQueryHeaders(InternetHandle, const char*, int, std::uint32_t, const char*, const char*,
+                     const std::vector<HeaderQuery>& queries, std::vector<HeaderAnswer>* answers) {
+  answers->assign(queries.size(), HeaderAnswer{});
+  for (HeaderAnswer& a : *answers) {
+    ++fuzzing::requests;
+    a.answered = true;
+    a.status = 200;
+    a.hasLength = true;
+    a.length = 1234;
+    a.hasTime = true;
+    a.time = SystemTime{2024, 5, 3, 1, 10, 20, 30, 0};
+  }
+}
 void SleepMilliseconds(std::uint32_t) {}
 
 }  // namespace platform

@@ -217,7 +217,7 @@ TEST_F(HttpSessionTest, SizeQueryAsksWithHeadAndFallsBackToAGetOnlyWhereHeadFail
     SizeMethod after;
   } rows[] = {
       {"/_/bytes/1234", SizeMethod::kHead, 1234, "HEAD", SizeMethod::kHead},
-      {"/_/status/404", SizeMethod::kHead, 10, "HEAD", SizeMethod::kHead},  // as a GET says
+      {"/_/status/404", SizeMethod::kHead, 0, "HEAD", SizeMethod::kHead},  // not the photo
       {"/_/nohead/20?status=405", SizeMethod::kHead, 20, "HEAD GET", SizeMethod::kGet},
       {"/_/nohead/20?status=501", SizeMethod::kHead, 20, "HEAD GET", SizeMethod::kGet},
       {"/_/nohead/20", SizeMethod::kHead, 20, "HEAD GET", SizeMethod::kGet},

@@ -1,61 +1,254 @@
-// The size step of a listing against the fixture web server: how each photo server is asked,
-// and that the sizes and times are those of the entries, in entry order.
+// The size step of a listing: how each photo server is asked, and that the sizes and times
+// are those of the entries, by entry index, whatever order the answers come in. Against the
+// fixture web server, and against a batch layer that stands in for the platform's.
 #include <cstdlib>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "engine/sizes.h"
+#include "platform/internet.h"
 #include "server_log.h"
 
 namespace {
 
 using testing_support::Field;
 
-engine::Entry Photo(const char* server, const char* address) {
+engine::Entry Photo(const std::string& server, const std::string& address) {
   engine::Entry e;
-  e.name = common::ByteString(address);
-  e.server = common::ByteString(server);
-  e.address = common::ByteString(address);
+  e.name = common::ByteString(address.c_str());
+  e.server = common::ByteString(server.c_str());
+  e.address = common::ByteString(address.c_str());
   return e;
 }
 
-TEST(QuerySizes, AServerThatRefusedHeadIsAskedWithGetForTheRestOfTheListingOnly) {
-  if (!std::getenv("FL_HTTP_LOG")) GTEST_SKIP() << "no fixture server (FL_HTTP_LOG unset)";
-  const std::size_t from = testing_support::LoggedRequests().size();
-  std::vector<engine::Entry> entries = {
-      Photo("refuses.example.test", "/_/nohead/11?status=405"),
-      Photo("other.example.test", "/_/bytes/12"),
-      Photo("refuses.example.test", "/_/bytes/13"),
-      Photo("refuses.example.test", "NULL"),  // not asked
-      Photo("other.example.test", "/_/modified/1700000000"),
-      Photo("other.example.test", "/_/bytes/14"),  // no time: the one before it
+bool NoTime(platform::FileTime t) {
+  return t.low == platform::kNoFileTime.low && t.high == platform::kNoFileTime.high;
+}
+
+// 2023-11-14 22:13:20 UTC as a FILETIME.
+constexpr std::uint64_t kModifiedTicks = 133444736000000000ULL;
+
+class QuerySizesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::getenv("FL_HTTP_LOG")) GTEST_SKIP() << "no fixture server (FL_HTTP_LOG unset)";
+  }
+};
+
+TEST_F(QuerySizesTest, EachPhotoGetsItsOwnSizeAndTimeOrNone) {
+  const struct {
+    const char* server;
+    const char* address;
+    std::uint32_t size;
+    bool timed;  // the 2023-11-14 time; otherwise no time
+  } rows[] = {
+      {"photos.example.test", "/_/modified/1700000000", 1, true},
+      {"photos.example.test", "/_/bytes/14", 14, false},   // no Last-Modified: not the one above
+      {"photos.example.test", "/_/status/404", 0, false},  // the error page's length is not it
+      {"photos.example.test", "/_/modified/1700000000", 1, true},
+      {"photos.example.test", "/_/status/500", 0, false},
+      {"photos.example.test", "/_/nolength/10", 0, false},
+      {"photos.example.test", "/_/redirect?to=/_/modified/1700000000", 1, true},
+      {"photos.example.test", "/_/redirect?to=http://elsewhere.test/_/bytes/5", 0, false},
+      {"photos.example.test", "/_/nohead/20?status=501", 20, false},
+      {"photos.example.test", "NULL", 0, false},  // not asked
+      {"photos.example.test", "/_/bytes/3000000", 3000000, false},
   };
+  std::vector<engine::Entry> entries;
+  for (const auto& r : rows)
+    entries.push_back(Photo(r.server, r.address));
   net::HttpSession http;
-  engine::QuerySizes(http, &entries);
-  const std::uint32_t sizes[] = {11, 12, 13, 0, 1, 14};
-  for (std::size_t i = 0; i < entries.size(); ++i)
-    EXPECT_EQ(entries[i].size, sizes[i]) << i;
-  EXPECT_EQ(entries[5].time.high, entries[4].time.high);
-  EXPECT_EQ(entries[5].time.low, entries[4].time.low);
-  EXPECT_NE(entries[4].time.high, 0u);
-  std::vector<std::string> seen;
+  const std::size_t from = testing_support::LoggedRequests().size();
+  const std::vector<engine::Entry> listed =
+      engine::WithSizes(entries, engine::QuerySizes(http, entries));
+  ASSERT_EQ(listed.size(), entries.size());
+  for (std::size_t i = 0; i < listed.size(); ++i) {
+    EXPECT_EQ(listed[i].size, rows[i].size) << rows[i].address;
+    if (rows[i].timed) {
+      EXPECT_EQ(std::uint64_t(listed[i].time.high) << 32 | listed[i].time.low, kModifiedTicks)
+          << rows[i].address;
+    } else {
+      EXPECT_TRUE(NoTime(listed[i].time)) << rows[i].address;
+    }
+  }
+  // A GET goes only where HEAD told no length.
+  for (const std::string& line : testing_support::LoggedSince(from)) {
+    if (Field(line, "method") == "GET") {
+      EXPECT_NE(Field(line, "url").find("/_/no"), std::string::npos) << line;
+    }
+  }
+}
+
+TEST_F(QuerySizesTest, AServerThatRefusesHeadIsAskedWithGetOnceItsFirstAnswersSaySo) {
+  // Twelve photos on a server that refuses HEAD, four on one that takes it: the first
+  // photos in flight learn the refusal, the rest of that server is asked with GET alone.
+  std::vector<engine::Entry> entries;
+  std::vector<std::uint32_t> want;
+  for (int i = 0; i < 16; ++i) {
+    const bool refuses = i % 4 != 3;
+    const std::string n = std::to_string(100 + i);
+    entries.push_back(refuses ? Photo("refuses.example.test", "/_/nohead/" + n + "?status=405")
+                              : Photo("other.example.test", "/_/bytes/" + n));
+    want.push_back(std::uint32_t(100 + i));
+  }
+  net::HttpSession http;
+  const std::size_t from = testing_support::LoggedRequests().size();
+  const std::vector<engine::PhotoSize> sizes = engine::QuerySizes(http, entries);
+  ASSERT_EQ(sizes.size(), want.size());
+  for (std::size_t i = 0; i < sizes.size(); ++i)
+    EXPECT_EQ(sizes[i].size, want[i]) << i;
+  std::map<std::string, int> seen;
   for (const std::string& line : testing_support::LoggedSince(from))
-    seen.push_back(Field(line, "method") + " " + Field(line, "host"));
-  const std::vector<std::string> want = {
-      "HEAD refuses.example.test", "GET refuses.example.test", "HEAD other.example.test",
-      "GET refuses.example.test",  "HEAD other.example.test",  "HEAD other.example.test",
-  };
-  EXPECT_EQ(seen, want);
+    ++seen[Field(line, "method") + " " + Field(line, "host")];
+  const std::map<std::string, int> expected = {{"HEAD refuses.example.test", 8},
+                                               {"GET refuses.example.test", 12},
+                                               {"HEAD other.example.test", 4}};
+  EXPECT_EQ(seen, expected);
   // A new listing asks with HEAD again.
-  std::vector<engine::Entry> again = {Photo("refuses.example.test", "/_/bytes/15")};
   const std::size_t before = testing_support::LoggedRequests().size();
-  engine::QuerySizes(http, &again);
-  EXPECT_EQ(again[0].size, 15u);
+  EXPECT_EQ(engine::QuerySizes(http, {Photo("refuses.example.test", "/_/bytes/15")})[0].size, 15u);
   const std::vector<std::string> last = testing_support::LoggedSince(before);
   ASSERT_EQ(last.size(), 1u);
   EXPECT_EQ(Field(last[0], "method"), "HEAD");
+}
+
+TEST_F(QuerySizesTest, ManyPhotosAreAskedWithHeadOnFewConnectionsAndTheUsualHeaders) {
+  std::vector<engine::Entry> entries;
+  for (int i = 1; i <= 60; ++i)
+    entries.push_back(Photo("photos.example.test", "/_/bytes/" + std::to_string(i)));
+  net::HttpSession http;
+  const std::size_t from = testing_support::LoggedRequests().size();
+  const std::vector<engine::PhotoSize> sizes = engine::QuerySizes(http, entries);
+  for (std::size_t i = 0; i < sizes.size(); ++i)
+    EXPECT_EQ(sizes[i].size, i + 1) << i;
+  const std::vector<std::string> got = testing_support::LoggedSince(from);
+  ASSERT_EQ(got.size(), 60u);
+  std::set<std::string> peers, urls;
+  for (const std::string& line : got) {
+    EXPECT_EQ(Field(line, "method"), "HEAD") << line;
+    EXPECT_NE(line.find(std::string("[\"User-Agent\", \"") + net::kUserAgent + "\"]"),
+              std::string::npos)
+        << line;
+    EXPECT_NE(line.find("[\"Accept-Language\", \"ru,ru-RU;q=0.9,en;q=0.8\"]"), std::string::npos)
+        << line;
+    peers.insert(Field(line, "peer"));
+    urls.insert(Field(line, "url"));
+  }
+  EXPECT_EQ(urls.size(), 60u);  // each photo asked once
+#ifndef _WIN32
+  // (Under Wine, WinINet opens a socket per request made through a proxy.)
+  EXPECT_LE(peers.size(), platform::kMaxQueriesInFlight);
+#endif
+}
+
+// ---- The batch layer stood in for: what the session makes of each kind of answer --------
+
+struct Asked {
+  std::string server;
+  std::string verb;
+  std::string object;
+};
+std::vector<std::vector<Asked>> batches;
+
+// Answers as a server would: by path, HEAD and GET alike unless said otherwise.
+void FakeBatch(void*, const char* server, int, std::uint32_t, const char*, const char*,
+               const std::vector<platform::HeaderQuery>& queries,
+               std::vector<platform::HeaderAnswer>* answers) {
+  answers->assign(queries.size(), platform::HeaderAnswer{});
+  batches.emplace_back();
+  for (std::size_t i = 0; i < queries.size(); ++i) {
+    const platform::HeaderQuery& q = queries[i];
+    batches.back().push_back(Asked{server, q.verb, q.object});
+    platform::HeaderAnswer& a = (*answers)[i];
+    if (q.object == "/off") {
+      a.error = platform::kErrorCannotConnect;
+      continue;
+    }
+    a.answered = true;
+    a.status = 200;
+    if (q.object == "/moved") {
+      a.status = 301;
+      a.location = "/there";
+    } else if (q.object == "/away") {
+      a.status = 302;
+      a.location = "http://other.test/there";
+    } else if (q.object == "/loop") {
+      a.status = 302;
+      a.location = "/loop";
+    } else if (q.object == "/there") {
+      a.hasLength = true;
+      a.length = 7;
+    } else if (q.object == "/gone") {
+      a.status = 404;
+      a.hasLength = true;
+      a.length = 39;
+      a.hasTime = true;
+      a.time = platform::SystemTime{2024, 1, 1, 1, 0, 0, 0, 0};
+    } else if (q.object == "/nohead") {
+      a.status = q.verb == "HEAD" ? 405 : 200;
+      a.hasLength = q.verb != "HEAD";
+      a.length = 9;
+    } else if (q.object == "/getonly") {
+      a.hasLength = q.verb != "HEAD";  // HEAD answers without the length
+      a.length = 11;
+    } else {
+      a.hasLength = true;
+      a.length = std::uint32_t(q.object.size());
+      a.hasTime = true;
+      a.time = platform::SystemTime{2024, 5, 3, 1, 10, 20, 30, 0};
+    }
+  }
+}
+
+TEST(QuerySizesBatch, AnswersAreTakenByIndexAsOneQueryAfterAnotherWouldTakeThem) {
+  platform::FileCallOverrides calls{};
+  calls.netQueryHeaders = FakeBatch;
+  const struct {
+    const char* address;
+    std::uint32_t size;
+    bool timed;
+  } rows[] = {
+      {"/a", 2, true},       {"/moved", 7, false},  {"/gone", 0, false},     {"/off", 0, false},
+      {"/nohead", 9, false}, {"/loop", 0, false},   {"/getonly", 11, false}, {"/away", 0, false},
+      {"/abc", 4, true},     {"/nohead", 9, false},
+  };
+  std::vector<engine::Entry> entries;
+  for (const auto& r : rows)
+    entries.push_back(Photo("img.example.test", r.address));
+  batches.clear();
+  net::HttpSession http;
+  platform::OverrideFileCalls(&calls);
+  const std::vector<engine::PhotoSize> sizes = engine::QuerySizes(http, entries);
+  platform::OverrideFileCalls(nullptr);
+  ASSERT_EQ(sizes.size(), entries.size());
+  for (std::size_t i = 0; i < sizes.size(); ++i) {
+    EXPECT_EQ(sizes[i].size, rows[i].size) << rows[i].address;
+    EXPECT_EQ(NoTime(sizes[i].time), !rows[i].timed) << rows[i].address;
+  }
+  // The first round asks the first eight with HEAD together; the two after them go
+  // together once the first round has told that the server refuses HEAD.
+  ASSERT_FALSE(batches.empty());
+  EXPECT_EQ(batches[0].size(), 8u);
+  for (const Asked& a : batches[0])
+    EXPECT_EQ(a.verb, "HEAD") << a.object;
+  std::map<std::string, int> verbs;
+  int loops = 0;
+  for (const auto& batch : batches) {
+    for (const Asked& a : batch) {
+      EXPECT_EQ(a.server, "img.example.test") << a.object;  // never to another host
+      ++verbs[a.object + " " + a.verb];
+      loops += a.object == "/loop";
+    }
+  }
+  EXPECT_EQ(loops, 1 + net::kMaxRedirects);
+  EXPECT_EQ(verbs["/nohead HEAD"], 1);  // the second /nohead went straight to GET
+  EXPECT_EQ(verbs["/nohead GET"], 2);
+  EXPECT_EQ(verbs["/there HEAD"], 1);
+  EXPECT_EQ(verbs["/off HEAD"], 1);  // a failed query is not asked again
 }
 
 }  // namespace

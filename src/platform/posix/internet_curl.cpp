@@ -49,6 +49,8 @@ struct Handle {
 struct Internet : Handle {
   Internet() : Handle(kInternet) {}
   std::string agent;
+  // The header batches' transfers: its pool keeps their connections for the next batch.
+  CURLM* multi = nullptr;
 };
 
 struct Connection : Handle {
@@ -68,6 +70,7 @@ struct Request : Handle {
   std::string body;
   std::size_t readAt = 0;
   bool tooLong = false;
+  bool cutShort = false;  // the body ended before its Content-Length: the last read fails
   bool sent = false;
   bool headersOnly = false;  // a size-and-date query: the body is not fetched
   curl_off_t contentLength = -1;
@@ -185,6 +188,56 @@ void CivilFromUnix(long t, SystemTime* st) {
   st->milliseconds = 0;
 }
 
+// The request's header lines: the accept type first; a header of the same name in the
+// block replaces it.
+curl_slist* HeaderList(const std::string& accept, const char* headers) {
+  std::vector<std::string> lines{"Accept: " + accept};
+  for (const std::string& line : Lines(headers)) {
+    const std::string name = line.substr(0, line.find(':') + 1);
+    lines.erase(
+        std::remove_if(lines.begin(), lines.end(),
+                       [&](const std::string& l) { return StartsWithNoCase(l, name.c_str()); }),
+        lines.end());
+    lines.push_back(line);
+  }
+  lines.push_back("Expect:");  // no 100-continue round trip for posted forms
+  curl_slist* list = nullptr;
+  for (const std::string& line : lines)
+    list = curl_slist_append(list, line.c_str());
+  return list;
+}
+
+// The options every request of a handle shares: a handle is reused, so each request sets
+// them all again.
+void SetCommonOptions(CURL* curl, const std::string& url, const std::string& agent,
+                      curl_slist* list) {
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_USERAGENT, agent.c_str());
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, list);
+  curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, nullptr);
+  curl_easy_setopt(curl, CURLOPT_FILETIME, 1L);
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 60L);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 60L);
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+  const char* caFile = std::getenv("CURL_CA_BUNDLE");
+  if (caFile && *caFile) curl_easy_setopt(curl, CURLOPT_CAINFO, caFile);
+}
+
+// The address of object on server:port.
+std::string UrlOf(bool secure, const std::string& server, int port, const std::string& object) {
+  std::string url = std::string(secure ? "https://" : "http://") + server;
+  if (port != (secure ? 443 : 80)) url += ":" + std::to_string(port);
+  return url + object;
+}
+
+// What the Windows library says of an answer that came without a status line.
+constexpr std::uint32_t kErrorInvalidServerResponse = 12152;
+// ... and of a connection the server broke off in the middle of a body.
+constexpr std::uint32_t kErrorConnectionReset = 12031;
+
 void Detach(Request* r) {
   if (r->connection) r->connection->requests.erase(r);
   r->connection = nullptr;
@@ -251,46 +304,19 @@ bool NetSendRequest(InternetHandle request, const char* headers, const void* bod
   CURL* curl = c->curl;  // reused, so that its kept-alive connection serves the next request
 
   const bool secure = (r->flags & kRequestFlagSecure) != 0;
-  std::string url = std::string(secure ? "https://" : "http://") + c->server;
-  if (c->port != (secure ? 443 : 80)) url += ":" + std::to_string(c->port);
-  url += r->object;
+  const std::string url = UrlOf(secure, c->server, c->port, r->object);
 
-  // The accept type goes first; a header of the same name in the block replaces it.
-  std::vector<std::string> lines{"Accept: " + r->accept};
-  for (const std::string& line : Lines(headers)) {
-    const std::string name = line.substr(0, line.find(':') + 1);
-    lines.erase(
-        std::remove_if(lines.begin(), lines.end(),
-                       [&](const std::string& l) { return StartsWithNoCase(l, name.c_str()); }),
-        lines.end());
-    lines.push_back(line);
-  }
-  lines.push_back("Expect:");  // no 100-continue round trip for posted forms
-  curl_slist* list = nullptr;
-  for (const std::string& line : lines)
-    list = curl_slist_append(list, line.c_str());
+  curl_slist* list = HeaderList(r->accept, headers);
 
   r->body.clear();
   r->readAt = 0;
   r->tooLong = false;
   r->headersOnly = (r->flags & kRequestFlagKeepConnection) != 0;
-  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl, CURLOPT_USERAGENT, c->agent.c_str());
-  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, list);
+  SetCommonOptions(curl, url, c->agent, list);
   curl_easy_setopt(curl, CURLOPT_REFERER, r->referrer.empty() ? nullptr : r->referrer.c_str());
-  curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, nullptr);
   const bool follow = (r->flags & kRequestFlagNoRedirect) == 0;
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, follow ? 1L : 0L);
   curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 20L);
-  curl_easy_setopt(curl, CURLOPT_FILETIME, 1L);
-  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 60L);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 60L);
-  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
-  const char* caFile = std::getenv("CURL_CA_BUNDLE");
-  if (caFile && *caFile) curl_easy_setopt(curl, CURLOPT_CAINFO, caFile);
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, r);
   r->location.clear();
@@ -312,15 +338,22 @@ bool NetSendRequest(InternetHandle request, const char* headers, const void* bod
   const CURLcode rc = curl_easy_perform(curl);
   curl_slist_free_all(list);
   const bool stoppedByUs = rc == CURLE_WRITE_ERROR && (r->tooLong || r->headersOnly);
-  if (rc != CURLE_OK && !stoppedByUs) {
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &r->status);
+  // As the Windows library: once the status line and headers are in, the request was sent;
+  // a body the server broke off short of its length fails the read that reaches the break.
+  r->cutShort = (rc == CURLE_PARTIAL_FILE || rc == CURLE_RECV_ERROR) && r->status > 0;
+  if (rc != CURLE_OK && !stoppedByUs && !r->cutShort) {
     long verifyResult = 0;
     curl_easy_getinfo(curl, CURLINFO_SSL_VERIFYRESULT, &verifyResult);
     SetLastError(ErrorOf(rc, verifyResult));
     return false;
   }
+  if (r->status <= 0) {  // no status line: no answer at all
+    SetLastError(kErrorInvalidServerResponse);
+    return false;
+  }
   curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &r->contentLength);
   curl_easy_getinfo(curl, CURLINFO_FILETIME, &r->lastModified);
-  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &r->status);
   r->sent = true;
   return true;
 }
@@ -336,6 +369,10 @@ bool NetReadFile(InternetHandle request, void* buffer, std::uint32_t size, std::
   const std::size_t n = std::min<std::size_t>(size, r->body.size() - r->readAt);
   if (n == 0 && r->tooLong) {
     SetLastError(12002);  // ERROR_INTERNET_TIMEOUT stands for a transfer cut short
+    return false;
+  }
+  if (n == 0 && r->cutShort) {
+    SetLastError(kErrorConnectionReset);
     return false;
   }
   std::memcpy(buffer, r->body.data() + r->readAt, n);
@@ -438,9 +475,12 @@ void NetCloseHandle(InternetHandle handle) {
   auto* h = static_cast<Handle*>(handle);
   if (!h) return;
   switch (h->kind) {
-    case Handle::kInternet:
-      delete static_cast<Internet*>(h);
+    case Handle::kInternet: {
+      auto* i = static_cast<Internet*>(h);
+      if (i->multi) curl_multi_cleanup(i->multi);  // and the connections it kept
+      delete i;
       break;
+    }
     case Handle::kConnection: {
       auto* c = static_cast<Connection*>(h);
       for (Request* r : std::set<Request*>(c->requests))
@@ -456,6 +496,159 @@ void NetCloseHandle(InternetHandle handle) {
       break;
     }
   }
+}
+
+namespace {
+
+// One transfer of a header batch: an easy handle, reused for query after query so that the
+// multi handle's kept-alive connections serve them.
+struct Slot {
+  CURL* curl = nullptr;
+  std::size_t index = 0;  // the query it carries now
+  bool head = true;
+  std::string location;
+};
+
+// A GET of a header batch stops at its first body byte: the headers are in.
+std::size_t StopAtBody(char*, std::size_t, std::size_t, void*) {
+  return 0;
+}
+
+void StartQuery(CURLM* multi, Slot* slot, std::size_t index, const HeaderQuery& query,
+                const std::string& url, const std::string& agent, curl_slist* list) {
+  slot->index = index;
+  slot->head = query.verb == "HEAD";
+  slot->location.clear();
+  CURL* curl = slot->curl;
+  SetCommonOptions(curl, url, agent, list);
+  curl_easy_setopt(curl, CURLOPT_SHARE, CookieStore());
+  curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, StopAtBody);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
+  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, KeepLocation);
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &slot->location);
+  curl_easy_setopt(curl, CURLOPT_PRIVATE, slot);
+  curl_easy_setopt(curl, CURLOPT_NOBODY, 0L);
+  if (slot->head) {
+    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+  } else if (query.verb == "GET") {
+    curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+  } else {
+    curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, query.verb.c_str());
+  }
+  curl_multi_add_handle(multi, curl);
+}
+
+HeaderAnswer AnswerOf(const Slot& slot, CURLcode rc) {
+  HeaderAnswer a;
+  long status = 0;
+  curl_easy_getinfo(slot.curl, CURLINFO_RESPONSE_CODE, &status);
+  const bool stoppedByUs = rc == CURLE_WRITE_ERROR && !slot.head;
+  if (rc != CURLE_OK && !stoppedByUs) {
+    long verifyResult = 0;
+    curl_easy_getinfo(slot.curl, CURLINFO_SSL_VERIFYRESULT, &verifyResult);
+    a.error = ErrorOf(rc, verifyResult);
+    return a;
+  }
+  if (status <= 0) {
+    a.error = kErrorInvalidServerResponse;
+    return a;
+  }
+  a.answered = true;
+  a.status = std::uint32_t(status);
+  curl_off_t length = -1;
+  curl_easy_getinfo(slot.curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+  if (length >= 0) {
+    a.hasLength = true;
+    a.length = std::uint32_t(length);
+  }
+  long modified = -1;
+  curl_easy_getinfo(slot.curl, CURLINFO_FILETIME, &modified);
+  if (modified >= 0) {
+    a.hasTime = true;
+    CivilFromUnix(modified, &a.time);
+  }
+  a.location = slot.location;
+  return a;
+}
+
+}  // namespace
+
+// The batch over libcurl's multi interface on the calling thread: up to kMaxQueriesInFlight
+// transfers at once, the multi handle's connection pool bounded to as many. The multi handle
+// belongs to the internet handle, so the next batch finds the connections this one kept.
+void NetQueryHeaders(InternetHandle internet, const char* server, int port, std::uint32_t flags,
+                     const char* headers, const char* accept,
+                     const std::vector<HeaderQuery>& queries, std::vector<HeaderAnswer>* answers) {
+  FL_OVERRIDABLE(netQueryHeaders, internet, server, port, flags, headers, accept, queries, answers);
+  answers->assign(queries.size(), HeaderAnswer{});
+  auto* i = static_cast<Internet*>(internet);
+  if (queries.empty()) return;
+  if (!i || i->kind != Handle::kInternet || !server || !*server) {
+    for (HeaderAnswer& a : *answers)
+      a.error = 87;  // ERROR_INVALID_PARAMETER, as a connection to no server
+    return;
+  }
+  if (!i->multi) {
+    i->multi = curl_multi_init();
+    if (!i->multi) {
+      for (HeaderAnswer& a : *answers)
+        a.error = kErrorCannotConnect;
+      return;
+    }
+    const long limit = long(kMaxQueriesInFlight);
+    curl_multi_setopt(i->multi, CURLMOPT_MAX_TOTAL_CONNECTIONS, limit);
+    curl_multi_setopt(i->multi, CURLMOPT_MAX_HOST_CONNECTIONS, limit);
+    curl_multi_setopt(i->multi, CURLMOPT_MAXCONNECTS, limit);
+  }
+  CURLM* multi = i->multi;
+  const bool secure = (flags & kRequestFlagSecure) != 0;
+  curl_slist* list = HeaderList(accept ? accept : "", headers);
+  std::vector<Slot> slots(std::min(queries.size(), kMaxQueriesInFlight));
+  std::size_t next = 0, done = 0;
+  for (Slot& slot : slots) {
+    slot.curl = curl_easy_init();
+    if (!slot.curl) continue;
+    StartQuery(multi, &slot, next, queries[next], UrlOf(secure, server, port, queries[next].object),
+               i->agent, list);
+    ++next;
+  }
+  std::size_t running = 0;
+  for (const Slot& slot : slots)
+    running += slot.curl ? 1 : 0;
+  if (running == 0) {  // not one handle: nothing can be asked
+    for (HeaderAnswer& a : *answers)
+      a.error = kErrorCannotConnect;
+    next = done = queries.size();
+  }
+  while (done < queries.size()) {
+    int active = 0;
+    curl_multi_perform(multi, &active);
+    int left = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
+      if (message->msg != CURLMSG_DONE) continue;
+      Slot* slot = nullptr;
+      curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &slot);
+      const CURLcode rc = message->data.result;
+      curl_multi_remove_handle(multi, slot->curl);
+      (*answers)[slot->index] = AnswerOf(*slot, rc);
+      ++done;
+      if (next < queries.size()) {
+        StartQuery(multi, slot, next, queries[next],
+                   UrlOf(secure, server, port, queries[next].object), i->agent, list);
+        ++next;
+      }
+    }
+    if (done < queries.size()) curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+  }
+  for (Slot& slot : slots) {
+    if (!slot.curl) continue;
+    curl_multi_remove_handle(multi, slot.curl);
+    curl_easy_cleanup(slot.curl);
+  }
+  curl_slist_free_all(list);
 }
 
 void SleepMilliseconds(std::uint32_t milliseconds) {

@@ -56,8 +56,20 @@ InternetHandle NetOpenRequest(InternetHandle connection, const char* verb, const
 bool NetSendRequest(InternetHandle request, const char* headers, const void* body,
                     std::uint32_t bodyLength) {
   FL_OVERRIDABLE(netSendRequest, request, headers, body, bodyLength);
-  return ::HttpSendRequestA(static_cast<HINTERNET>(request), headers, DWORD(-1),
-                            const_cast<void*>(body), bodyLength) != FALSE;
+  if (!::HttpSendRequestA(static_cast<HINTERNET>(request), headers, DWORD(-1),
+                          const_cast<void*>(body), bodyLength)) {
+    return false;
+  }
+  // A connection the server closed without a status line is no answer, whatever the library
+  // made of it: the request failed.
+  DWORD status = 0, size = sizeof status;
+  if (!::HttpQueryInfoA(static_cast<HINTERNET>(request),
+                        HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) ||
+      status == 0) {
+    ::SetLastError(ERROR_HTTP_INVALID_SERVER_RESPONSE);
+    return false;
+  }
+  return true;
 }
 
 bool NetReadFile(InternetHandle request, void* buffer, std::uint32_t size, std::uint32_t* read) {
@@ -133,6 +145,104 @@ bool NetGetCookie(const char* url, char* buffer, std::uint32_t* size) {
 void NetCloseHandle(InternetHandle handle) {
   FL_OVERRIDABLE(netCloseHandle, handle);
   if (handle) ::InternetCloseHandle(static_cast<HINTERNET>(handle));
+}
+
+namespace {
+
+// A header batch shared by its workers: each takes the next query until none is left.
+struct HeaderBatch {
+  InternetHandle internet;
+  const char* server;
+  int port;
+  std::uint32_t flags;
+  const char* headers;
+  const char* accept;
+  const std::vector<HeaderQuery>* queries;
+  std::vector<HeaderAnswer>* answers;
+  volatile LONG next;
+};
+
+// One query on the worker's connection. Every call goes through the overridable layer.
+void AskOne(const HeaderBatch& b, InternetHandle connection, const HeaderQuery& query,
+            HeaderAnswer* a) {
+  InternetHandle request =
+      NetOpenRequest(connection, query.verb.c_str(), query.object.c_str(), nullptr, b.accept,
+                     b.flags | kRequestFlagKeepConnection | kRequestFlagNoRedirect);
+  if (!request || !NetSendRequest(request, b.headers, nullptr, 0)) {
+    a->error = ::GetLastError();
+    if (request) NetCloseHandle(request);
+    return;
+  }
+  if (!NetQueryStatusCode(request, &a->status) || a->status == 0) {
+    a->error = ERROR_HTTP_INVALID_SERVER_RESPONSE;
+    NetCloseHandle(request);
+    return;
+  }
+  a->answered = true;
+  a->hasLength = NetQueryContentLength(request, &a->length);
+  a->hasTime = NetQueryLastModified(request, &a->time);
+  if (!NetQueryLocation(request, &a->location)) a->location.clear();
+  // A GET's body is never read: closing the request lets its connection go.
+  NetCloseHandle(request);
+}
+
+// A worker: a connection handle of its own, kept for every query it takes.
+DWORD WINAPI HeaderWorker(void* argument) {
+  auto* b = static_cast<HeaderBatch*>(argument);
+  InternetHandle connection = NetConnect(b->internet, b->server, b->port);
+  const DWORD connectError = connection ? 0 : ::GetLastError();
+  for (;;) {
+    const LONG i = ::InterlockedIncrement(&b->next) - 1;
+    if (i < 0 || std::size_t(i) >= b->queries->size()) break;
+    HeaderAnswer& a = (*b->answers)[std::size_t(i)];
+    if (!connection) {
+      a.error = connectError ? connectError : DWORD(kErrorCannotConnect);
+      continue;
+    }
+    AskOne(*b, connection, (*b->queries)[std::size_t(i)], &a);
+  }
+  if (connection) NetCloseHandle(connection);
+  return 0;
+}
+
+// The library keeps a process-wide bound on connections to one server (two on older
+// systems): raised to the batch's width, never lowered.
+void AllowConnectionsPerServer(DWORD wanted) {
+  DWORD current = 0, size = sizeof current;
+  if (::InternetQueryOptionA(nullptr, INTERNET_OPTION_MAX_CONNS_PER_SERVER, &current, &size) &&
+      current >= wanted) {
+    return;
+  }
+  ::InternetSetOptionA(nullptr, INTERNET_OPTION_MAX_CONNS_PER_SERVER, &wanted, sizeof wanted);
+}
+
+}  // namespace
+
+// The batch over a small pool of threads, each with its own connection handle, all joined
+// before the call returns.
+void NetQueryHeaders(InternetHandle internet, const char* server, int port, std::uint32_t flags,
+                     const char* headers, const char* accept,
+                     const std::vector<HeaderQuery>& queries, std::vector<HeaderAnswer>* answers) {
+  FL_OVERRIDABLE(netQueryHeaders, internet, server, port, flags, headers, accept, queries, answers);
+  answers->assign(queries.size(), HeaderAnswer{});
+  if (queries.empty()) return;
+  HeaderBatch batch{internet, server, port, flags, headers, accept, &queries, answers, 0};
+  const std::size_t width =
+      queries.size() < kMaxQueriesInFlight ? queries.size() : kMaxQueriesInFlight;
+  AllowConnectionsPerServer(DWORD(kMaxQueriesInFlight));
+  HANDLE threads[kMaxQueriesInFlight];
+  DWORD started = 0;
+  for (std::size_t t = 0; t < width; ++t) {
+    HANDLE thread = ::CreateThread(nullptr, 0, HeaderWorker, &batch, 0, nullptr);
+    if (!thread) break;
+    threads[started++] = thread;
+  }
+  // Without a thread of its own the caller works through the queries itself; with some,
+  // it waits for them all.
+  if (started == 0) HeaderWorker(&batch);
+  if (started > 0) ::WaitForMultipleObjects(started, threads, TRUE, INFINITE);
+  for (DWORD t = 0; t < started; ++t)
+    ::CloseHandle(threads[t]);
 }
 
 void SleepMilliseconds(std::uint32_t milliseconds) {
