@@ -312,18 +312,22 @@ std::vector<FileInfo> HttpSession::QueryFileInfos(const std::vector<FileQuery>& 
     // Rounds: every query still on its way is asked; a redirect or a refused HEAD puts it
     // back for the next round.
     while (!pending.empty()) {
-      // The queries of a round, grouped by the server they go to and their method, each
-      // group in entry order.
-      std::map<std::tuple<bool, std::string, int, bool>, std::vector<std::size_t>> groups;
+      // The queries of a round, grouped by the server they go to and their method; groups in
+      // the order of their first entry, each in entry order.
+      std::map<std::tuple<bool, std::string, int, bool>, std::size_t> groupOf;
+      std::vector<std::vector<std::size_t>> groups;
       for (std::size_t p = 0; p < pending.size(); ++p) {
         const PendingQuery& q = pending[p];
-        groups[std::make_tuple(q.origin.secure, q.origin.host, q.origin.port, q.head)].push_back(p);
+        const auto key = std::make_tuple(q.origin.secure, q.origin.host, q.origin.port, q.head);
+        const auto found = groupOf.emplace(key, groups.size());
+        if (found.second) groups.emplace_back();
+        groups[found.first->second].push_back(p);
       }
       std::vector<PendingQuery> next;
-      for (const auto& group : groups) {
-        const Origin& origin = pending[group.second.front()].origin;
+      for (const std::vector<std::size_t>& group : groups) {
+        const Origin& origin = pending[group.front()].origin;
         std::vector<platform::HeaderQuery> asked;
-        for (std::size_t p : group.second)
+        for (std::size_t p : group)
           asked.push_back(
               platform::HeaderQuery{pending[p].head ? "HEAD" : "GET", pending[p].target});
         std::vector<platform::HeaderAnswer> answers;
@@ -331,8 +335,8 @@ std::vector<FileInfo> HttpSession::QueryFileInfos(const std::vector<FileQuery>& 
                                   origin.secure ? platform::kRequestFlagSecure : 0,
                                   headers_.c_str(), kInfoAccept, asked, &answers);
         answers.resize(asked.size());
-        for (std::size_t k = 0; k < group.second.size(); ++k) {
-          PendingQuery q = pending[group.second[k]];
+        for (std::size_t k = 0; k < group.size(); ++k) {
+          PendingQuery q = pending[group[k]];
           const platform::HeaderAnswer& a = answers[k];
           FileInfo& info = infos[q.index];
           if (!a.answered) continue;  // no answer: not found

@@ -36,7 +36,10 @@ A case is a folder:
                    not-requested LINE     it did not receive that request line
                    request-count N        it received exactly N requests during the case
                    request-order L1 || L2 || ...   it received these request lines in this
-                                          order (others may come between them)
+                                          order (others may come between them); a step
+                                          "L1 && L2 && ..." is lines received in any order
+                                          among themselves (requests made together), all
+                                          after the step before and before the step after
                    posted URL BODY        it received a POST of URL whose body is exactly BODY
                    sent-header URL NAME: VALUE   a request of URL carried that header exactly
                    no-header URL NAME     no request of URL carried a header NAME
@@ -145,12 +148,17 @@ def check_request(verb, rest, requests):
             f"the server received {len(lines)} requests, not {rest}:\n  " + "\n  ".join(lines)
     if verb == "request-order":
         at = 0
-        for want in [w.strip() for w in rest.split("||")]:
-            while at < len(lines) and lines[at] != want:
-                at += 1
-            if at == len(lines):
-                return f"the server did not receive {want!r} in order"
-            at += 1
+        for step in [w.strip() for w in rest.split("||")]:
+            # The lines of one step, each matched once, in whatever order they came.
+            taken, end = set(), at
+            for want in [w.strip() for w in step.split("&&")]:
+                found = next((i for i in range(at, len(lines))
+                              if lines[i] == want and i not in taken), None)
+                if found is None:
+                    return f"the server did not receive {want!r} in order"
+                taken.add(found)
+                end = max(end, found + 1)
+            at = end
         return None
     url, _, arg = rest.partition(" ")
     of_url = [r for r in requests if r["url"] == url]
