@@ -39,6 +39,7 @@ FILE is a path relative to the sidecar's folder; what it names is served by thes
                           not assumed: without S, a 200 without Content-Length)
   /_/hangup               a whole answer that keeps the connection, then the connection is
                           closed without a word (as a server whose keep-alive time ran out)
+  /_/drop                 close the connection without answering
 HTTPS: a client that asks the proxy to CONNECT to host:port gets a TLS server for that
 host inside the tunnel, with a certificate made for it by test_ca.py (--tls DIR keeps the
 CA and certificates; first labels wrongname, unknownca and expired get a faulty one). Its
@@ -336,6 +337,11 @@ class Handler(BaseHTTPRequestHandler):
             self.send_header("Connection", "close")
             self.end_headers()
             self.close_connection = True
+            return None
+        if name == "drop":
+            self.close_connection = True
+            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER,
+                                       struct.pack("ii", 1, 0))
             return None
         if name == "hangup":
             self.send(200, b"hangup")
