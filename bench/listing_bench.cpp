@@ -16,6 +16,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "platform/platform.h"
 
@@ -143,6 +144,8 @@ int main(int argc, char** argv) {
     const double cpu = CpuSeconds() - cpuBefore;
     std::set<std::string> photoPeers;
     LogLines(log, logBefore, photoHost, &photoPeers);
+    // The server writes its counters a moment after it counts: let the last ones land.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     const Counters after = ReadCounters(counters);
     rusage u{};
     getrusage(RUSAGE_SELF, &u);

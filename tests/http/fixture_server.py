@@ -48,9 +48,11 @@ handshake the client broke off are logged to tls.log in DIR, not to the request 
 Both absolute forms of a request target ("http://host/" and "http://host:80/") are logged
 as one normalised URL and request line; the line as received is kept as raw_request_line.
 A server that answers like a distant one (for benchmarks): --connect-delay MS waits before
-serving each new connection, --answer-delay MS before each answer. --counters FILE keeps
+serving each new connection, --answer-delay MS before each answer (counted from the
+request's arrival). --counters FILE keeps
 there, as JSON, the connections accepted, the requests by method and the body bytes sent
-by method (a CONNECT tunnel counts once, as the connection it came on).
+by method (a CONNECT tunnel counts once, as the connection it came on); the file follows
+the counts within moments, written by a thread of its own.
 Usage: fixture_server.py --root DIR --port N --log FILE [--pid FILE] [--tls DIR]
                          [--connect-delay MS] [--answer-delay MS] [--counters FILE]
 """
@@ -76,17 +78,32 @@ MOUNT = {"dir": None}
 COUNTS = {"connections": 0, "requests": {}, "body_bytes": {}}
 
 
+COUNTS_CHANGED = threading.Condition(LOCK)
+
+
 def count(counters, key=None, method=None, n=1):
-    """Adds n to a counter and writes them all to the counters file (when there is one)."""
+    """Adds n to a counter; the writer thread puts them all into the counters file (when
+    there is one) at once, off the request's path: a file written on every request would
+    add its own time to every answer of a server meant to answer like a distant one."""
     with LOCK:
         if key is None:
             COUNTS["connections"] += n
         else:
             COUNTS[key][method] = COUNTS[key].get(method, 0) + n
-        if counters:
-            with open(counters + ".new", "w", encoding="utf-8") as f:
-                json.dump(COUNTS, f)
-            os.replace(counters + ".new", counters)
+        COUNTS_CHANGED.notify()
+
+
+def write_counters(counters):
+    """The counters file, rewritten whenever a counter changed (a millisecond or so after)."""
+    written = None
+    while True:
+        with LOCK:
+            while json.dumps(COUNTS) == written:
+                COUNTS_CHANGED.wait()
+            written = json.dumps(COUNTS)
+        with open(counters + ".new", "w", encoding="utf-8") as f:
+            f.write(written)
+        os.replace(counters + ".new", counters)
 
 
 def read_sidecar(file):
@@ -174,13 +191,18 @@ class Handler(BaseHTTPRequestHandler):
             self.wfile.write(body)
 
     def handle_any(self):
+        arrived = time.monotonic()
         size = int(self.headers.get("Content-Length") or 0)
         body = self.rfile.read(size) if size else b""
         self.record(body)
         if self.server.counters:
             count(self.server.counters, "requests", self.command)
         if self.server.answer_delay:
-            time.sleep(self.server.answer_delay / 1000.0)
+            # The delay runs from the request's arrival: the server's own bookkeeping (the
+            # log, the counters) happens within it rather than on top of it.
+            left = self.server.answer_delay / 1000.0 - (time.monotonic() - arrived)
+            if left > 0:
+                time.sleep(left)
         host, path, query = self.target()
         parts = path.strip("/").split("/")
         if parts[0] == "_":
@@ -426,6 +448,8 @@ def main():
     server.connect_delay = args.connect_delay
     server.answer_delay = args.answer_delay
     server.counters = args.counters
+    if args.counters:
+        threading.Thread(target=write_counters, args=(args.counters,), daemon=True).start()
     if args.pid:
         with open(args.pid, "w") as f:
             f.write(str(os.getpid()))
