@@ -198,9 +198,8 @@ contains e33.htm <p>u/w/a/read/</p>
 """)
 
 # ---- Requests that fail -----------------------------------------------------------------
-# The server drops the connection without answering. libcurl fails the request; Wine's
-# internet library reads a dropped kept-alive connection as an empty answer, so under Wine
-# these reports come out as the read failures of the same steps: native only.
+# The server drops the connection without answering: an answer without a status line is a
+# failed request on every platform.
 case("site-errors-requests",
      {"err.test": "[err.test]\n" + COMMON + "ServFoto=www.err.test\n" + PASS,
       "warn.test": "[warn.test]\n" + FULL + "ServFoto=www.warn.test\nOriginal=1\n"
@@ -256,4 +255,3 @@ requested GET http://www.warn.test/enter/drop/ HTTP/1.1
 contains e32.htm <b>Ошибка запроса страницы E32</b>
 contains e32.htm <p>/ph/drop/</p>
 """)
-write(os.path.join(base, "site-errors-requests", "platforms"), "native\n")
