@@ -145,6 +145,56 @@ TEST_F(QuerySizesTest, ManyPhotosAreAskedWithHeadOnFewConnectionsAndTheUsualHead
 #endif
 }
 
+TEST_F(QuerySizesTest, ThePlatformBatchAnswersEachQueryByIndexAndFollowsNothing) {
+  const struct {
+    const char* verb;
+    const char* object;
+    bool answered;
+    std::uint32_t status;
+    bool hasLength;
+    std::uint32_t length;
+    bool hasTime;
+    const char* location;
+  } rows[] = {
+      {"HEAD", "/_/bytes/1234", true, 200, true, 1234, false, ""},
+      {"HEAD", "/_/modified/1700000000", true, 200, true, 1, true, ""},
+      {"HEAD", "/_/status/404", true, 404, true, 10, false, ""},
+      {"HEAD", "/_/redirect?to=/_/bytes/5", true, 302, true, 0, false, "/_/bytes/5"},
+      {"HEAD", "/_/nohead/20?status=405", true, 405, true, 0, false, ""},
+      {"GET", "/_/nohead/20?status=405", true, 200, true, 20, false, ""},
+      {"GET", "/_/bytes/3000000", true, 200, true, 3000000, false, ""},
+      {"HEAD", "/_/drop", false, 0, false, 0, false, ""},
+      {"HEAD", "/_/bytes/77", true, 200, true, 77, false, ""},
+  };
+  std::vector<platform::HeaderQuery> queries;
+  for (const auto& r : rows)
+    queries.push_back(platform::HeaderQuery{r.verb, r.object});
+  platform::InternetHandle internet = platform::NetOpen(net::kUserAgent);
+  ASSERT_NE(internet, nullptr);
+  std::vector<platform::HeaderAnswer> answers;
+  platform::NetQueryHeaders(internet, "photos.example.test", 80, 0, net::kExtraHeaders, "*/*",
+                            queries, &answers);
+  platform::NetCloseHandle(internet);
+  ASSERT_EQ(answers.size(), queries.size());
+  for (std::size_t i = 0; i < answers.size(); ++i) {
+    const auto& r = rows[i];
+    const platform::HeaderAnswer& a = answers[i];
+    const std::string what = std::string(r.verb) + " " + r.object;
+    EXPECT_EQ(a.answered, r.answered) << what;
+    EXPECT_EQ(a.error != 0, !r.answered) << what;
+    if (!r.answered) continue;
+    EXPECT_EQ(a.status, r.status) << what;
+    EXPECT_EQ(a.hasLength, r.hasLength) << what;
+    EXPECT_EQ(a.length, r.length) << what;
+    EXPECT_EQ(a.hasTime, r.hasTime) << what;
+    if (r.hasTime) {
+      EXPECT_EQ(a.time.year, 2023) << what;
+      EXPECT_EQ(a.time.second, 20) << what;
+    }
+    EXPECT_EQ(a.location, r.location) << what;
+  }
+}
+
 // ---- The batch layer stood in for: what the session makes of each kind of answer --------
 
 struct Asked {
