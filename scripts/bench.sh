@@ -25,6 +25,7 @@ delay=${FL_BENCH_DELAY_MS:-50}
 rm -rf "$listing" && mkdir -p "$listing/install"
 cp "$root/build/bench/frameleaf.wfx" "$root/build/bench/frameleaf.dll" "$listing/install/"
 python3 "$root/bench/make_listing_site.py" "$listing/site" "$listing/install/scripts"
+sync  # the site's 200 MB written out before anything is timed, not while the first album is
 "$root/tests/http/server_ctl.sh" start "$listing/http" $((port + 10)) "$listing/site" \
   --connect-delay "$delay" --answer-delay "$delay" --counters "$listing/http/counters.json"
 trap '"$root/tests/http/server_ctl.sh" stop "$root/build/bench/http"; "$root/tests/http/server_ctl.sh" stop "$listing/http"' EXIT

@@ -430,6 +430,9 @@ def main():
     p.add_argument("--answer-delay", type=int, default=0)
     p.add_argument("--counters")
     args = p.parse_args()
+    # A listen backlog as a real web server has: with Python's default of 5, a client that
+    # opens several connections at once loses some of its SYNs and waits a second to retry.
+    ThreadingHTTPServer.request_queue_size = 128
     server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
     server.daemon_threads = True
     server.tls = test_ca.TestCA(args.tls) if args.tls else None
