@@ -170,6 +170,7 @@ struct FileCallOverrides {
   bool (*netQueryContentLength)(void* request, std::uint32_t* length) = nullptr;
   bool (*netQueryStatusCode)(void* request, std::uint32_t* status) = nullptr;
   bool (*netQueryLastModified)(void* request, SystemTime* time) = nullptr;
+  bool (*netQueryLocation)(void* request, std::string* location) = nullptr;
   bool (*netGetCookie)(const char* url, char* buffer, std::uint32_t* size) = nullptr;
   void (*netCloseHandle)(void* handle) = nullptr;
   // The header queries of a batch (platform/internet.h has the types).

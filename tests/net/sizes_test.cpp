@@ -1,6 +1,7 @@
 // The size step of a listing: how each photo server is asked, and that the sizes and times
 // are those of the entries, by entry index, whatever order the answers come in. Against the
 // fixture web server, and against a batch layer that stands in for the platform's.
+#include <atomic>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -300,5 +301,95 @@ TEST(QuerySizesBatch, AnswersAreTakenByIndexAsOneQueryAfterAnotherWouldTakeThem)
   EXPECT_EQ(verbs["/there HEAD"], 1);
   EXPECT_EQ(verbs["/off HEAD"], 1);  // a failed query is not asked again
 }
+
+#ifdef _WIN32
+// ---- The Windows batch: a pool of workers over the single-request calls -------------------
+
+// Stand-in handles for the single-request calls, counted as the workers open and close them
+// from their own threads.
+struct FakeHandle {
+  bool connection;
+  std::string object;
+};
+std::atomic<int> liveHandles{0}, connectionsOpened{0}, requestsOpened{0};
+int internetStandIn;
+
+void* FakeConnect(void* internet, const char*, int) {
+  if (internet != &internetStandIn) return nullptr;
+  ++connectionsOpened;
+  ++liveHandles;
+  return new FakeHandle{true, ""};
+}
+void* FakeOpenRequest(void* connection, const char*, const char* object, const char*, const char*,
+                      std::uint32_t) {
+  if (!connection || !static_cast<FakeHandle*>(connection)->connection) return nullptr;
+  ++requestsOpened;
+  ++liveHandles;
+  return new FakeHandle{false, object};
+}
+int Number(void* request) {
+  return std::atoi(static_cast<FakeHandle*>(request)->object.c_str() + 3);  // "/n/N"
+}
+bool FakeSend(void* request, const char*, const void*, std::uint32_t) {
+  if (Number(request) % 11 == 0) {
+    platform::SetLastError(platform::kErrorCannotConnect);
+    return false;
+  }
+  return true;
+}
+bool FakeStatus(void* request, std::uint32_t* status) {
+  *status = Number(request) % 7 == 0 ? 404 : 200;
+  return true;
+}
+bool FakeLength(void* request, std::uint32_t* length) {
+  *length = std::uint32_t(Number(request));
+  return true;
+}
+bool FakeModified(void*, platform::SystemTime*) {
+  return false;
+}
+bool FakeLocation(void*, std::string*) {
+  return false;
+}
+void FakeClose(void* handle) {
+  --liveHandles;
+  delete static_cast<FakeHandle*>(handle);
+}
+
+TEST(HeaderBatchPool, EveryQueryIsAnsweredByIndexAndNoHandleOutlivesTheCall) {
+  platform::FileCallOverrides calls{};
+  calls.netConnect = FakeConnect;
+  calls.netOpenRequest = FakeOpenRequest;
+  calls.netSendRequest = FakeSend;
+  calls.netQueryStatusCode = FakeStatus;
+  calls.netQueryContentLength = FakeLength;
+  calls.netQueryLastModified = FakeModified;
+  calls.netQueryLocation = FakeLocation;
+  calls.netCloseHandle = FakeClose;
+  std::vector<platform::HeaderQuery> queries;
+  for (int i = 1; i <= 50; ++i)
+    queries.push_back(platform::HeaderQuery{"HEAD", "/n/" + std::to_string(i)});
+  std::vector<platform::HeaderAnswer> answers;
+  platform::OverrideFileCalls(&calls);
+  platform::NetQueryHeaders(&internetStandIn, "img.example.test", 80, 0, net::kExtraHeaders, "*/*",
+                            queries, &answers);
+  platform::OverrideFileCalls(nullptr);
+  ASSERT_EQ(answers.size(), queries.size());
+  for (int i = 1; i <= 50; ++i) {
+    const platform::HeaderAnswer& a = answers[std::size_t(i - 1)];
+    EXPECT_EQ(a.answered, i % 11 != 0) << i;
+    if (!a.answered) {
+      EXPECT_EQ(a.error, platform::kErrorCannotConnect) << i;
+      continue;
+    }
+    EXPECT_EQ(a.status, i % 7 == 0 ? 404u : 200u) << i;
+    EXPECT_EQ(a.length, std::uint32_t(i)) << i;
+    EXPECT_FALSE(a.hasTime) << i;
+  }
+  EXPECT_EQ(requestsOpened, 50);
+  EXPECT_LE(connectionsOpened, int(platform::kMaxQueriesInFlight));
+  EXPECT_EQ(liveHandles, 0);  // every request and connection closed before the call returned
+}
+#endif
 
 }  // namespace

@@ -398,6 +398,7 @@ bool NetQueryStatusCode(InternetHandle request, std::uint32_t* status) {
 }
 
 bool NetQueryLocation(InternetHandle request, std::string* location) {
+  FL_OVERRIDABLE(netQueryLocation, request, location);
   auto* r = static_cast<Request*>(request);
   if (!r || r->kind != Handle::kRequest || !r->sent || r->location.empty()) return false;
   *location = r->location;

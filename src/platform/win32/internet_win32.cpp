@@ -104,6 +104,7 @@ bool NetQueryStatusCode(InternetHandle request, std::uint32_t* status) {
 }
 
 bool NetQueryLocation(InternetHandle request, std::string* location) {
+  FL_OVERRIDABLE(netQueryLocation, request, location);
   std::vector<char> buffer(512);
   for (;;) {
     DWORD size = DWORD(buffer.size());
