@@ -134,14 +134,15 @@ def read_served_as(root):
 
 
 def folder_entries(folder):
-    """(name, is_folder, size, mtime) of a folder's entries, its dot files left out."""
+    """(name, is_folder, size, mtime) of a folder's entries (a bytes path), its dot files
+    left out; names as text, their bytes read as UTF-8."""
     entries = []
-    for name in os.listdir(folder):
-        if name.startswith("."):
+    for raw in os.listdir(folder):
+        if raw.startswith(b"."):
             continue
-        info = os.stat(os.path.join(folder, name))
-        entries.append((name, os.path.isdir(os.path.join(folder, name)), info.st_size,
-                        info.st_mtime))
+        info = os.stat(os.path.join(folder, raw))
+        entries.append((raw.decode("utf-8", "surrogateescape"),
+                        os.path.isdir(os.path.join(folder, raw)), info.st_size, info.st_mtime))
     return entries
 
 
@@ -151,11 +152,11 @@ def apache_index(folder, path):
     rows = []
     for name, is_dir, size, mtime in sorted(folder_entries(folder)):
         shown = name + ("/" if is_dir else "")
-        href = urllib.parse.quote(shown, safe="/$-_.+!*'(),:;@&=~")
+        href = urllib.parse.quote(shown, safe="/$-_.+!*'(),:;@&=~", errors="surrogateescape")
         when = time.strftime("%Y-%m-%d %H:%M", time.localtime(mtime))
         icon, alt = ("/icons/folder.gif", "[DIR]") if is_dir else ("/icons/image2.gif", "[IMG]")
         rows.append(f'<tr><td valign="top"><img src="{icon}" alt="{alt}"></td>'
-                    f'<td><a href="{html.escape(href)}">{html.escape(shown, quote=False)}</a></td>'
+                    f'<td><a href="{html.escape(href, quote=False).replace(chr(34), "&quot;")}">{html.escape(shown, quote=False)}</a></td>'
                     f'<td align="right">{when}  </td><td align="right">'
                     f'{"  - " if is_dir else f"{size // 1024 or 1}K"}</td><td>&nbsp;</td></tr>')
     title = html.escape(path, quote=False)
@@ -170,7 +171,7 @@ def apache_index(folder, path):
             '<td>&nbsp;</td></tr>\n' + "\n".join(rows) +
             '\n   <tr><th colspan="5"><hr></th></tr>\n</table>\n'
             '<address>Apache/2.4.62 (Debian) Server at localhost Port 80</address>\n</body></html>\n')
-    return page.encode("utf-8")
+    return page.encode("utf-8", "surrogateescape")
 
 
 def nginx_index(folder, path):
@@ -179,7 +180,7 @@ def nginx_index(folder, path):
     lines = []
     for name, is_dir, size, mtime in sorted(folder_entries(folder), key=lambda e: e[0].encode()):
         shown = name + ("/" if is_dir else "")
-        href = urllib.parse.quote(shown, safe="/!$&()*+,-.:;=@[]^_`{|}~<>")
+        href = urllib.parse.quote(shown, safe="/!$&()*+,-.:;=@[]^_`{|}~<>", errors="surrogateescape")
         text = shown if len(shown) <= 50 else shown[:47] + "..>"
         pad = " " * max(1, 51 - len(text))
         when = time.strftime("%d-%b-%Y %H:%M", time.gmtime(mtime))
@@ -189,7 +190,7 @@ def nginx_index(folder, path):
     page = (f"<html>\r\n<head><title>Index of {title}</title></head>\r\n<body>\r\n"
             f'<h1>Index of {title}</h1><hr><pre><a href="../">../</a>\r\n' +
             "".join(line + "\r\n" for line in lines) + "</pre><hr></body>\r\n</html>\r\n")
-    return page.encode("utf-8")
+    return page.encode("utf-8", "surrogateescape")
 
 
 def python_index(folder, path):
@@ -197,7 +198,7 @@ def python_index(folder, path):
     items = []
     for name, is_dir, _, _ in sorted(folder_entries(folder), key=lambda e: e[0].lower()):
         shown = name + ("/" if is_dir else "")
-        href = urllib.parse.quote(shown, errors="surrogatepass")
+        href = urllib.parse.quote(shown, errors="surrogateescape")
         items.append(f'<li><a href="{html.escape(href, quote=False)}">'
                      f'{html.escape(shown, quote=False)}</a></li>')
     title = html.escape(path, quote=False)
@@ -205,7 +206,7 @@ def python_index(folder, path):
             f'<title>Directory listing for {title}</title>\n</head>\n<body>\n'
             f'<h1>Directory listing for {title}</h1>\n<hr>\n<ul>\n' + "\n".join(items) +
             '\n</ul>\n<hr>\n</body>\n</html>\n')
-    return page.encode("utf-8")
+    return page.encode("utf-8", "surrogateescape")
 
 
 FOLDER_INDEX = {"apache": apache_index, "nginx": nginx_index, "python": python_index}
@@ -308,24 +309,27 @@ class Handler(BaseHTTPRequestHandler):
         return self.serve_file(root, file, body)
 
     def serve_folder(self, root, path, served_as):
-        """A request on a host served as a real web server serves its folder."""
-        decoded = urllib.parse.unquote(path, errors="surrogateescape")
-        file = os.path.realpath(os.path.join(root, decoded.lstrip("/")))
-        if file != root and not file.startswith(root + os.sep) or not os.path.exists(file):
+        """A request on a host served as a real web server serves its folder. Paths are
+        bytes throughout: names on disk are UTF-8 whatever the locale the server runs in."""
+        root = os.fsencode(root)
+        decoded = urllib.parse.unquote_to_bytes(path)
+        file = os.path.realpath(os.path.join(root, decoded.lstrip(b"/")))
+        if file != root and not file.startswith(root + b"/") or not os.path.exists(file):
             return self.send(404, NOT_FOUND_PAGE, [("Content-Type", "text/html")])
         if os.path.isdir(file):
             if not path.endswith("/"):
                 return self.send(301, b"", [("Location", path + "/")])
-            if os.path.isfile(os.path.join(file, "index.html")):
-                file = os.path.join(file, "index.html")
+            if os.path.isfile(os.path.join(file, b"index.html")):
+                file = os.path.join(file, b"index.html")
             elif served_as.get("index") in FOLDER_INDEX:
-                page = FOLDER_INDEX[served_as["index"]](file, decoded)
+                shown = decoded.decode("utf-8", "replace")
+                page = FOLDER_INDEX[served_as["index"]](file, shown)
                 return self.send(200, page, [("Content-Type", "text/html; charset=utf-8")])
             else:
                 return self.send(403, b"<html>forbidden</html>", [("Content-Type", "text/html")])
         with open(file, "rb") as f:
             data = f.read()
-        kind = mimetypes.guess_type(file)[0] or "application/octet-stream"
+        kind = mimetypes.guess_type(file.decode("utf-8", "replace"))[0] or "application/octet-stream"
         stamp = email.utils.formatdate(int(os.stat(file).st_mtime), usegmt=True)
         return self.send(200, data, [("Content-Type", kind), ("Last-Modified", stamp)])
 
