@@ -203,8 +203,8 @@ def main():
             print("FAIL:", f)
         if failures:
             print("error page:", error_page(root))
-            if os.environ.get("FL_GALLERIES_OUTPUT"):
-                print(output)
+        if os.environ.get("FL_GALLERIES_OUTPUT"):  # the host's whole output, for a look
+            print(output)
         else:
             print(f"galleries: {len(hosts)} hosts, "
                   f"{sum(len(h['albums']) for h in hosts)} albums, "

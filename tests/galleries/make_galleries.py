@@ -82,6 +82,11 @@ def lazygal(work, src):
     thumbnail text says."""
     site = os.path.join(work, "sites", "www.lazygal.test")
     run(["lazygal", "--quiet", "-o", site, "-n", str(LAZYGAL_PER_PAGE), src])
+    # The first album must page, or the browse would not test paging at all.
+    pages = [f for f in os.listdir(os.path.join(site, ALBUMS[0][0])) if f.startswith("index_")
+             and f[len("index_"):-len(".html")].isdigit()]
+    if len(pages) < 2:
+        sys.exit(f"lazygal wrote {len(pages) + 1} pages for {ALBUMS[0][0]}, not 3 or more")
     albums = []
     for album, _ in ALBUMS:
         pick = lambda f: f[:-len("_medium.jpg")] + ".jpg" if f.endswith("_medium.jpg") else None
