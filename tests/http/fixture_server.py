@@ -153,10 +153,11 @@ def apache_index(folder, path):
     for name, is_dir, size, mtime in sorted(folder_entries(folder)):
         shown = name + ("/" if is_dir else "")
         href = urllib.parse.quote(shown, safe="/$-_.+!*'(),:;@&=~", errors="surrogateescape")
+        href = html.escape(href, quote=False).replace('"', "&quot;")
         when = time.strftime("%Y-%m-%d %H:%M", time.localtime(mtime))
         icon, alt = ("/icons/folder.gif", "[DIR]") if is_dir else ("/icons/image2.gif", "[IMG]")
         rows.append(f'<tr><td valign="top"><img src="{icon}" alt="{alt}"></td>'
-                    f'<td><a href="{html.escape(href, quote=False).replace(chr(34), "&quot;")}">{html.escape(shown, quote=False)}</a></td>'
+                    f'<td><a href="{href}">{html.escape(shown, quote=False)}</a></td>'
                     f'<td align="right">{when}  </td><td align="right">'
                     f'{"  - " if is_dir else f"{size // 1024 or 1}K"}</td><td>&nbsp;</td></tr>')
     title = html.escape(path, quote=False)
@@ -170,17 +171,21 @@ def apache_index(folder, path):
             '<a href="/">Parent Directory</a></td><td>&nbsp;</td><td align="right">  - </td>'
             '<td>&nbsp;</td></tr>\n' + "\n".join(rows) +
             '\n   <tr><th colspan="5"><hr></th></tr>\n</table>\n'
-            '<address>Apache/2.4.62 (Debian) Server at localhost Port 80</address>\n</body></html>\n')
+            '<address>Apache/2.4.62 (Debian) Server at localhost Port 80</address>\n'
+            '</body></html>\n')
     return page.encode("utf-8", "surrogateescape")
 
 
 def nginx_index(folder, path):
     """nginx's autoindex: links escaped for HTML (blank " # % ' and bytes from 0x80; & and +
-    stay), names longer than 50 characters cut with "..>", times in the server's zone."""
+    stay), names longer than 50 characters cut with "..>", times in GMT."""
     lines = []
-    for name, is_dir, size, mtime in sorted(folder_entries(folder), key=lambda e: e[0].encode()):
+    entries = folder_entries(folder)
+    for name, is_dir, size, mtime in sorted(entries,
+                                            key=lambda e: e[0].encode("utf-8", "surrogateescape")):
         shown = name + ("/" if is_dir else "")
-        href = urllib.parse.quote(shown, safe="/!$&()*+,-.:;=@[]^_`{|}~<>", errors="surrogateescape")
+        href = urllib.parse.quote(shown, safe="/!$&()*+,-.:;=@[]^_`{|}~",
+                                  errors="surrogateescape")
         text = shown if len(shown) <= 50 else shown[:47] + "..>"
         pad = " " * max(1, 51 - len(text))
         when = time.strftime("%d-%b-%Y %H:%M", time.gmtime(mtime))
@@ -329,7 +334,8 @@ class Handler(BaseHTTPRequestHandler):
                 return self.send(403, b"<html>forbidden</html>", [("Content-Type", "text/html")])
         with open(file, "rb") as f:
             data = f.read()
-        kind = mimetypes.guess_type(file.decode("utf-8", "replace"))[0] or "application/octet-stream"
+        kind = mimetypes.guess_type(file.decode("utf-8", "replace"))[0] or \
+            "application/octet-stream"
         stamp = email.utils.formatdate(int(os.stat(file).st_mtime), usegmt=True)
         return self.send(200, data, [("Content-Type", kind), ("Last-Modified", stamp)])
 
