@@ -123,7 +123,8 @@ bool HttpSession::Send(const char* verb, const char* path, const char* body, con
   refusedLocation_.clear();
   const Origin first = origin_;
   std::string method = verb;
-  std::string target = path ? path : "";
+  // The target goes on the request line encoded, on every platform alike.
+  std::string target = path ? EncodeRequestPath(path) : "";
   for (int redirects = 0;; ++redirects) {
     if (!Connect()) {
       const std::uint32_t error = platform::LastError();
@@ -136,6 +137,7 @@ bool HttpSession::Send(const char* verb, const char* path, const char* body, con
         platform::NetOpenRequest(connection_, method.c_str(), path ? target.c_str() : nullptr,
                                  referrer, accept, requestFlags);
     const std::uint32_t bodyLength = body ? std::uint32_t(std::strlen(body)) : 0;
+    answeredPath_ = target;
     if (!request_ || !platform::NetSendRequest(request_, headers_.c_str(), body, bodyLength)) {
       const std::uint32_t error = platform::LastError();
       return Fail(FailureOf(error), error);
@@ -160,7 +162,7 @@ bool HttpSession::Send(const char* verb, const char* path, const char* body, con
     }
     CloseRequest();
     MoveTo(to);
-    target = toPath;
+    target = EncodeRequestPath(toPath);
     path = target.c_str();
   }
 }
