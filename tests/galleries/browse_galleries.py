@@ -126,10 +126,13 @@ def check(hosts, output, downloads, root, sites):
             unlisted.add(h["host"])
             continue
         for album in h["albums"]:
-            listed = {name: (size, when) for kind, size, when, name in
-                      got.get(tab + "\\" + album["name"], []) if kind == "file"}
+            entries = got.get(tab + "\\" + album["name"], [])
+            listed = {name: (size, when) for kind, size, when, name in entries if kind == "file"}
             wanted = {p["name"]: (p["size"], utc(p["mtime"])) for p in album["photos"]}
-            if listed != wanted:
+            if len(entries) != len(wanted):
+                failures.append(f"{where}: album {album['name']!r} lists {len(entries)} "
+                                f"entries for {len(wanted)} photos: {[e[3] for e in entries]}")
+            elif listed != wanted:
                 missing = {n: v for n, v in wanted.items() if listed.get(n) != v}
                 extra = {n: v for n, v in listed.items() if wanted.get(n) != v}
                 failures.append(f"{where}: album {album['name']!r} lists {extra} where "
