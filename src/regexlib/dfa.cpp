@@ -21,7 +21,7 @@ bool IsWordByte(int c) {
 }
 }  // namespace
 
-Program ReverseProgram(const Program& forward) {
+Program ReverseProgram(const Program& forward, int startPc) {
   const std::vector<Inst>& code = forward.code;
   const std::size_t n = code.size();
   std::vector<std::vector<int>> preds(n);
@@ -79,6 +79,7 @@ Program ReverseProgram(const Program& forward) {
   }
   for (const auto& j : jumps)
     r.code[std::size_t(j.first)].x = block[std::size_t(j.second)];
+  if (startPc >= 0) matchPc = startPc;
   r.code[0].x = matchPc >= 0 ? block[std::size_t(matchPc)] : 1;
   if (matchPc < 0) r.code[0] = Inst{Op::kSet, never, 0};
   return r;
@@ -237,7 +238,9 @@ int Dfa::StartState(int side, bool starts, bool rejectEmpty) {
   if (!hasAsserts_) side = 0;
   int& cached = startStates_[starts ? 1 : 0][rejectEmpty ? 1 : 0][side];
   if (cached >= 0) return cached;
+  // Without new threads (an anchored search) the one thread starts at pc 0 here.
   std::vector<int> key{side | (starts ? kStarts : 0) | (rejectEmpty ? kRejectEmpty : 0)};
+  if (!starts) key.push_back(0);
   int id = Intern(&key);
   if (id < 0) {
     if (!ResetCache(searchPos_)) return -1;
@@ -339,10 +342,11 @@ int Dfa::Step(int s, int cls, int byte) {
 
 Dfa::Result Dfa::SearchForward(const unsigned char* text, std::size_t length, std::size_t start,
                                bool rejectEmptyAtStart, std::size_t* end, std::size_t* earliest,
-                               std::uint64_t* budget) {
+                               std::uint64_t* budget, bool anchored) {
   BeginSearch();
   work_ = budget;
-  int s = StartState(start > 0 ? SideOf(text[start - 1]) : kEdge, true, rejectEmptyAtStart);
+  stop_ = start;
+  int s = StartState(start > 0 ? SideOf(text[start - 1]) : kEdge, !anchored, rejectEmptyAtStart);
   if (s < 0) return kGaveUp;
   std::size_t lastMatch = kNoPos;
   std::size_t lastEmpty = start;  // where the state last held no thread but the new one
@@ -399,6 +403,7 @@ Dfa::Result Dfa::SearchForward(const unsigned char* text, std::size_t length, st
       s = StateAt(row);
     }
   }
+  stop_ = p;
   if (lastMatch == kNoPos) return kNoMatch;
   *end = lastMatch;
   *earliest = lastEmpty;
@@ -409,6 +414,7 @@ Dfa::Result Dfa::SearchReverse(const unsigned char* text, std::size_t length, st
                                std::size_t end, std::size_t* matchStart, std::uint64_t* budget) {
   BeginSearch();
   work_ = budget;
+  stop_ = end;
   int s = StartState(end < length ? SideOf(text[end]) : kEdge, true, false);
   if (s < 0) return kGaveUp;
   std::size_t lastMatch = kNoPos;
@@ -452,6 +458,7 @@ Dfa::Result Dfa::SearchReverse(const unsigned char* text, std::size_t length, st
       s = StateAt(row);
     }
   }
+  stop_ = p;
   if (lastMatch == kNoPos) return kNoMatch;
   *matchStart = lastMatch;
   return kMatch;

@@ -22,7 +22,9 @@ namespace regexlib {
 // The program run backwards: it starts where the forward program matches and matches
 // where the forward program starts, over the same bytes read from right to left.
 // Assertions keep their kinds; the reverse DFA evaluates them at the same text positions.
-Program ReverseProgram(const Program& forward);
+// With startPc, it starts where a forward thread stands at instruction startPc instead, and
+// matches where the forward program could start to reach it.
+Program ReverseProgram(const Program& forward, int startPc = -1);
 
 class Dfa {
  public:
@@ -39,9 +41,10 @@ class Dfa {
   // states).
   // *earliest is where the match starts at the earliest: the last position before its end
   // where no thread was alive.
+  // With anchored only a match starting at start counts.
   Result SearchForward(const unsigned char* text, std::size_t length, std::size_t start,
                        bool rejectEmptyAtStart, std::size_t* end, std::size_t* earliest,
-                       std::uint64_t* budget);
+                       std::uint64_t* budget, bool anchored = false);
   // Reverse: the smallest position in [start, end] from which the forward program matches
   // text up to end exactly, into *matchStart.
   Result SearchReverse(const unsigned char* text, std::size_t length, std::size_t start,
@@ -50,6 +53,9 @@ class Dfa {
   // Bytes the cache may hold; the cache is emptied when a new state would pass it.
   void SetBudget(std::size_t bytes) { budget_ = bytes; }
   std::size_t resets() const { return resets_; }  // cache resets over the DFA's life
+  // Where the last search stopped reading: one past the last byte read forwards, the last
+  // byte read backwards.
+  std::size_t stoppedAt() const { return stop_; }
 
  private:
   // What a state knows of the text next to its position on the side already read: the
@@ -144,6 +150,7 @@ class Dfa {
   std::size_t searchResets_ = 0;
   std::size_t lastResetAt_ = 0;
   std::size_t searchPos_ = 0;  // bytes read by the search so far, for the give-up rule
+  std::size_t stop_ = 0;
   std::uint64_t* work_ = nullptr;
 };
 
