@@ -1,6 +1,7 @@
 #include "regexlib/dfa.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "regexlib/prefilter.h"
@@ -167,6 +168,8 @@ void Dfa::ClearCache() {
   keys_.clear();
   next_.assign(std::size_t(stride_), 0);
   special_.clear();
+  accel_.clear();
+  accelByte_.clear();
   used_ = 0;
   plainStart_ = -1;
   for (auto& a : startStates_) {
@@ -231,6 +234,8 @@ int Dfa::Intern(std::vector<int>* key) {
   }
   next_.resize(next_.size() + stride, 0);
   special_.push_back(special);
+  accel_.push_back(kAccelUnknown);
+  accelByte_.push_back(0);
   return id;
 }
 
@@ -337,7 +342,77 @@ int Dfa::Step(int s, int cls, int byte) {
     if (s < 0 || id < 0) return -1;
   }
   next_[Row(s) + std::size_t(cls)] = EntryFor(id);
+  if (id == s && accel_[std::size_t(s)] == kAccelUnknown) WorkOutAccel(s);
   return id;
+}
+
+void Dfa::WorkOutAccel(int s) {
+  accel_[std::size_t(s)] = kAccelNone;
+  if (special_[std::size_t(s)] & (kIsStart | kIsDead)) return;
+  // Every transition of the state, built now, where the cache has room for them all: a
+  // cache emptied here would take s and the state the caller is making with it.
+  std::size_t missing = 0;
+  for (int c = 0; c < classes_; ++c)
+    missing += next_[Row(s) + std::size_t(c)] == 0 ? 1 : 0;
+  const std::size_t most = kStateOverhead + 2 * sizeof(int) * (program_->code.size() + 1) +
+                           sizeof(Entry) * std::size_t(stride_);
+  if (used_ + missing * most > budget_) return;
+  for (int c = 0; c < classes_; ++c) {
+    if (next_[Row(s) + std::size_t(c)] == 0 && Step(s, c, classByte_[std::size_t(c)]) < 0) return;
+  }
+  ByteSet stay;
+  for (std::size_t b = 0; b < 256; ++b)
+    stay[b] = Target(next_[Row(s) + classOf_[b]]) == s;
+  const std::size_t count = stay.count();
+  if (count != 1 && count != 255) return;
+  for (std::size_t b = 0; b < 256; ++b) {
+    if (stay[b] == (count == 1)) accelByte_[std::size_t(s)] = std::uint8_t(b);
+  }
+  accel_[std::size_t(s)] = count == 1 ? kAccelStay : kAccelExit;
+  for (int c = 0; c < classes_; ++c) {
+    Entry& e = next_[Row(s) + std::size_t(c)];
+    if (Target(e) == s) e |= 1;
+  }
+}
+
+std::size_t Dfa::SkipForward(int s, const unsigned char* text, std::size_t p,
+                             std::size_t length) const {
+  const unsigned char byte = accelByte_[std::size_t(s)];
+  if (accel_[std::size_t(s)] == kAccelExit) {
+    const void* hit = std::memchr(text + p, byte, length - p);
+    return hit ? std::size_t(static_cast<const unsigned char*>(hit) - text) : length;
+  }
+  const std::uint64_t all = (~std::uint64_t(0) / 255) * byte;
+  for (; p + 8 <= length; p += 8) {
+    std::uint64_t x;
+    std::memcpy(&x, text + p, 8);
+    if (x != all) break;
+  }
+  while (p < length && text[p] == byte)
+    ++p;
+  return p;
+}
+
+std::size_t Dfa::SkipBackward(int s, const unsigned char* text, std::size_t p,
+                              std::size_t start) const {
+  const unsigned char byte = accelByte_[std::size_t(s)];
+  const bool exit = accel_[std::size_t(s)] == kAccelExit;
+  const std::uint64_t ones = ~std::uint64_t(0) / 255;
+  const std::uint64_t all = ones * byte;
+  const std::uint64_t low7 = ones * 0x7F;
+  for (; p >= start + 8; p -= 8) {
+    std::uint64_t x;
+    std::memcpy(&x, text + p - 8, 8);
+    if (exit) {
+      const std::uint64_t y = x ^ all;  // a zero byte where the exit byte stands
+      if (~(((y & low7) + low7) | y | low7)) break;
+    } else if (x != all) {
+      break;
+    }
+  }
+  while (p > start && (text[p - 1] == byte) != exit)
+    --p;
+  return p;
 }
 
 Dfa::Result Dfa::SearchForward(const unsigned char* text, std::size_t length, std::size_t start,
@@ -369,6 +444,11 @@ Dfa::Result Dfa::SearchForward(const unsigned char* text, std::size_t length, st
           if (s < 0) return kGaveUp;
         }
       }
+    }
+    if (accel_[std::size_t(s)] >= kAccelStay && p < length) {
+      p = SkipForward(s, text, p, length);
+      if (special_[std::size_t(s)] & kIsMatch) lastMatch = p - 1;
+      if (s == plainStart_) lastEmpty = p;
     }
     if (p == length) {
       // The text's edge: threads may still match at its end.
@@ -424,6 +504,10 @@ Dfa::Result Dfa::SearchReverse(const unsigned char* text, std::size_t length, st
     if (const std::uint8_t special = special_[std::size_t(s)]) {
       if (special & kIsMatch) lastMatch = p + 1;
       if (special & kIsDead) break;
+    }
+    if (accel_[std::size_t(s)] >= kAccelStay && p > start) {
+      p = SkipBackward(s, text, p, start);
+      if (special_[std::size_t(s)] & kIsMatch) lastMatch = p + 1;
     }
     if (p == start) {
       // Matches at start are settled by the byte before it, which is not read past.

@@ -132,11 +132,27 @@ class Dfa {
   int Target(Entry entry) const {
     if (entry == 0) return -1;
     const std::size_t index =
-        std::size_t(reinterpret_cast<const Entry*>(entry & ~Entry(1)) - next_.data());
+        std::size_t(reinterpret_cast<const Entry*>(entry & ~Entry(3)) - next_.data());
     return int(index >> shift_) - 1;
   }
   int StateAt(const Entry* row) const { return int(std::size_t(row - next_.data()) >> shift_) - 1; }
   std::vector<std::uint8_t> special_;
+  // States that a long run of text may leave unchanged, read as a scan instead of a byte
+  // at a time: the state goes back to itself on one byte alone (kStay: the run of that
+  // byte is skipped eight bytes a round), or on every byte but one (kExit: memchr finds the
+  // end). Such a state's transitions to itself carry the special bit, so that the inner
+  // loops stop there and the scan takes over. Worked out when a state first goes back to
+  // itself.
+  enum Accel : std::uint8_t { kAccelUnknown, kAccelNone, kAccelStay, kAccelExit };
+  std::vector<std::uint8_t> accel_;
+  std::vector<std::uint8_t> accelByte_;
+  void WorkOutAccel(int s);
+  // Where the run that leaves state s unchanged ends, reading forwards from p (up to
+  // length) or backwards from p (down to start).
+  std::size_t SkipForward(int s, const unsigned char* text, std::size_t p,
+                          std::size_t length) const;
+  std::size_t SkipBackward(int s, const unsigned char* text, std::size_t p,
+                           std::size_t start) const;
   int startStates_[2][2][4] = {};  // [starts][rejectEmpty][side], -1 until made
   int plainStart_ = -1;            // the state with no thread but the new one, when not special
 
