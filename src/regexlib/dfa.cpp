@@ -364,11 +364,11 @@ void Dfa::WorkOutAccel(int s) {
   for (std::size_t b = 0; b < 256; ++b)
     stay[b] = Target(next_[Row(s) + classOf_[b]]) == s;
   const std::size_t count = stay.count();
-  if (count != 1 && count != 255) return;
+  if (count != 1 && count != 255 && count != 256) return;
   for (std::size_t b = 0; b < 256; ++b) {
     if (stay[b] == (count == 1)) accelByte_[std::size_t(s)] = std::uint8_t(b);
   }
-  accel_[std::size_t(s)] = count == 1 ? kAccelStay : kAccelExit;
+  accel_[std::size_t(s)] = count == 1 ? kAccelStay : count == 255 ? kAccelExit : kAccelAll;
   for (int c = 0; c < classes_; ++c) {
     Entry& e = next_[Row(s) + std::size_t(c)];
     if (Target(e) == s) e |= 1;
@@ -378,6 +378,7 @@ void Dfa::WorkOutAccel(int s) {
 std::size_t Dfa::SkipForward(int s, const unsigned char* text, std::size_t p,
                              std::size_t length) const {
   const unsigned char byte = accelByte_[std::size_t(s)];
+  if (accel_[std::size_t(s)] == kAccelAll) return length;
   if (accel_[std::size_t(s)] == kAccelExit) {
     const void* hit = std::memchr(text + p, byte, length - p);
     return hit ? std::size_t(static_cast<const unsigned char*>(hit) - text) : length;
@@ -395,6 +396,7 @@ std::size_t Dfa::SkipForward(int s, const unsigned char* text, std::size_t p,
 
 std::size_t Dfa::SkipBackward(int s, const unsigned char* text, std::size_t p,
                               std::size_t start) const {
+  if (accel_[std::size_t(s)] == kAccelAll) return start;
   const unsigned char byte = accelByte_[std::size_t(s)];
   const bool exit = accel_[std::size_t(s)] == kAccelExit;
   const std::uint64_t ones = ~std::uint64_t(0) / 255;

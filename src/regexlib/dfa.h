@@ -139,11 +139,11 @@ class Dfa {
   std::vector<std::uint8_t> special_;
   // States that a long run of text may leave unchanged, read as a scan instead of a byte
   // at a time: the state goes back to itself on one byte alone (kStay: the run of that
-  // byte is skipped eight bytes a round), or on every byte but one (kExit: memchr finds the
-  // end). Such a state's transitions to itself carry the special bit, so that the inner
-  // loops stop there and the scan takes over. Worked out when a state first goes back to
-  // itself.
-  enum Accel : std::uint8_t { kAccelUnknown, kAccelNone, kAccelStay, kAccelExit };
+  // byte is skipped eight bytes a round), on every byte but one (kExit: memchr finds the
+  // end), or on every byte (kAll: the rest of the text). Such a state's transitions to
+  // itself carry the special bit, so that the inner loops stop there and the scan takes
+  // over. Worked out when a state first goes back to itself.
+  enum Accel : std::uint8_t { kAccelUnknown, kAccelNone, kAccelStay, kAccelExit, kAccelAll };
   std::vector<std::uint8_t> accel_;
   std::vector<std::uint8_t> accelByte_;
   void WorkOutAccel(int s);

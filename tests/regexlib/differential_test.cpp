@@ -304,6 +304,37 @@ TEST(Differential, InnerRunFindsTheLeftmostMatch) {
   }
 }
 
+// Runs of one byte next to other bytes, of every length around the eight-byte rounds of
+// the scans that read a run a DFA state stays in: forwards (the forward DFA) and backwards
+// (the reverse DFAs), on a byte that keeps the state or on every byte but one. Every match
+// must be the Pike VM's.
+TEST(Differential, RunsReadAsScansEndWhereTheirByteEnds) {
+  const char* const kPatterns[] = {
+      "[^<]*<", "<[^<]*", "x[^x]*x",       ".*=",   "=.*",   "a*b",
+      "ba*",    "(a*)*b", "(?:[^b]*b){2}", "(a+)=", "=(a+)", "\\ba+\\b"};
+  const char kOthers[] = "<=xb ";
+  std::mt19937 rng(808);
+  for (const char* pattern : kPatterns) {
+    Matchers ours;
+    ASSERT_TRUE(ours.Set(pattern)) << pattern;
+    for (int t = 0; t < 60; ++t) {
+      std::string text;
+      for (int piece = 0; piece < 6; ++piece) {
+        const int run = std::uniform_int_distribution<int>(0, 3)(rng) == 0
+                            ? 60 + std::uniform_int_distribution<int>(0, 10)(rng)
+                            : std::uniform_int_distribution<int>(0, 20)(rng);
+        text += std::string(std::size_t(run), 'a');
+        text += kOthers[std::uniform_int_distribution<int>(0, 4)(rng)];
+      }
+      const Spans vm = Ours(ours.m[kPikeVm], text, 1);
+      for (int k = kStandard; k < kPikeVm; ++k) {
+        ASSERT_EQ(Ours(ours.m[k], text, 1), vm)
+            << kEngineNames[k] << ": pattern /" << pattern << "/ text \"" << text << "\"";
+      }
+    }
+  }
+}
+
 TEST(Differential, AgreesWithPcre2) {
   Generator gen(20261208);
   int compared = 0, gaveUp = 0;
