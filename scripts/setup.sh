@@ -16,6 +16,10 @@ packages=(
   # HTTPS: the tests' CA and certificates are made with openssl; Wine's TLS (schannel) is
   # GnuTLS, which Wine only recommends, for both widths.
   openssl ca-certificates libgnutls30 libgnutls30:i386
+  # Real galleries: four static gallery generators and the photos they are made from.
+  # fgallery converts previews to sRGB with tificc (liblcms2-utils, only recommended) and
+  # zips with zip, both needed by its defaults.
+  imagemagick lazygal llgal jigl fgallery liblcms2-utils zip
 )
 
 missing=()

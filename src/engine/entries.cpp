@@ -1,5 +1,8 @@
 #include "engine/entries.h"
 
+#include <map>
+#include <string>
+
 #include "extract/names.h"
 #include "net/address.h"
 #include "report/messages.h"
@@ -41,59 +44,72 @@ ByteString Convert(Tools& t, const Request& r, int page, const ByteString& raw,
   return Expand(t, r, templ, page, slots);
 }
 
-// Addresses longer than this are refused: no real page links one, and a template fed from a
-// page could otherwise make megabytes of them.
-constexpr std::size_t kMaxAddressLength = 2048;
-
-// An address from a page is a path on the site's own server (album pages on the host,
-// photos on their photo server): anything else, and anything too long, is refused for
-// that entry ("NULL"), and said on the error page.
-ByteString Admit(Tools& t, const Request& r, const ByteString& address, const EntryRules& rules) {
-  if (address == ByteString("NULL")) return address;
-  if (address.size() <= kMaxAddressLength && address.c_str()[0] == '/') return address;
-  const ByteString shown(address.str().substr(0, kMaxAddressLength));
-  Report(t, r, report::msg::kAddressRefused, shown.c_str(), rules.shown->c_str());
-  return "NULL";
+// A name as the listing takes it: character references decoded, and percent escapes too
+// when the script says its names come from addresses.
+ByteString DecodedName(const Request& r, const ByteString& name) {
+  if (name == ByteString("NULL")) return name;
+  ByteString decoded = extract::DecodeCharacterReferences(name, r.script.utf != 0);
+  if (r.script.decodeNames) decoded = extract::PercentDecode(decoded);
+  return decoded;
 }
 
-Entry ConvertAlbum(Tools& t, const Request& r, int page, const ByteString& raw) {
+// Where one entry was found: the page its links lead from, and the servers they may name.
+struct Place {
+  ByteString base;
+  std::vector<std::string> sites;
+};
+
+Entry ConvertAlbum(Tools& t, const Request& r, int page, const ByteString& raw,
+                   const Place& place) {
   const EntryRules rules = RulesFor(r, false);
   Entry e;
-  const ByteString address =
-      extract::Utf8ToAnsi(Convert(t, r, page, raw, rules, *rules.address, report::msg::kUrlE33));
-  e.address = Admit(t, r, address, rules);
+  // An address goes as the page wrote it (the request encodes it): never through the code
+  // page, which would turn UTF-8 into other bytes.
+  const ByteString link = Convert(t, r, page, raw, rules, *rules.address, report::msg::kUrlE33);
+  e.address = ResolveEntryLink(t, r, place.base, link, place.sites, rules.shown->c_str());
   // The name stays in the site's encoding: the listing makes each side's name from it.
-  e.name = Convert(t, r, page, raw, rules, *rules.name, report::msg::kConvertE30);
+  e.name = DecodedName(r, Convert(t, r, page, raw, rules, *rules.name, report::msg::kConvertE30));
   return e;
 }
 
 Entry ConvertPhoto(Tools& t, const Request& r, int page, const ByteString& raw, bool unlocked,
-                   const ByteString& server) {
+                   const ByteString& server, const Place& place) {
   const EntryRules rules = RulesFor(r, unlocked);
   Entry e;
-  e.address =
-      Admit(t, r, Convert(t, r, page, raw, rules, *rules.address, report::msg::kUrlE33), rules);
-  e.preview =
-      Admit(t, r, Convert(t, r, page, raw, rules, *rules.preview, report::msg::kUrlE34), rules);
+  const char* shown = rules.shown->c_str();
+  e.address = ResolveEntryLink(
+      t, r, place.base, Convert(t, r, page, raw, rules, *rules.address, report::msg::kUrlE33),
+      place.sites, shown);
+  e.preview = ResolveEntryLink(
+      t, r, place.base, Convert(t, r, page, raw, rules, *rules.preview, report::msg::kUrlE34),
+      place.sites, shown);
   e.server = server;
-  e.name = Convert(t, r, page, raw, rules, *rules.name, report::msg::kConvertE31);
-  // A listed photo's name carries a JPG extension; a full-size name is kept as made.
+  e.name = DecodedName(r, Convert(t, r, page, raw, rules, *rules.name, report::msg::kConvertE31));
+  // A photo's name loses the blanks and dots a file name cannot end in before it gets its
+  // extension; a listed photo's name carries a JPG extension, a full-size name is kept.
+  if (e.name != ByteString("NULL")) e.name = extract::TrimNameEnd(e.name);
   if (!r.script.fullSize) e.name = extract::WithJpgExtension(e.name);
   return e;
 }
 
 // Full-size mode: the entry on the photo's own page stands for the raw entry, and the page
-// names the photo's server (kept for later photos whose page names none).
+// names the photo's server (kept for later photos whose page names none). *photoPage gets
+// the path the photo's page was answered from.
 ByteString FullSizeEntry(Tools& t, const Request& r, int page, const ByteString& raw,
-                         ByteString* server, std::size_t* textRead) {
+                         const Place& place, ByteString* server, std::size_t* textRead,
+                         ByteString* photoPagePath) {
   const SiteScript& s = r.script;
   extract::MatchSlots slots;
   if (!t.search.Capture(s.fotoExpression.c_str(), raw.c_str(), &slots)) return "NULL";
-  const ByteString path = Expand(t, r, s.urlOrig, page, slots);
+  const ByteString path = ResolveEntryLink(t, r, place.base, Expand(t, r, s.urlOrig, page, slots),
+                                           place.sites, s.fotoExpression.c_str());
+  if (path == ByteString("NULL")) return path;
   if (!t.http.Get(PageServer(r).c_str(), path.c_str(), nullptr)) {
     ReportRequestFailure(t, r.host.c_str(), report::msg::kRequestE32, path.c_str());
     return "NULL";
   }
+  if (!Answered(t, r, report::msg::kRequestE32, path.c_str())) return "NULL";
+  *photoPagePath = t.http.answeredPath();
   const ByteString photoPage = ReadPage(t.http);
   *textRead += photoPage.size();
   if (photoPage.empty()) {
@@ -109,6 +125,36 @@ ByteString FullSizeEntry(Tools& t, const Request& r, int page, const ByteString&
   return slots[0];
 }
 
+// The same address listed again on the same page (a gallery links an album from its
+// picture and from its title) is the entry already listed; a name it lacked is taken from
+// the later link. True when e was such a repeat.
+class Repeats {
+ public:
+  bool Merge(std::size_t page, const Entry& e, std::vector<Entry>* entries) {
+    if (page != page_) {
+      page_ = page;
+      seen_.clear();
+    }
+    if (e.address == ByteString("NULL")) return false;
+    const auto found = seen_.find(e.address.str());
+    if (found == seen_.end()) {
+      seen_.emplace(e.address.str(), entries->size());
+      return false;
+    }
+    Entry& first = (*entries)[found->second];
+    if (Nameless(first) && !Nameless(e)) first.name = e.name;
+    return true;
+  }
+
+ private:
+  static bool Nameless(const Entry& e) {
+    const std::string& n = e.name.str();
+    return n.empty() || n == "NULL" || n == ".jpg" || n == "NULL.jpg";
+  }
+  std::size_t page_ = std::size_t(-1);
+  std::map<std::string, std::size_t> seen_;
+};
+
 }  // namespace
 
 bool ConvertEntries(Tools& t, const Request& request, const PageWalk& walk,
@@ -116,14 +162,22 @@ bool ConvertEntries(Tools& t, const Request& request, const PageWalk& walk,
   Request r = request;
   r.cookieText = walk.cookieText;
   entries->reserve(walk.raw.size());
-  if (r.mode == kModeAlbums) {
-    for (const ByteString& raw : walk.raw)
-      entries->push_back(ConvertAlbum(t, r, walk.page, raw));
-    return true;
-  }
-  if (!r.script.fullSize) {
-    for (const ByteString& raw : walk.raw)
-      entries->push_back(ConvertPhoto(t, r, walk.page, raw, walk.unlocked, r.photoServer));
+  const bool albums = r.mode == kModeAlbums;
+  const std::vector<std::string> sites = SiteServers(r, albums ? ByteString() : r.photoServer);
+  // Where entry i was found.
+  auto placeOf = [&](std::size_t i) {
+    const std::size_t page = i < walk.pageOf.size() ? walk.pageOf[i] : 0;
+    return Place{page < walk.pagePaths.size() ? walk.pagePaths[page] : r.pagePath, sites};
+  };
+  auto pageOf = [&](std::size_t i) { return i < walk.pageOf.size() ? walk.pageOf[i] : 0; };
+  Repeats repeats;
+  if (albums || !r.script.fullSize) {
+    for (std::size_t i = 0; i < walk.raw.size(); ++i) {
+      const Entry e = albums ? ConvertAlbum(t, r, walk.page, walk.raw[i], placeOf(i))
+                             : ConvertPhoto(t, r, walk.page, walk.raw[i], walk.unlocked,
+                                            r.photoServer, placeOf(i));
+      if (!repeats.Merge(pageOf(i), e, entries)) entries->push_back(e);
+    }
     return true;
   }
   if (walk.raw.empty()) {
@@ -133,14 +187,17 @@ bool ConvertEntries(Tools& t, const Request& request, const PageWalk& walk,
   ByteString server = r.photoServer;
   std::size_t textRead = walk.textRead;
   bool cut = false;
-  for (const ByteString& raw : walk.raw) {
+  for (std::size_t i = 0; i < walk.raw.size(); ++i) {
     // Past the listing's budget of page text no further photo page is read.
     if (textRead > kMaxPageText && !cut) {
       cut = true;
       Report(t, r, report::msg::kPageTextCut, r.pagePath.c_str(), report::kBlankCell);
     }
+    Place place = placeOf(i);
+    ByteString photoPage;
     const ByteString item =
-        cut ? ByteString("NULL") : FullSizeEntry(t, r, walk.page, raw, &server, &textRead);
+        cut ? ByteString("NULL")
+            : FullSizeEntry(t, r, walk.page, walk.raw[i], place, &server, &textRead, &photoPage);
     if (item == ByteString("NULL")) {
       // The photo's own page failed (and said so): there is nothing to take apart.
       Entry none;
@@ -149,7 +206,11 @@ bool ConvertEntries(Tools& t, const Request& request, const PageWalk& walk,
       entries->push_back(none);
       continue;
     }
-    entries->push_back(ConvertPhoto(t, r, walk.page, item, walk.unlocked, server));
+    // The photo's own entry leads from the photo's page, to its page server or its own.
+    place.base = photoPage;
+    place.sites = SiteServers(r, server);
+    const Entry e = ConvertPhoto(t, r, walk.page, item, walk.unlocked, server, place);
+    if (!repeats.Merge(pageOf(i), e, entries)) entries->push_back(e);
   }
   return true;
 }

@@ -1,6 +1,10 @@
 #include "engine/pages.h"
 
+#include <string>
+
 #include "engine/unlock.h"
+#include "extract/names.h"
+#include "net/address.h"
 #include "report/messages.h"
 
 namespace engine {
@@ -28,20 +32,34 @@ const ListingKind kPhotos = {report::msg::kRequestE17,    report::msg::kReadE18,
 
 enum class Next { kNone, kRequested, kFailed, kCut };
 
+bool Absent(const ByteString& v) {
+  return v == ByteString(kAbsent);
+}
+
 // Whether page has a next page, and requesting it. At the page bound the next page is
 // reported and not requested. slots carry the condition's groups to the next page's template.
+// A script whose paging keys are "-1" has no next pages. The next page's path is resolved
+// against the page it was found on (base).
 Next RequestNextPage(Tools& t, const Request& r, const ListingKind& kind, const ByteString& page,
-                     int pageNumber, int pagesRead, extract::MatchSlots* slots) {
+                     const ByteString& base, int pageNumber, int pagesRead,
+                     extract::MatchSlots* slots) {
+  if (Absent(r.script.*kind.ifNextPage) || Absent(r.script.*kind.nextPage)) return Next::kNone;
   const ByteString condition = Expand(t, r, r.script.*kind.ifNextPage, pageNumber, *slots);
   if (!t.search.Capture(condition.c_str(), page.c_str(), slots)) return Next::kNone;
-  const ByteString path = Expand(t, r, r.script.*kind.nextPage, pageNumber, *slots);
+  const ByteString link = Expand(t, r, r.script.*kind.nextPage, pageNumber, *slots);
+  const ByteString path =
+      ResolveEntryLink(t, r, base, link, SiteServers(r, ByteString()), condition.c_str());
+  if (path == ByteString("NULL")) return Next::kFailed;
   if (pagesRead >= kMaxPages) {
     Report(t, r, report::msg::kPagingCut, path.c_str(), report::kBlankCell);
     return Next::kCut;
   }
-  if (t.http.Get(PageServer(r).c_str(), path.c_str(), nullptr)) return Next::kRequested;
-  ReportRequestFailure(t, r.host.c_str(), kind.nextFailed, path.c_str());
-  return Next::kFailed;
+  if (!t.http.Get(PageServer(r).c_str(), path.c_str(), nullptr)) {
+    ReportRequestFailure(t, r.host.c_str(), kind.nextFailed, path.c_str());
+    return Next::kFailed;
+  }
+  // An error page is no next page: paging stops with what the listing has.
+  return Answered(t, r, kind.nextFailed, path.c_str()) ? Next::kRequested : Next::kFailed;
 }
 
 // A warning page is passed: when the script's EroWarning matches the page, the page behind
@@ -54,6 +72,7 @@ ByteString PassWarningPage(Tools& t, const Request& r, const ByteString& page) {
     ReportRequestFailure(t, r.host.c_str(), report::msg::kRequestE14, r.pagePath.c_str());
     return page;
   }
+  if (!Answered(t, r, report::msg::kRequestE14, link.c_str())) return page;
   return ReadPage(t.http);
 }
 
@@ -70,6 +89,37 @@ bool CutLongEntries(std::vector<ByteString>* raw, std::size_t first) {
 
 }  // namespace
 
+bool Answered(Tools& t, const Request& r, const char* message, const char* url) {
+  const std::uint32_t status = t.http.Status();
+  if (status < 400) return true;
+  const std::string code = "HTTP " + std::to_string(status);
+  Report(t, r, message, url, code.c_str());
+  return false;
+}
+
+std::vector<std::string> SiteServers(const Request& r, const ByteString& server) {
+  std::vector<std::string> sites = {PageServer(r)};
+  if (!server.empty()) sites.push_back(server.str());
+  return sites;
+}
+
+ByteString ResolveEntryLink(Tools& t, const Request& r, const ByteString& base,
+                            const ByteString& link, const std::vector<std::string>& sites,
+                            const char* expression) {
+  if (link == ByteString("NULL")) return link;
+  // A link is HTML text, as an attribute holds it: "&amp;" is "&" (a letter's reference
+  // its UTF-8 bytes, which the request encodes), as a browser reads it.
+  const ByteString href = extract::DecodeCharacterReferences(link, true);
+  std::string path;
+  if (href.size() <= kMaxAddressLength && net::ResolveLink(base.str(), href.str(), sites, &path) &&
+      path.size() <= kMaxAddressLength) {
+    return ByteString(path);
+  }
+  const ByteString shown(link.str().substr(0, kMaxAddressLength));
+  Report(t, r, report::msg::kAddressRefused, shown.c_str(), expression);
+  return "NULL";
+}
+
 bool WalkPages(Tools& t, const Request& request, PageWalk* walk) {
   Request r = request;  // a password may bring cookies that later templates read
   const bool photos = r.mode == kModePhotos;
@@ -80,10 +130,14 @@ bool WalkPages(Tools& t, const Request& request, PageWalk* walk) {
     ReportRequestFailure(t, r.host.c_str(), kind.requestFailed, r.pagePath.c_str());
     return false;
   }
+  // A first page answered with an error status is a failed request, not a page.
+  if (!Answered(t, r, kind.requestFailed, r.pagePath.c_str())) return false;
   extract::MatchSlots slots;
   UnlockState unlock;
   bool entryCut = false;
   for (int pagesRead = 1;; ++pagesRead) {
+    // Links on this page lead from where it was answered (a redirect may have moved it).
+    const ByteString base = t.http.answeredPath();
     ByteString page = ReadPage(t.http);
     if (page.empty()) {
       Report(t, r, kind.readFailed, r.pagePath.c_str(), report::kBlankCell);
@@ -109,6 +163,8 @@ bool WalkPages(Tools& t, const Request& request, PageWalk* walk) {
       Report(t, r, kind.noEntries, r.pagePath.c_str(), shown.c_str());
       return false;
     }
+    walk->pagePaths.push_back(base);
+    walk->pageOf.resize(walk->raw.size(), walk->pagePaths.size() - 1);
     if (CutLongEntries(&walk->raw, found) && !entryCut) {
       entryCut = true;
       Report(t, r, report::msg::kEntryCut, r.pagePath.c_str(), expression.c_str());
@@ -117,7 +173,7 @@ bool WalkPages(Tools& t, const Request& request, PageWalk* walk) {
       Report(t, r, report::msg::kEntriesCut, r.pagePath.c_str(), expression.c_str());
       return true;
     }
-    if (RequestNextPage(t, r, kind, page, walk->page, pagesRead, &slots) != Next::kRequested)
+    if (RequestNextPage(t, r, kind, page, base, walk->page, pagesRead, &slots) != Next::kRequested)
       return true;
   }
 }

@@ -45,6 +45,17 @@ bool WritePhoto(Tools& e, const char* host, const common::ByteString& path, cons
   return false;
 }
 
+// Whether data begins as an image file does (JPEG, PNG, GIF, BMP, TIFF, WebP, and the
+// ISO media files of AVIF and HEIC): a stand-in page, text or markup, never does.
+bool LooksLikeImage(const char* data, std::uint32_t length) {
+  const auto starts = [&](const char* magic, std::size_t size, std::size_t at = 0) {
+    return length >= at + size && std::memcmp(data + at, magic, size) == 0;
+  };
+  return starts("\xFF\xD8\xFF", 3) || starts("\x89PNG\r\n\x1A\n", 8) || starts("GIF87a", 6) ||
+         starts("GIF89a", 6) || starts("BM", 2) || starts("II*\0", 4) || starts("MM\0*", 4) ||
+         (starts("RIFF", 4) && starts("WEBP", 4, 8)) || starts("ftyp", 4, 4);
+}
+
 }  // namespace
 
 bool DownloadPhoto(Tools& e, const Listing& listing, const Entry& photo, bool preview,
@@ -61,8 +72,9 @@ bool DownloadPhoto(Tools& e, const Listing& listing, const Entry& photo, bool pr
   std::uint32_t status = e.http.Status();
   if (length < kShortAnswer && path.size() >= 3) {
     // A short answer may be a stand-in page: the same photo spelled with "JPG" is asked for,
-    // and its answer is taken. A small photo is a photo all the same: where the second
-    // spelling brings nothing usable, the first answer stands.
+    // and its answer is taken when it is an image. A small photo is a photo all the same:
+    // where the second spelling brings an error, an empty answer or a page (a server that
+    // answers "no such photo" with 200 and HTML), the first answer stands.
     const bool firstUsable = data && length > 0 && status < kErrorStatus;
     const std::string first = firstUsable ? std::string(data, length) : std::string();
     const common::ByteString firstPath = path;
@@ -71,7 +83,9 @@ bool DownloadPhoto(Tools& e, const Listing& listing, const Entry& photo, bool pr
     if (!sent && !firstUsable) return RequestFailed(e, host, path);
     data = sent ? e.http.ReadAll(&length) : nullptr;
     status = sent ? e.http.Status() : 0;
-    if (firstUsable && (!data || length == 0 || status >= kErrorStatus)) {
+    const bool secondIsImage =
+        data && length > 0 && status >= 200 && status < 300 && LooksLikeImage(data, length);
+    if (firstUsable && !secondIsImage) {
       return WritePhoto(e, host, firstPath, localPath, first.data(), std::uint32_t(first.size()));
     }
   }

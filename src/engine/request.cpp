@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "net/address.h"
+#include "platform/platform.h"
 #include "report/messages.h"
 
 namespace engine {
@@ -14,21 +15,19 @@ namespace {
 
 using common::ByteString;
 
-// The built-in expressions of the analysis. The "." of the host expressions is not escaped:
-// it stands for any byte, so a host whose rest after the first label has a single label of
-// three or more characters is split there too (see the guide for script authors).
-constexpr char kHostFirst[] = "(http://)([^.]+)(.)([^/]+)";
-constexpr char kHostSecond[] = "([^.]+)(.)([^/]+)";
+// The built-in expressions of the analysis.
 constexpr char kPagePath[] = "(http://)([^/]+)(/)(.+)";
 constexpr char kHostShown[] = "(http://)([^/]+)(/)";
 constexpr char kPagePathShown[] = "(http://)([^/]+)(/)([^.]+)";
 
-// A host is letters, digits, "." and "-", optionally followed by ":" and a port number:
-// anything else (a backslash, "..", a blank) could name another file as the site's script.
+// A host is labels of letters, digits and "-" joined by single dots, optionally followed by
+// ":" and a port number: anything else (a backslash, "..", a blank) could name another file
+// as the site's script.
 bool ValidHost(const std::string& host) {
   const std::size_t colon = host.find(':');
   const std::string name = host.substr(0, colon);
-  if (name.empty()) return false;
+  if (name.empty() || name.front() == '.' || name.back() == '.') return false;
+  if (name.find("..") != std::string::npos) return false;
   for (const char c : name)
     if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-') return false;
   if (colon == std::string::npos) return true;
@@ -54,32 +53,53 @@ ByteString WithoutPort(const ByteString& name) {
   return colon == std::string::npos ? name : ByteString(name.str().substr(0, colon));
 }
 
+bool AllDigitsAndDots(const std::string& name) {
+  for (const char c : name)
+    if (!std::isdigit(static_cast<unsigned char>(c)) && c != '.') return false;
+  return true;
+}
+
 }  // namespace
+
+ByteString DomainScriptName(const ByteString& host) {
+  const std::string name = WithoutPort(host).str();
+  const std::size_t dot = name.find('.');
+  // An address of digits has no domain; a host of one or two labels is its own.
+  if (dot == std::string::npos || AllDigitsAndDots(name)) return name;
+  const std::string rest = name.substr(dot + 1);
+  return rest.find('.') == std::string::npos ? name : rest;
+}
 
 // Host and the name of the script tried first.
 bool DetermineHost(Tools& t, Request* r) {
+  r->host.Clear();
+  r->scriptName.Clear();
   const std::string written = WrittenHost(r->url.c_str());
-  if (!written.empty() && !ValidHost(written)) {
-    Report(t, *r, report::msg::kMode, r->url.c_str(), report::kBlankCell);
-    return false;
-  }
-  extract::MatchSlots groups;
-  if (!t.search.Capture(kHostFirst, r->url.c_str(), &groups)) {
+  if (written.empty()) {
     Report(t, *r, report::msg::kHost, r->url.c_str(), kHostShown);
     return false;
   }
-  const ByteString first = groups[2];
-  const ByteString rest = groups[4];
-  extract::MatchSlots split;
-  if (t.search.Capture(kHostSecond, rest.c_str(), &split)) {
-    r->scriptName = split[1] + "." + split[3];
-    r->host = first + "." + r->scriptName;
-  } else {
-    r->scriptName = first + "." + rest;
-    r->host = r->scriptName;
+  if (!ValidHost(written)) {
+    Report(t, *r, report::msg::kMode, r->url.c_str(), report::kBlankCell);
+    return false;
   }
-  r->scriptName = WithoutPort(r->scriptName);
+  r->host = written;
+  r->scriptName = DomainScriptName(r->host);
   return true;
+}
+
+bool BoundScript(const std::string& settingsFile, const ByteString& host, ByteString* script) {
+  if (settingsFile.empty()) return false;
+  char value[260];
+  for (const ByteString& key : {host, WithoutPort(host)}) {
+    platform::ReadIniValue("sites", key.c_str(), kAbsent, value, sizeof value,
+                           settingsFile.c_str());
+    if (std::strcmp(value, kAbsent) != 0) {
+      *script = value;
+      return true;
+    }
+  }
+  return false;
 }
 
 bool DetermineMode(Tools& t, Request* r) {
@@ -164,7 +184,20 @@ void Report(Tools& tools, const Request& request, const char* message, const cha
   tools.errors.Report(message, request.host.c_str(), url, expression);
 }
 
-bool AnalyseRequest(Tools& t, const std::string& scriptsFolder, const ByteString& url,
+namespace {
+
+// A script the settings name must be a file of the scripts folder: a plain name.
+bool PlainFileName(const ByteString& name) {
+  const std::string& s = name.str();
+  if (s.empty() || s == "." || s == "..") return false;
+  for (const char c : s)
+    if (c == '/' || c == '\\' || c == ':' || static_cast<unsigned char>(c) < 0x20) return false;
+  return true;
+}
+
+}  // namespace
+
+bool AnalyseRequest(Tools& t, const ScriptPlaces& places, const ByteString& url,
                     const CookieLookup& cookies, Request* r) {
   // The scheme (any letter case) is kept aside: the analysis and the script's expressions
   // see the address as http://, whichever scheme it came with.
@@ -174,8 +207,17 @@ bool AnalyseRequest(Tools& t, const std::string& scriptsFolder, const ByteString
   r->secure = secure;
   if (!DetermineHost(t, r)) return false;
   r->cookieText = cookies(r->host);
-  if (!ReadScript(scriptsFolder, WithoutPort(r->host), &r->scriptName, &r->scriptPath,
-                  &r->script)) {
+  // A host the settings bind to a script is read from that script alone; any other host
+  // from its domain's script, then its own.
+  ByteString bound;
+  const bool isBound = BoundScript(places.settingsFile, r->host, &bound);
+  if (isBound) r->scriptName = bound;
+  const bool read =
+      isBound ? PlainFileName(bound) && ReadScript(places.scriptsFolder, bound, &r->scriptName,
+                                                   &r->scriptPath, &r->script)
+              : ReadScript(places.scriptsFolder, WithoutPort(r->host), &r->scriptName,
+                           &r->scriptPath, &r->script);
+  if (!read) {
     Report(t, *r, report::msg::kScript, report::kBlankCell, report::kBlankCell);
     return false;
   }

@@ -32,10 +32,26 @@ struct Request {
 // The cookie text kept for a host.
 using CookieLookup = std::function<common::ByteString(const common::ByteString& host)>;
 
-// Takes url apart and reads the site script from scriptsFolder; the request's cookies are
-// those kept for its host. False after a report.
-bool AnalyseRequest(Tools& tools, const std::string& scriptsFolder, const common::ByteString& url,
+// Where site scripts come from: the scripts folder (ending in a separator), and the
+// settings file whose [sites] section binds hosts to scripts (empty: no bindings).
+struct ScriptPlaces {
+  std::string scriptsFolder;
+  std::string settingsFile;
+};
+
+// Takes url apart and reads the site script; the request's cookies are those kept for its
+// host. False after a report.
+bool AnalyseRequest(Tools& tools, const ScriptPlaces& places, const common::ByteString& url,
                     const CookieLookup& cookies, Request* request);
+
+// The script a host is looked up under first: the host without its first label where at
+// least two labels remain (photos.example.test: example.test), else the whole host (a host
+// of one or two labels, an address of digits); a port is left out.
+common::ByteString DomainScriptName(const common::ByteString& host);
+// The script [sites] in settingsFile binds host to (the key is the host as written, port
+// and all, or else without its port; letter case aside). False without one.
+bool BoundScript(const std::string& settingsFile, const common::ByteString& host,
+                 common::ByteString* script);
 
 // The steps of the analysis, in the order AnalyseRequest runs them; false after a report.
 bool DetermineHost(Tools& tools, Request* request);

@@ -68,9 +68,11 @@ ListingPtr MakeListing(const Request& r, std::vector<Entry> entries) {
 
 }  // namespace
 
-void SiteBrowser::LoadRegexLibrary(const char* libraryPath, const char* scriptsFolder) {
+void SiteBrowser::LoadRegexLibrary(const char* libraryPath, const char* scriptsFolder,
+                                   const char* settingsFile) {
   regexLibraryPath_ = libraryPath ? libraryPath : "";
-  scriptsFolder_ = scriptsFolder ? scriptsFolder : "";
+  places_.scriptsFolder = scriptsFolder ? scriptsFolder : "";
+  places_.settingsFile = settingsFile ? settingsFile : "";
   if (regex_.loaded()) return;
   if (!regex_.Load(regexLibraryPath_.c_str())) ReportLibraryFailure();
 }
@@ -93,7 +95,7 @@ ListingPtr SiteBrowser::Browse(const char* url) {
   const report::HeldReports held(errors_);
   Request request;
   const CookieLookup cookies = [this](const common::ByteString& host) { return CookiesFor(host); };
-  if (!AnalyseRequest(tools, scriptsFolder_, url ? url : "", cookies, &request)) return nullptr;
+  if (!AnalyseRequest(tools, places_, url ? url : "", cookies, &request)) return nullptr;
   PageWalk walk;
   if (!WalkPages(tools, request, &walk)) return nullptr;
   KeepCookies(request.host, walk.cookieText);

@@ -11,6 +11,7 @@
 #include "common/byte_string.h"
 #include "engine/host_prompts.h"
 #include "engine/listing.h"
+#include "engine/request.h"
 #include "net/http_session.h"
 #include "regex/regex_library.h"
 #include "regex/search.h"
@@ -27,8 +28,10 @@ class SiteBrowser {
   SiteBrowser& operator=(const SiteBrowser&) = delete;
 
   // Stores the paths and binds the matching library; a failed step is reported on the
-  // error page. A library that is already loaded is kept.
-  void LoadRegexLibrary(const char* libraryPath, const char* scriptsFolder);
+  // error page. A library that is already loaded is kept. settingsFile (may be null) holds
+  // the [sites] section that binds hosts to scripts.
+  void LoadRegexLibrary(const char* libraryPath, const char* scriptsFolder,
+                        const char* settingsFile = nullptr);
 
   // Lists the site address url ("http://host/path"). The listing (albums or photos), or null
   // after a report on the error page.
@@ -57,7 +60,7 @@ class SiteBrowser {
   report::ErrorReporter& errors_;
   HostPrompts* prompts_;
   std::string regexLibraryPath_;
-  std::string scriptsFolder_;
+  ScriptPlaces places_;
   // The cookie text of each host whose album a password opened, newest last.
   std::vector<std::pair<common::ByteString, common::ByteString>> cookies_;
 };

@@ -68,7 +68,10 @@ bool ReadScript(const std::string& scriptsFolder, const ByteString& host, ByteSt
                                   "NextPageAlbum", "IfNextPageFoto",  "IfNextPageAlbum"};
   for (std::size_t i = 0; i < sizeof texts / sizeof texts[0]; ++i) {
     value = r.Read(textKeys[i]);
-    if (Absent(value)) return false;
+    // The paging keys may be "-1": that kind of page has no next page.
+    const bool paging = texts[i] == &s->nextPageFoto || texts[i] == &s->nextPageAlbum ||
+                        texts[i] == &s->ifNextPageFoto || texts[i] == &s->ifNextPageAlbum;
+    if (Absent(value) && !paging) return false;
     *texts[i] = value;
   }
   int* const numbers[] = {&s->userGroup, &s->albumGroup, &s->utf};
@@ -95,6 +98,7 @@ bool ReadScript(const std::string& scriptsFolder, const ByteString& host, ByteSt
   s->hasPassRequest = !Absent(s->passRequest);
   s->fullSize = Number(r.Read("Original", "0"));
   s->secure = Number(r.Read("Secure", "0"));
+  s->decodeNames = Number(r.Read("DecodeNames", "0"));
 
   s->cookieNames.clear();
   for (int n = 1; n <= kMaxCookieKeys; ++n) {

@@ -32,7 +32,8 @@ struct SiteScript {
   int fullSize = 0;
   int hasEroWarning = 0;
   int hasPassRequest = 0;
-  int secure = 0;                               // not 0: every request of the site uses https
+  int secure = 0;       // not 0: every request of the site uses https
+  int decodeNames = 0;  // not 0: names are percent-decoded (names taken from addresses)
   std::vector<common::ByteString> cookieNames;  // Cookie1, Cookie2, ... up to the first absent
 };
 
@@ -42,7 +43,8 @@ constexpr int kMaxCookieKeys = 1000;
 // Reads the script: first the file and section named *scriptName, then, when that has no
 // FileExpression, those named host (and *scriptName becomes host). *path is the file read.
 // False when the script is rejected: no FileExpression under either name, or a required
-// key missing or "-1". Keys read before a rejection stay replaced.
+// key missing or "-1" (the paging keys IfNextPage... and NextPage... may be "-1": no
+// paging). Keys read before a rejection stay replaced.
 bool ReadScript(const std::string& scriptsFolder, const common::ByteString& host,
                 common::ByteString* scriptName, std::string* path, SiteScript* script);
 

@@ -30,6 +30,16 @@ common::ByteString WithJpgExtension(const common::ByteString& name);
 // The name cut to kMaxNameLength bytes.
 common::ByteString CutName(const common::ByteString& name);
 
+// HTML character references decoded: "&amp;", "&#39;", "&#x41;" and the named references
+// of HTML 4 (and "&apos;") become their letter, in UTF-8 when utf8 is set, else in the
+// system's code page (a letter the code page lacks stays a reference). A reference without
+// its ";", an unknown name, and a number that is no letter (0, a surrogate, past U+10FFFF)
+// stay as written.
+common::ByteString DecodeCharacterReferences(const common::ByteString& name, bool utf8);
+// Percent escapes ("%20", "%d0%93") decoded into their bytes; a "%" that begins no escape,
+// and "%00", stay as written.
+common::ByteString PercentDecode(const common::ByteString& name);
+
 // UTF-8 text to the system's code page (the text up to its first NUL).
 common::ByteString Utf8ToAnsi(const common::ByteString& utf8);
 // Text in the system's code page to UTF-8.

@@ -12,42 +12,15 @@ namespace {
 
 using common::ByteString;
 
-// Where the first placeholder of t is filled. The site scripts' templates are defined by
-// the search "([^%]*)(%s|%d)([^;]+)": the leftmost match begins after the last "%" before the
-// first "%s"/"%d" that is followed by a character other than ";", and its third group runs
-// to the next ";". Found here by scanning, with exactly that outcome.
-struct Placeholder {
-  std::size_t prefixStart;  // group 1: [prefixStart, at)
-  std::size_t at;           // the "%" of the placeholder
-  std::size_t restEnd;      // group 3: [at + 2, restEnd)
-};
-
-bool FindPlaceholder(const std::string& t, Placeholder* out) {
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < t.size(); ++i) {
-    if (t[i] != '%') continue;
-    if (i + 2 < t.size() && (t[i + 1] == 's' || t[i + 1] == 'd') && t[i + 2] != ';') {
-      std::size_t end = t.find(';', i + 2);
-      out->prefixStart = start;
-      out->at = i;
-      out->restEnd = end == std::string::npos ? t.size() : end;
-      return true;
-    }
-    start = i + 1;  // group 1 cannot cross this "%"
-  }
-  return false;
-}
-
 bool IsNameByte(char c) {
   return c != '`' && c != '|' && c != '^' && c != ';';
 }
 
-// The names of t in order, as the successive matches of "(`)([^`|^;]+)" give them; stops
-// after the name numbered want (0-based) has been found.
-std::vector<std::string> NamesUpTo(const std::string& t, std::size_t want) {
+// The names of t in order: each backquote's following run of name characters.
+std::vector<std::string> Names(const std::string& t) {
   std::vector<std::string> names;
   std::size_t i = 0;
-  while (names.size() <= want) {
+  for (;;) {
     i = t.find('`', i);
     if (i == std::string::npos) break;
     std::size_t j = i + 1;
@@ -63,14 +36,17 @@ std::vector<std::string> NamesUpTo(const std::string& t, std::size_t want) {
   return names;
 }
 
-// The format part: what the search "([^`]+)(`)" gives as group 1 (the first non-empty run
-// without a backquote that a backquote follows), or the text itself when nothing matches.
-std::string FormatPart(const std::string& t) {
+// The format part [*from, *to) of t: the first non-empty run without a backquote that a
+// backquote follows, or the whole text when there is none.
+void FormatBounds(const std::string& t, std::size_t* from, std::size_t* to) {
+  *from = 0;
+  *to = t.size();
   const std::size_t first = t.find_first_not_of('`');
-  if (first == std::string::npos) return t;
+  if (first == std::string::npos) return;
   const std::size_t quote = t.find('`', first);
-  if (quote == std::string::npos) return t;
-  return t.substr(first, quote - first);
+  if (quote == std::string::npos) return;
+  *from = first;
+  *to = quote;
 }
 
 }  // namespace
@@ -104,41 +80,59 @@ ByteString LookupVariable(const char* name, const TemplateVariables& vars) {
 ByteString ExpandTemplate(const ByteString& text, const TemplateVariables& vars,
                           std::vector<TemplateIssue>* issues) {
   // The text ends at its first NUL, as it would for the matching library.
-  std::string t = text.c_str();
+  const std::string t = text.c_str();
   if (t == "NULL") return t;
   auto note = [&](TemplateProblem problem) {
     if (issues) issues->push_back(TemplateIssue{problem, t});
   };
-  for (int depth = 0;; ++depth) {
-    Placeholder p;
-    if (!FindPlaceholder(t, &p)) return FormatPart(t);
-    if (depth >= kMaxTemplateDepth) {
-      note(TemplateProblem::kRunaway);
-      return t;
+  std::size_t from = 0, to = 0;
+  FormatBounds(t, &from, &to);
+  std::vector<std::string> names;
+  bool namesRead = false;
+  std::size_t filled = 0;
+  std::string out;
+  for (std::size_t i = from; i < to;) {
+    const char c = t[i];
+    if (c == ';' && filled > 0) break;  // a remark follows
+    const char next = i + 1 < to ? t[i + 1] : '\0';
+    if (c != '%' || (next != '%' && next != 's' && next != 'd')) {
+      out += c;
+      ++i;
+      continue;
     }
-    // The name of this level is the one numbered depth, searched over the whole text.
-    const std::vector<std::string> names = NamesUpTo(t, std::size_t(depth));
+    if (next == '%') {
+      out += '%';
+      i += 2;
+      continue;
+    }
+    // A placeholder is filled when something other than ";" follows it (the variable list
+    // counts).
+    if (i + 2 >= t.size() || t[i + 2] == ';') {
+      out.append(t, i, 2);
+      i += 2;
+      continue;
+    }
+    if (!namesRead) {
+      names = Names(t);
+      namesRead = true;
+    }
     ByteString value = "NULL";
     if (names.empty()) {
       note(TemplateProblem::kMissingName);
-    } else if (names.size() > std::size_t(depth)) {
-      value = LookupVariable(names[std::size_t(depth)].c_str(), vars);
+    } else if (filled < names.size()) {
+      value = LookupVariable(names[filled].c_str(), vars);
     }
-    const std::size_t restSize = p.restEnd - (p.at + 2);
-    const std::size_t prefixSize = p.at - p.prefixStart;
+    ++filled;
     const char* v = value.c_str();  // a value holds no NUL the library could have seen
-    const std::size_t valueSize = std::strlen(v);
-    if (prefixSize + valueSize + restSize > kMaxExpandedSize) {
+    const std::size_t size = std::strlen(v);
+    if (out.size() + size > kMaxExpandedSize) {
       note(TemplateProblem::kRunaway);
-      return t;
+      return out;
     }
-    std::string next;
-    next.reserve(prefixSize + valueSize + restSize);
-    next.append(t, p.prefixStart, prefixSize);
-    next.append(v, valueSize);
-    next.append(t, p.at + 2, restSize);
-    t.swap(next);
+    out.append(v, size);
+    i += 2;
   }
+  return out;
 }
 
 }  // namespace extract

@@ -1,5 +1,6 @@
 #include "net/address.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -103,6 +104,128 @@ std::string ServerText(const Origin& origin) {
   std::string s = (origin.secure ? "https://" : "http://") + origin.host;
   if (origin.port) s += ":" + std::to_string(origin.port);
   return s;
+}
+
+namespace {
+
+bool HexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+bool NeedsEscape(unsigned char c) {
+  return c <= 0x20 || c >= 0x7F || std::strchr("\"<>\\^`{|}", c) != nullptr;
+}
+
+}  // namespace
+
+std::string EncodeRequestPath(const std::string& path) {
+  static const char kHex[] = "0123456789ABCDEF";
+  const std::size_t end = std::min(path.find('#'), path.size());
+  std::string out;
+  out.reserve(end);
+  for (std::size_t i = 0; i < end; ++i) {
+    const unsigned char c = static_cast<unsigned char>(path[i]);
+    if (c == '%') {
+      const bool kept = i + 2 < end && HexDigit(path[i + 1]) && HexDigit(path[i + 2]);
+      out += kept ? "%" : "%25";
+      continue;
+    }
+    if (NeedsEscape(c)) {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+      continue;
+    }
+    out += char(c);
+  }
+  return out;
+}
+
+namespace {
+
+// The path with its "." and ".." segments worked out, as a browser does (RFC 3986, 5.2.4);
+// a query is left alone.
+std::string WithoutDotSegments(const std::string& full) {
+  const std::size_t query = full.find('?');
+  const std::string path = full.substr(0, query);
+  const std::string rest = query == std::string::npos ? std::string() : full.substr(query);
+  std::vector<std::string> out;
+  std::size_t at = 1;  // past the leading "/"
+  bool endsInFolder = false;
+  while (at <= path.size()) {
+    std::size_t slash = path.find('/', at);
+    if (slash == std::string::npos) slash = path.size();
+    const std::string segment = path.substr(at, slash - at);
+    const bool last = slash == path.size();
+    if (segment == ".") {
+      endsInFolder = last;
+    } else if (segment == "..") {
+      if (!out.empty()) out.pop_back();
+      endsInFolder = last;
+    } else {
+      out.push_back(segment);
+      endsInFolder = false;
+    }
+    at = slash + 1;
+  }
+  std::string result;
+  for (const std::string& segment : out)
+    result += "/" + segment;
+  if (endsInFolder || result.empty()) result += "/";
+  return result + rest;
+}
+
+bool OneOfSites(const Origin& o, const std::vector<std::string>& sites) {
+  for (const std::string& site : sites) {
+    Origin s;
+    if (ParseServer(site.c_str(), &s) && SameNoCase(s.host, o.host) && s.port == o.port)
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool ResolveLink(const std::string& basePath, const std::string& link,
+                 const std::vector<std::string>& sites, std::string* path) {
+  std::string base = basePath.substr(0, basePath.find('#'));
+  if (base.empty() || base[0] != '/') base = "/" + base;
+  const std::string ref = link.substr(0, link.find('#'));
+  if (ref.empty()) {
+    *path = base;
+    return true;
+  }
+  // A scheme: letters first, then letters, digits, "+", "-" or ".", up to a ":" that comes
+  // before any "/", "?".
+  const std::size_t colon = ref.find(':');
+  if (colon != std::string::npos && colon < ref.find_first_of("/?") &&
+      std::isalpha(static_cast<unsigned char>(ref[0]))) {
+    bool secure = false;
+    if (!SchemeLength(ref.c_str(), &secure)) return false;
+  }
+  bool secure = false;
+  const std::size_t scheme = SchemeLength(ref.c_str(), &secure);
+  if (scheme || ref.compare(0, 2, "//") == 0) {
+    const std::string server = scheme ? ref : "http:" + ref;
+    const std::size_t hostAt = server.find("//") + 2;
+    const std::size_t rest = server.find_first_of("/?", hostAt);
+    Origin o;
+    if (!ParseServer(server.substr(0, rest).c_str(), &o) || !OneOfSites(o, sites)) return false;
+    std::string p = rest == std::string::npos ? "/" : server.substr(rest);
+    if (p[0] == '?') p = "/" + p;
+    *path = WithoutDotSegments(p);
+    return true;
+  }
+  if (ref[0] == '/') {
+    *path = ref;
+    return true;
+  }
+  if (ref[0] == '?') {
+    *path = base.substr(0, base.find('?')) + ref;
+    return true;
+  }
+  *path = WithoutDotSegments(Folder(base) + ref);
+  return true;
 }
 
 bool FollowRedirect(const Origin& first, const Origin& from, const std::string& fromPath,

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace net {
 
@@ -29,6 +30,26 @@ std::string ServerWithScheme(const std::string& hostOrServer, bool secure);
 
 // "https://host:port" with the default port left out; "http://host" likewise.
 std::string ServerText(const Origin& origin);
+
+// A request target as it goes on the request line: the path (and query) as the page or the
+// script wrote it, with every byte that cannot stand in a request line percent-encoded
+// (%XX, upper-case digits): controls, blank, DEL, " < > \ ^ ` { | }, a "%" that does not
+// begin an escape, and bytes 0x80 and above (so UTF-8 goes as its own bytes). Escapes
+// already there are kept as they are; a fragment ("#..." ) is not sent, as a browser does.
+// Encoding an encoded target changes nothing.
+std::string EncodeRequestPath(const std::string& path);
+
+// Where a link found on a page leads, as a browser follows it: the path on the page's own
+// server, into *path. basePath is the page's path ("/a/b.html"; a leading "/" may be
+// missing), sites the servers that count as the page's own ("[scheme://]host[:port]"; a
+// link that names another host is refused). A link that starts with a single "/" is taken
+// as written; "x.html" and "../x/" are resolved against the page's folder (dot segments
+// removed), "?q" against the page itself, "//host/x" and "http(s)://host/x" are the path
+// "/x" when host is one of sites (letter case aside, same port); an empty link is the page.
+// The fragment ("#...") is dropped. False for another host, another scheme ("mailto:"), or
+// an address that cannot be parsed.
+bool ResolveLink(const std::string& basePath, const std::string& link,
+                 const std::vector<std::string>& sites, std::string* path);
 
 // What a request fetches, for the redirect rules.
 enum class Fetch { kPage, kPhoto };

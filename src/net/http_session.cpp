@@ -147,7 +147,8 @@ bool HttpSession::Send(const char* verb, const char* path, const char* body, con
   refusedLocation_.clear();
   const Origin first = origin_;
   std::string method = verb;
-  std::string target = path ? path : "";
+  // The target goes on the request line encoded, on every platform alike.
+  std::string target = path ? EncodeRequestPath(path) : "";
   for (int redirects = 0;; ++redirects) {
     if (!Connect()) {
       const std::uint32_t error = platform::LastError();
@@ -160,6 +161,7 @@ bool HttpSession::Send(const char* verb, const char* path, const char* body, con
         platform::NetOpenRequest(connection_, method.c_str(), path ? target.c_str() : nullptr,
                                  referrer, accept, requestFlags);
     const std::uint32_t bodyLength = body ? std::uint32_t(std::strlen(body)) : 0;
+    answeredPath_ = target;
     if (!request_ || !platform::NetSendRequest(request_, headers_.c_str(), body, bodyLength)) {
       const std::uint32_t error = platform::LastError();
       return Fail(FailureOf(error), error);
@@ -184,7 +186,7 @@ bool HttpSession::Send(const char* verb, const char* path, const char* body, con
     }
     CloseRequest();
     MoveTo(to);
-    target = toPath;
+    target = EncodeRequestPath(toPath);
     path = target.c_str();
   }
 }
@@ -306,8 +308,8 @@ std::vector<FileInfo> HttpSession::QueryFileInfos(const std::vector<FileQuery>& 
     for (std::size_t i : wave) {
       const Origin origin = OriginOf(queries[i].server);
       const SizeMethod method = methods.emplace(queries[i].server, SizeMethod::kHead).first->second;
-      pending.push_back(
-          PendingQuery{i, origin, origin, queries[i].path, method == SizeMethod::kHead, false, 0});
+      pending.push_back(PendingQuery{i, origin, origin, EncodeRequestPath(queries[i].path),
+                                     method == SizeMethod::kHead, false, 0});
     }
     // Rounds: every query still on its way is asked; a redirect or a refused HEAD puts it
     // back for the next round.
@@ -349,7 +351,7 @@ std::vector<FileInfo> HttpSession::QueryFileInfos(const std::vector<FileQuery>& 
               continue;
             }
             q.origin = to;
-            q.target = toPath;
+            q.target = EncodeRequestPath(toPath);
             ++q.redirects;
             next.push_back(q);
             continue;
@@ -359,8 +361,9 @@ std::vector<FileInfo> HttpSession::QueryFileInfos(const std::vector<FileQuery>& 
             if (refused || !a.hasLength) {
               // Asked again from the start with a GET whose body is never read.
               if (refused) methods[queries[q.index].server] = SizeMethod::kGet;
-              next.push_back(
-                  PendingQuery{q.index, q.first, q.first, queries[q.index].path, false, true, 0});
+              next.push_back(PendingQuery{q.index, q.first, q.first,
+                                          EncodeRequestPath(queries[q.index].path), false, true,
+                                          0});
               continue;
             }
           }

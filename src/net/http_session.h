@@ -64,6 +64,9 @@ class HttpSession {
   const char* ReadAll(std::uint32_t* length);
   // The status code of the last request's answer (200, 404, ...); 0 without one.
   std::uint32_t Status() const;
+  // The path the last request's answer came from, as sent (after the redirects it
+  // followed): the address a page's relative links are resolved against.
+  const std::string& answeredPath() const { return answeredPath_; }
   // Content-Length of path on server (0 when there is none, or when the answer is an error
   // status); *time gets Last-Modified of a successful answer and is left as it was without
   // one. The size query follows redirects as a photo does. It asks
@@ -120,6 +123,7 @@ class HttpSession {
   Failure failure_ = Failure::kNone;
   std::uint32_t error_ = 0;
   std::string refusedLocation_;
+  std::string answeredPath_;
   const std::string headers_;
   std::unique_ptr<char[]> readBuffer_;
   std::uint32_t capacity_ = 0;

@@ -26,7 +26,7 @@ int StartUp() {
   plugin::PluginState& s = State();
   s.language.Load(s.paths.settingsFile, s.paths.languageFolder);
   s.errors.SetPath(s.paths.errorPage);
-  s.browser.LoadRegexLibrary(s.paths.regexLibrary, s.paths.scriptsFolder);
+  s.browser.LoadRegexLibrary(s.paths.regexLibrary, s.paths.scriptsFolder, s.paths.settingsFile);
   const update::CheckContext check{s.paths.settingsFile, s.language.Text(5), s.language.Text(9),
                                    s.language.Text(10),  s.host.window,      s.module};
   s.updater.offer().pending = s.updater.Check(check, platform::CurrentUnixTime());

@@ -433,6 +433,127 @@ void FindByteLoops(Program* p) {
   }
 }
 
+// Every instruction reachable from pc 0 without passing avoid; *bytes gets the bytes they
+// consume. True when Match is among them.
+bool ReachAvoiding(const Program& p, std::size_t avoid, ByteSet* bytes) {
+  std::vector<bool> seen(p.code.size());
+  std::vector<std::size_t> work{0};
+  bool match = false;
+  while (!work.empty()) {
+    const std::size_t at = work.back();
+    work.pop_back();
+    if (at == avoid || seen[at]) continue;
+    seen[at] = true;
+    const Inst& in = p.code[at];
+    switch (in.op) {
+      case Op::kByte:
+        (*bytes)[std::size_t(in.x)] = true;
+        work.push_back(at + 1);
+        break;
+      case Op::kSet:
+        *bytes |= p.sets[std::size_t(in.x)];
+        work.push_back(at + 1);
+        break;
+      case Op::kSplit:
+        work.push_back(std::size_t(in.y));
+        work.push_back(std::size_t(in.x));
+        break;
+      case Op::kJmp:
+        work.push_back(std::size_t(in.x));
+        break;
+      case Op::kSave:
+      case Op::kAssert:
+        work.push_back(at + 1);
+        break;
+      case Op::kMatch:
+        match = true;
+        break;
+    }
+  }
+  return match;
+}
+
+// Whether a thread leaving pc (a byte test) can come back to it.
+bool OnLoop(const Program& p, std::size_t pc) {
+  std::vector<bool> seen(p.code.size());
+  std::vector<std::size_t> work{pc + 1};
+  while (!work.empty()) {
+    const std::size_t at = work.back();
+    work.pop_back();
+    if (at == pc) return true;
+    if (seen[at]) continue;
+    seen[at] = true;
+    const Inst& in = p.code[at];
+    if (in.op == Op::kSplit) {
+      work.push_back(std::size_t(in.y));
+      work.push_back(std::size_t(in.x));
+    } else if (in.op == Op::kJmp) {
+      work.push_back(std::size_t(in.x));
+    } else if (in.op != Op::kMatch) {
+      work.push_back(at + 1);
+    }
+  }
+  return false;
+}
+
+// Programs larger than this are not searched for an inner run (each candidate costs two
+// walks over the program).
+constexpr std::size_t kInnerProgramLimit = 20000;
+constexpr std::size_t kInnerCandidates = 8;
+
+// Finds Program::inner: runs of byte tests that nothing jumps into the middle of, the
+// longest first; the first that every path to Match passes, off every loop, with a byte
+// the head cannot consume.
+void FindInner(Program* p) {
+  if (!p->lead.empty() || p->anchoredStart || p->code.size() > kInnerProgramLimit) return;
+  struct Run {
+    std::size_t pc, length;
+  };
+  std::vector<Run> runs;
+  const std::size_t n = p->code.size();
+  for (std::size_t k = 0; k < n;) {
+    if (p->code[k].op != Op::kByte) {
+      ++k;
+      continue;
+    }
+    std::size_t e = k + 1;
+    while (e < n && p->code[e].op == Op::kByte && !p->join[e])
+      ++e;
+    runs.push_back(Run{k, e - k});
+    k = e;
+  }
+  std::stable_sort(runs.begin(), runs.end(),
+                   [](const Run& a, const Run& b) { return a.length > b.length; });
+  if (runs.size() > kInnerCandidates) runs.resize(kInnerCandidates);
+  for (const Run& run : runs) {
+    ByteSet head;
+    if (ReachAvoiding(*p, run.pc, &head) || OnLoop(*p, run.pc)) continue;
+    std::size_t stop = 0;
+    while (stop < run.length && head[std::size_t(p->code[run.pc + stop].x)])
+      ++stop;
+    if (stop == run.length) continue;
+    for (std::size_t i = 0; i < run.length; ++i) {
+      const unsigned char c = static_cast<unsigned char>(p->code[run.pc + i].x);
+      p->inner += char(c);
+      if (Commonness(c) <
+          Commonness(static_cast<unsigned char>(p->inner[std::size_t(p->innerAnchor)]))) {
+        p->innerAnchor = int(i);
+      }
+    }
+    for (std::size_t i = 0; i < run.length; ++i) {
+      const unsigned char c = static_cast<unsigned char>(p->inner[i]);
+      if (int(i) != p->innerAnchor &&
+          (p->innerSecond < 0 || Commonness(c) < Commonness(static_cast<unsigned char>(
+                                                     p->inner[std::size_t(p->innerSecond)])))) {
+        p->innerSecond = int(i);
+      }
+    }
+    p->innerPc = int(run.pc);
+    p->innerStop = int(stop);
+    return;
+  }
+}
+
 // Works out what a search may skip to while it has no thread alive.
 void Analyse(Program* p) {
   FindByteLoops(p);
@@ -505,6 +626,7 @@ void Analyse(Program* p) {
     p->hasLeadingRun = true;
   }
   if (p->firstBytes.all()) p->canSkip = false;
+  FindInner(p);
   for (std::size_t b = 0; b < 256; ++b)
     p->firstTable[b] = p->firstBytes[b] ? 1 : 0;
   if (p->canSkip && p->firstBytes.count() >= 2) {

@@ -1,6 +1,7 @@
 #include "regexlib/dfa.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "regexlib/prefilter.h"
@@ -21,7 +22,7 @@ bool IsWordByte(int c) {
 }
 }  // namespace
 
-Program ReverseProgram(const Program& forward) {
+Program ReverseProgram(const Program& forward, int startPc) {
   const std::vector<Inst>& code = forward.code;
   const std::size_t n = code.size();
   std::vector<std::vector<int>> preds(n);
@@ -79,6 +80,7 @@ Program ReverseProgram(const Program& forward) {
   }
   for (const auto& j : jumps)
     r.code[std::size_t(j.first)].x = block[std::size_t(j.second)];
+  if (startPc >= 0) matchPc = startPc;
   r.code[0].x = matchPc >= 0 ? block[std::size_t(matchPc)] : 1;
   if (matchPc < 0) r.code[0] = Inst{Op::kSet, never, 0};
   return r;
@@ -166,6 +168,8 @@ void Dfa::ClearCache() {
   keys_.clear();
   next_.assign(std::size_t(stride_), 0);
   special_.clear();
+  accel_.clear();
+  accelByte_.clear();
   used_ = 0;
   plainStart_ = -1;
   for (auto& a : startStates_) {
@@ -230,6 +234,8 @@ int Dfa::Intern(std::vector<int>* key) {
   }
   next_.resize(next_.size() + stride, 0);
   special_.push_back(special);
+  accel_.push_back(kAccelUnknown);
+  accelByte_.push_back(0);
   return id;
 }
 
@@ -237,7 +243,9 @@ int Dfa::StartState(int side, bool starts, bool rejectEmpty) {
   if (!hasAsserts_) side = 0;
   int& cached = startStates_[starts ? 1 : 0][rejectEmpty ? 1 : 0][side];
   if (cached >= 0) return cached;
+  // Without new threads (an anchored search) the one thread starts at pc 0 here.
   std::vector<int> key{side | (starts ? kStarts : 0) | (rejectEmpty ? kRejectEmpty : 0)};
+  if (!starts) key.push_back(0);
   int id = Intern(&key);
   if (id < 0) {
     if (!ResetCache(searchPos_)) return -1;
@@ -334,15 +342,88 @@ int Dfa::Step(int s, int cls, int byte) {
     if (s < 0 || id < 0) return -1;
   }
   next_[Row(s) + std::size_t(cls)] = EntryFor(id);
+  if (id == s && accel_[std::size_t(s)] == kAccelUnknown) WorkOutAccel(s);
   return id;
+}
+
+void Dfa::WorkOutAccel(int s) {
+  accel_[std::size_t(s)] = kAccelNone;
+  if (special_[std::size_t(s)] & (kIsStart | kIsDead)) return;
+  // Every transition of the state, built now, where the cache has room for them all: a
+  // cache emptied here would take s and the state the caller is making with it.
+  std::size_t missing = 0;
+  for (int c = 0; c < classes_; ++c)
+    missing += next_[Row(s) + std::size_t(c)] == 0 ? 1 : 0;
+  const std::size_t most = kStateOverhead + 2 * sizeof(int) * (program_->code.size() + 1) +
+                           sizeof(Entry) * std::size_t(stride_);
+  if (used_ + missing * most > budget_) return;
+  for (int c = 0; c < classes_; ++c) {
+    if (next_[Row(s) + std::size_t(c)] == 0 && Step(s, c, classByte_[std::size_t(c)]) < 0) return;
+  }
+  ByteSet stay;
+  for (std::size_t b = 0; b < 256; ++b)
+    stay[b] = Target(next_[Row(s) + classOf_[b]]) == s;
+  const std::size_t count = stay.count();
+  if (count != 1 && count != 255 && count != 256) return;
+  for (std::size_t b = 0; b < 256; ++b) {
+    if (stay[b] == (count == 1)) accelByte_[std::size_t(s)] = std::uint8_t(b);
+  }
+  accel_[std::size_t(s)] = count == 1 ? kAccelStay : count == 255 ? kAccelExit : kAccelAll;
+  for (int c = 0; c < classes_; ++c) {
+    Entry& e = next_[Row(s) + std::size_t(c)];
+    if (Target(e) == s) e |= 1;
+  }
+}
+
+std::size_t Dfa::SkipForward(int s, const unsigned char* text, std::size_t p,
+                             std::size_t length) const {
+  const unsigned char byte = accelByte_[std::size_t(s)];
+  if (accel_[std::size_t(s)] == kAccelAll) return length;
+  if (accel_[std::size_t(s)] == kAccelExit) {
+    const void* hit = std::memchr(text + p, byte, length - p);
+    return hit ? std::size_t(static_cast<const unsigned char*>(hit) - text) : length;
+  }
+  const std::uint64_t all = (~std::uint64_t(0) / 255) * byte;
+  for (; p + 8 <= length; p += 8) {
+    std::uint64_t x;
+    std::memcpy(&x, text + p, 8);
+    if (x != all) break;
+  }
+  while (p < length && text[p] == byte)
+    ++p;
+  return p;
+}
+
+std::size_t Dfa::SkipBackward(int s, const unsigned char* text, std::size_t p,
+                              std::size_t start) const {
+  if (accel_[std::size_t(s)] == kAccelAll) return start;
+  const unsigned char byte = accelByte_[std::size_t(s)];
+  const bool exit = accel_[std::size_t(s)] == kAccelExit;
+  const std::uint64_t ones = ~std::uint64_t(0) / 255;
+  const std::uint64_t all = ones * byte;
+  const std::uint64_t low7 = ones * 0x7F;
+  for (; p >= start + 8; p -= 8) {
+    std::uint64_t x;
+    std::memcpy(&x, text + p - 8, 8);
+    if (exit) {
+      const std::uint64_t y = x ^ all;  // a zero byte where the exit byte stands
+      if (~(((y & low7) + low7) | y | low7)) break;
+    } else if (x != all) {
+      break;
+    }
+  }
+  while (p > start && (text[p - 1] == byte) != exit)
+    --p;
+  return p;
 }
 
 Dfa::Result Dfa::SearchForward(const unsigned char* text, std::size_t length, std::size_t start,
                                bool rejectEmptyAtStart, std::size_t* end, std::size_t* earliest,
-                               std::uint64_t* budget) {
+                               std::uint64_t* budget, bool anchored) {
   BeginSearch();
   work_ = budget;
-  int s = StartState(start > 0 ? SideOf(text[start - 1]) : kEdge, true, rejectEmptyAtStart);
+  stop_ = start;
+  int s = StartState(start > 0 ? SideOf(text[start - 1]) : kEdge, !anchored, rejectEmptyAtStart);
   if (s < 0) return kGaveUp;
   std::size_t lastMatch = kNoPos;
   std::size_t lastEmpty = start;  // where the state last held no thread but the new one
@@ -365,6 +446,11 @@ Dfa::Result Dfa::SearchForward(const unsigned char* text, std::size_t length, st
           if (s < 0) return kGaveUp;
         }
       }
+    }
+    if (accel_[std::size_t(s)] >= kAccelStay && p < length) {
+      p = SkipForward(s, text, p, length);
+      if (special_[std::size_t(s)] & kIsMatch) lastMatch = p - 1;
+      if (s == plainStart_) lastEmpty = p;
     }
     if (p == length) {
       // The text's edge: threads may still match at its end.
@@ -399,6 +485,7 @@ Dfa::Result Dfa::SearchForward(const unsigned char* text, std::size_t length, st
       s = StateAt(row);
     }
   }
+  stop_ = p;
   if (lastMatch == kNoPos) return kNoMatch;
   *end = lastMatch;
   *earliest = lastEmpty;
@@ -409,6 +496,7 @@ Dfa::Result Dfa::SearchReverse(const unsigned char* text, std::size_t length, st
                                std::size_t end, std::size_t* matchStart, std::uint64_t* budget) {
   BeginSearch();
   work_ = budget;
+  stop_ = end;
   int s = StartState(end < length ? SideOf(text[end]) : kEdge, true, false);
   if (s < 0) return kGaveUp;
   std::size_t lastMatch = kNoPos;
@@ -418,6 +506,10 @@ Dfa::Result Dfa::SearchReverse(const unsigned char* text, std::size_t length, st
     if (const std::uint8_t special = special_[std::size_t(s)]) {
       if (special & kIsMatch) lastMatch = p + 1;
       if (special & kIsDead) break;
+    }
+    if (accel_[std::size_t(s)] >= kAccelStay && p > start) {
+      p = SkipBackward(s, text, p, start);
+      if (special_[std::size_t(s)] & kIsMatch) lastMatch = p + 1;
     }
     if (p == start) {
       // Matches at start are settled by the byte before it, which is not read past.
@@ -452,6 +544,7 @@ Dfa::Result Dfa::SearchReverse(const unsigned char* text, std::size_t length, st
       s = StateAt(row);
     }
   }
+  stop_ = p;
   if (lastMatch == kNoPos) return kNoMatch;
   *matchStart = lastMatch;
   return kMatch;

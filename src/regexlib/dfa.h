@@ -22,7 +22,9 @@ namespace regexlib {
 // The program run backwards: it starts where the forward program matches and matches
 // where the forward program starts, over the same bytes read from right to left.
 // Assertions keep their kinds; the reverse DFA evaluates them at the same text positions.
-Program ReverseProgram(const Program& forward);
+// With startPc, it starts where a forward thread stands at instruction startPc instead, and
+// matches where the forward program could start to reach it.
+Program ReverseProgram(const Program& forward, int startPc = -1);
 
 class Dfa {
  public:
@@ -39,9 +41,10 @@ class Dfa {
   // states).
   // *earliest is where the match starts at the earliest: the last position before its end
   // where no thread was alive.
+  // With anchored only a match starting at start counts.
   Result SearchForward(const unsigned char* text, std::size_t length, std::size_t start,
                        bool rejectEmptyAtStart, std::size_t* end, std::size_t* earliest,
-                       std::uint64_t* budget);
+                       std::uint64_t* budget, bool anchored = false);
   // Reverse: the smallest position in [start, end] from which the forward program matches
   // text up to end exactly, into *matchStart.
   Result SearchReverse(const unsigned char* text, std::size_t length, std::size_t start,
@@ -50,6 +53,9 @@ class Dfa {
   // Bytes the cache may hold; the cache is emptied when a new state would pass it.
   void SetBudget(std::size_t bytes) { budget_ = bytes; }
   std::size_t resets() const { return resets_; }  // cache resets over the DFA's life
+  // Where the last search stopped reading: one past the last byte read forwards, the last
+  // byte read backwards.
+  std::size_t stoppedAt() const { return stop_; }
 
  private:
   // What a state knows of the text next to its position on the side already read: the
@@ -126,11 +132,27 @@ class Dfa {
   int Target(Entry entry) const {
     if (entry == 0) return -1;
     const std::size_t index =
-        std::size_t(reinterpret_cast<const Entry*>(entry & ~Entry(1)) - next_.data());
+        std::size_t(reinterpret_cast<const Entry*>(entry & ~Entry(3)) - next_.data());
     return int(index >> shift_) - 1;
   }
   int StateAt(const Entry* row) const { return int(std::size_t(row - next_.data()) >> shift_) - 1; }
   std::vector<std::uint8_t> special_;
+  // States that a long run of text may leave unchanged, read as a scan instead of a byte
+  // at a time: the state goes back to itself on one byte alone (kStay: the run of that
+  // byte is skipped eight bytes a round), on every byte but one (kExit: memchr finds the
+  // end), or on every byte (kAll: the rest of the text). Such a state's transitions to
+  // itself carry the special bit, so that the inner loops stop there and the scan takes
+  // over. Worked out when a state first goes back to itself.
+  enum Accel : std::uint8_t { kAccelUnknown, kAccelNone, kAccelStay, kAccelExit, kAccelAll };
+  std::vector<std::uint8_t> accel_;
+  std::vector<std::uint8_t> accelByte_;
+  void WorkOutAccel(int s);
+  // Where the run that leaves state s unchanged ends, reading forwards from p (up to
+  // length) or backwards from p (down to start).
+  std::size_t SkipForward(int s, const unsigned char* text, std::size_t p,
+                          std::size_t length) const;
+  std::size_t SkipBackward(int s, const unsigned char* text, std::size_t p,
+                           std::size_t start) const;
   int startStates_[2][2][4] = {};  // [starts][rejectEmpty][side], -1 until made
   int plainStart_ = -1;            // the state with no thread but the new one, when not special
 
@@ -144,6 +166,7 @@ class Dfa {
   std::size_t searchResets_ = 0;
   std::size_t lastResetAt_ = 0;
   std::size_t searchPos_ = 0;  // bytes read by the search so far, for the give-up rule
+  std::size_t stop_ = 0;
   std::uint64_t* work_ = nullptr;
 };
 

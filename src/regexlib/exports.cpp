@@ -68,3 +68,10 @@ FL_EXPORT int FL_STDCALL matchcount() {
 FL_EXPORT const char* FL_STDCALL lasterror() {
   return Current().Error().c_str();
 }
+
+// The steps every search in the process has taken so far: what a search's step budget
+// counts (engine steps, and instructions followed to build DFA states). Lets a test bound
+// the work a pattern costs without a clock.
+FL_EXPORT unsigned long long FL_STDCALL searchsteps() {
+  return Current().work();
+}

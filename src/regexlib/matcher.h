@@ -39,7 +39,17 @@ class Matcher {
   // Steps the backtracker may take at the prefilter's candidates (for a pattern with a
   // literal lead) before the search goes to the DFAs; 0 sends every search to them.
   void SetQuickSteps(std::uint64_t steps) { quickSteps_ = steps; }
-  std::size_t dfaResets() const { return forward_.resets() + reverse_.resets(); }
+  std::size_t dfaResets() const {
+    return forward_.resets() + reverse_.resets() + headReverse_.resets();
+  }
+  // Whether a pattern with a run of bytes inside every match (Program::inner) is searched
+  // for that run first: kInnerAuto where it pays, kInnerAlways for every search (for tests:
+  // a single byte, and where the run is common), kInnerNever not at all.
+  enum InnerUse { kInnerAuto, kInnerAlways, kInnerNever };
+  void UseInner(InnerUse use) { innerUse_ = use; }
+  // Steps every search so far took (engine steps, instructions followed to build DFA
+  // states): what the step budget counts. Linear in the text for any pattern.
+  std::uint64_t work() const { return work_; }
 
   bool hasMatch() const { return matched_; }
   // Byte offsets of group i in the text; -1 when it did not take part.
@@ -48,6 +58,17 @@ class Matcher {
 
  private:
   bool Search(std::size_t start, bool rejectEmptyAtStart);
+  // The search with its budgets: *budget for the capturing engines, *dfaBudget for the
+  // DFAs' states.
+  bool Find(std::size_t start, bool rejectEmptyAtStart, std::uint64_t* budget,
+            std::uint64_t* dfaBudget);
+  // The search by the inner run: the run is looked for, the head run backwards from it
+  // and the forward DFA anchored where the head starts. kInnerFound: [*begin, *end) is
+  // the leftmost-first match. kInnerPlain: no match starts before *from, and the rest is
+  // left to the plain search (the run is too common here, or a DFA gave up).
+  enum Inner { kInnerFound, kInnerNone, kInnerPlain };
+  Inner InnerSearch(std::size_t* from, std::size_t* begin, std::size_t* end,
+                    std::uint64_t* dfaBudget);
   // The capturing engines on their own: the leftmost-first match starting at or after
   // start that consumes no byte at or past limit.
   bool SearchEngines(std::size_t start, bool rejectEmptyAtStart, std::size_t limit,
@@ -71,8 +92,12 @@ class Matcher {
   std::size_t dfaBudget_;
   std::uint64_t quickSteps_;
   Program reversed_;
+  Program headReversed_;  // the head of a match before the inner run, backwards
   Dfa forward_;
   Dfa reverse_;
+  Dfa headReverse_;
+  InnerUse innerUse_ = kInnerAuto;
+  std::uint64_t work_ = 0;
   std::string error_;
   std::string text_;
   std::vector<int> slots_;

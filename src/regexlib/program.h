@@ -116,6 +116,17 @@ struct Program {
   std::vector<std::uint8_t> join;
   std::vector<int> loopAt;  // index into loops for a loop's Split instruction, else -1
   std::vector<ByteLoop> loops;
+  // A run of exact bytes inside every match (not at its start), read once by every path to
+  // a match: the instructions innerPc.. are its bytes, and innerPc lies on no loop. The
+  // part of a match before it (the head) consumes no byte equal to inner[innerStop], so a
+  // head never reaches across another place where the run stands. The search may look for
+  // the run first, find the head's start by running the head backwards from it, and read
+  // forwards from there. Empty when there is no such run.
+  std::string inner;
+  int innerPc = -1;
+  int innerStop = 0;
+  int innerAnchor = 0;   // the run's rarest byte, looked for first
+  int innerSecond = -1;  // the next rarest, at another offset; -1 for a run of one byte
 };
 
 // Limits that keep hostile patterns from exhausting memory or time.

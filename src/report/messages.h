@@ -39,7 +39,7 @@ extern const char kReadE33[];
 extern const char kUrlE33[];
 extern const char kUrlE34[];
 extern const char kPagingCut[];       // E35: a listing stopped after its page limit
-extern const char kRunaway[];         // E36: a template nested or grew without bound
+extern const char kRunaway[];         // E36: a template's result grew past its bound
 extern const char kFormTooLong[];     // E37: a password form body over the encoder's limit
 extern const char kEntriesCut[];      // E38: a listing stopped at its entry limit
 extern const char kPhotoStatus[];     // E39: the photo server answered with an error status

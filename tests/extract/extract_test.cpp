@@ -94,3 +94,58 @@ TEST(FormEncoding, BodyKeepsItsSeparatorsAndRefusesTooLongABody) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DecodeCharacterReferences, ReferencesBecomeTheirLettersInTheNamesEncoding) {
+  const struct {
+    const char* text;
+    const char* utf8;  // with Utf=1
+    const char* ansi;  // in the code page (the tests' Windows-1251)
+  } rows[] = {
+      {"Mountains &amp; Lakes", "Mountains & Lakes", "Mountains & Lakes"},
+      {"&#39;n&#39; &apos;", "'n' '", "'n' '"},
+      {"&#x41;&#X42;&#x00043;", "ABC", "ABC"},
+      {"&quot;&lt;&gt;&nbsp;", "\"<>\xC2\xA0", "\"<>\xA0"},
+      {"&#1043;&#x43E;", "\xD0\x93\xD0\xBE", "\xC3\xEE"},  // Cyrillic: in Windows-1251
+      {"&copy;&euro;", "\xC2\xA9\xE2\x82\xAC", "\xA9\x88"},
+      // A letter Windows-1251 lacks stays a reference there.
+      {"Caf&eacute;", "Caf\xC3\xA9", "Caf&eacute;"},
+      {"&#x1F600;", "\xF0\x9F\x98\x80", "&#x1F600;"},
+      // What is no reference stays as written.
+      {"&amp", "&amp", "&amp"},
+      {"&bogus;", "&bogus;", "&bogus;"},
+      {"&AMP;", "&AMP;", "&AMP;"},  // names are case-sensitive
+      {"&#0;&#xD800;&#x110000;&#;&#x;&#12a;", "&#0;&#xD800;&#x110000;&#;&#x;&#12a;",
+       "&#0;&#xD800;&#x110000;&#;&#x;&#12a;"},
+      {"&;&&amp;;", "&;&&;", "&;&&;"},
+      {"&amp;amp;", "&amp;", "&amp;"},  // decoded once
+      {"a & b; c", "a & b; c", "a & b; c"},
+      {"", "", ""},
+  };
+  for (const auto& r : rows) {
+    EXPECT_EQ(extract::DecodeCharacterReferences(r.text, true).str(), r.utf8) << r.text;
+    EXPECT_EQ(extract::DecodeCharacterReferences(r.text, false).str(), r.ansi) << r.text;
+  }
+}
+
+TEST(PercentDecode, EscapesBecomeTheirBytes) {
+  const struct {
+    const char* text;
+    const char* want;
+  } rows[] = {
+      {"Mountains%20%26%20Lakes", "Mountains & Lakes"},
+      {"%D0%93%d0%be", "\xD0\x93\xD0\xBE"},
+      {"100%", "100%"},
+      {"%4", "%4"},
+      {"%zz%4g", "%zz%4g"},
+      {"%00a", "%00a"},  // a NUL would end the name
+      {"%2541", "%41"},  // decoded once
+      {"a+b", "a+b"},    // "+" is a path's plus, not a blank
+      {"", ""},
+  };
+  for (const auto& r : rows)
+    EXPECT_EQ(extract::PercentDecode(r.text).str(), r.want) << r.text;
+}
+
+}  // namespace

@@ -1,7 +1,7 @@
-// Template expansion done the long way, for checking: every step runs the three fixed
-// searches through the matching library's own matcher, level by level, exactly as the site
-// scripts' template language is defined. The product's expansion scans instead; the two
-// must agree on every text.
+// Template expansion done another way, for checking: the names, the format part and the
+// format part's tokens ("%%", "%s", "%d", ";") are all found by searches through the
+// matching library's own matcher, as the site scripts' template language describes them.
+// The product's expansion scans instead; the two must agree on every text.
 #pragma once
 
 #include <string>
@@ -15,34 +15,51 @@ namespace reference {
 class TemplateReference {
  public:
   TemplateReference() {
-    placeholder_.SetPattern("([^%]*)(%s|%d)([^;]+)");
     names_.SetPattern("(`)([^`|^;]+)");
     format_.SetPattern("([^`]+)(`)");
+    tokens_.SetPattern("%%|%s|%d|;");
   }
-  // expected issues: how many missing-name reports the expansion made.
+  // missingNames counts the placeholders filled while the text has no name at all.
   std::string Expand(const std::string& text, const extract::TemplateVariables& vars,
                      int* missingNames) {
-    std::string t = text.c_str();
-    for (int depth = 0; depth <= extract::kMaxTemplateDepth; ++depth) {
-      if (t == "NULL") return t;
-      if (!placeholder_.Exec(t.c_str())) {
-        return format_.Exec(t.c_str()) ? format_.Group(1) : t;
+    const std::string t = text.c_str();
+    if (t == "NULL") return t;
+    std::vector<std::string> names;
+    for (bool found = names_.Exec(t.c_str()); found; found = names_.ExecNext())
+      names.push_back(names_.Group(2));
+    // The format part, and whether the variable list follows it.
+    const bool listFollows = format_.Exec(t.c_str());
+    const std::string format = listFollows ? format_.Group(1) : t;
+    std::string out;
+    std::size_t at = 0, filled = 0;
+    for (bool found = tokens_.Exec(format.c_str()); found; found = tokens_.ExecNext()) {
+      const std::size_t start = std::size_t(tokens_.GroupStart(0));
+      const std::size_t end = std::size_t(tokens_.GroupEnd(0));
+      out += format.substr(at, start - at);
+      at = end;
+      const std::string token = tokens_.Group(0);
+      if (token == ";") {
+        if (filled > 0) return out;
+        out += token;
+      } else if (token == "%%") {
+        out += "%";
+      } else {
+        const bool last = end == format.size();
+        if ((last && !listFollows) || (!last && format[end] == ';')) {
+          out += token;
+          continue;
+        }
+        if (names.empty()) ++*missingNames;
+        out += filled < names.size() ? extract::LookupVariable(names[filled].c_str(), vars).c_str()
+                                     : "NULL";
+        ++filled;
       }
-      if (depth == extract::kMaxTemplateDepth) return t;
-      const std::string prefix = placeholder_.Group(1), rest = placeholder_.Group(3);
-      std::string value = "NULL";
-      bool found = names_.Exec(t.c_str());
-      if (!found) ++*missingNames;
-      for (int n = 0; found && n < depth; ++n)
-        found = names_.ExecNext();
-      if (found) value = extract::LookupVariable(names_.Group(2).c_str(), vars).c_str();
-      t = prefix + value + rest;
     }
-    return t;
+    return out + format.substr(at);
   }
 
  private:
-  regexlib::Matcher placeholder_, names_, format_;
+  regexlib::Matcher names_, format_, tokens_;
 };
 
 }  // namespace reference

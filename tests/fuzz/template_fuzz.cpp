@@ -1,6 +1,6 @@
 // libFuzzer target: template expansion with hostile match slots. The input's first line is
-// the template, the next lines the match slots. The expansion must agree with the defining
-// searches run through the matching engine, stay within its bounds, and never crash.
+// the template, the next lines the match slots. The expansion must agree with the expansion
+// driven by searches through the matching engine, stay within its bound, and never crash.
 #include <cstddef>
 #include <cstdint>
 #include <string>

@@ -34,6 +34,15 @@ line ("#" starts a comment):
   otherwise FILE          when no when-... matched, serve FILE instead
   https-only              a plain http request gets 301 to the same address over https
 FILE is a path relative to the sidecar's folder; what it names is served by these rules too.
+A host folder holding a file ".served-as" is served as a real web server serves a folder,
+one directive a line:
+  index apache|nginx|python   a folder without index.html answers with its listing in the
+                          style of that server's own folder index (Apache's mod_autoindex
+                          as Debian sets it up, nginx's autoindex, Python's http.server);
+                          without it such a folder answers 403
+There the request path is percent-decoded (UTF-8), every file carries Last-Modified from
+its file time and a Content-Type from its extension, a folder asked for without its
+closing "/" is redirected (301) to it, and a missing file answers 404 with an HTML body.
   /_/short/N/M            promises N bytes, sends M, closes the connection cleanly
   /_/nohead/N[?status=S]  N bytes to a GET; a HEAD gets status S (405 when S is absent is
                           not assumed: without S, a 200 without Content-Length)
@@ -58,7 +67,9 @@ Usage: fixture_server.py --root DIR --port N --log FILE [--pid FILE] [--tls DIR]
 """
 import argparse
 import email.utils
+import html
 import json
+import mimetypes
 import os
 import socket
 import socketserver
@@ -119,6 +130,109 @@ def read_sidecar(file):
                 name, _, arg = line.partition(" ")
                 directives.append((name, arg.strip()))
     return directives
+
+
+NOT_FOUND_PAGE = (b"<!DOCTYPE html>\n<html><head><title>404 Not Found</title></head>"
+                  b"<body><h1>Not Found</h1></body></html>\n")
+
+
+def read_served_as(root):
+    """The directives of ROOT/.served-as as a dict, or None when the host has none."""
+    path = os.path.join(root, ".served-as")
+    if not os.path.isfile(path):
+        return None
+    directives = {}
+    with open(path, encoding="utf-8") as f:
+        for raw in f:
+            line = raw.strip()
+            if line and not line.startswith("#"):
+                name, _, arg = line.partition(" ")
+                directives[name] = arg.strip()
+    return directives
+
+
+def folder_entries(folder):
+    """(name, is_folder, size, mtime) of a folder's entries (a bytes path), its dot files
+    left out; names as text, their bytes read as UTF-8."""
+    entries = []
+    for raw in os.listdir(folder):
+        if raw.startswith(b"."):
+            continue
+        info = os.stat(os.path.join(folder, raw))
+        entries.append((raw.decode("utf-8", "surrogateescape"),
+                        os.path.isdir(os.path.join(folder, raw)), info.st_size, info.st_mtime))
+    return entries
+
+
+def apache_index(folder, path):
+    """mod_autoindex with Debian's IndexOptions (FancyIndexing HTMLTable NameWidth=*):
+    links escaped as a path (ap_escape_uri leaves & + ' as they are) and then as HTML."""
+    rows = []
+    for name, is_dir, size, mtime in sorted(folder_entries(folder)):
+        shown = name + ("/" if is_dir else "")
+        href = urllib.parse.quote(shown, safe="/$-_.+!*'(),:;@&=~", errors="surrogateescape")
+        href = html.escape(href, quote=False).replace('"', "&quot;")
+        when = time.strftime("%Y-%m-%d %H:%M", time.localtime(mtime))
+        icon, alt = ("/icons/folder.gif", "[DIR]") if is_dir else ("/icons/image2.gif", "[IMG]")
+        rows.append(f'<tr><td valign="top"><img src="{icon}" alt="{alt}"></td>'
+                    f'<td><a href="{href}">{html.escape(shown, quote=False)}</a></td>'
+                    f'<td align="right">{when}  </td><td align="right">'
+                    f'{"  - " if is_dir else f"{size // 1024 or 1}K"}</td><td>&nbsp;</td></tr>')
+    title = html.escape(path, quote=False)
+    page = (f'<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 3.2 Final//EN">\n<html>\n <head>\n'
+            f'  <title>Index of {title}</title>\n </head>\n <body>\n<h1>Index of {title}</h1>\n'
+            '  <table>\n   <tr><th valign="top"><img src="/icons/blank.gif" alt="[ICO]"></th>'
+            '<th><a href="?C=N;O=D">Name</a></th><th><a href="?C=M;O=A">Last modified</a></th>'
+            '<th><a href="?C=S;O=A">Size</a></th><th><a href="?C=D;O=A">Description</a></th></tr>\n'
+            '   <tr><th colspan="5"><hr></th></tr>\n'
+            '<tr><td valign="top"><img src="/icons/back.gif" alt="[PARENTDIR]"></td><td>'
+            '<a href="/">Parent Directory</a></td><td>&nbsp;</td><td align="right">  - </td>'
+            '<td>&nbsp;</td></tr>\n' + "\n".join(rows) +
+            '\n   <tr><th colspan="5"><hr></th></tr>\n</table>\n'
+            '<address>Apache/2.4.62 (Debian) Server at localhost Port 80</address>\n'
+            '</body></html>\n')
+    return page.encode("utf-8", "surrogateescape")
+
+
+def nginx_index(folder, path):
+    """nginx's autoindex: links escaped for HTML (blank " # % ' and bytes from 0x80; & and +
+    stay), names longer than 50 characters cut with "..>", times in GMT."""
+    lines = []
+    entries = folder_entries(folder)
+    for name, is_dir, size, mtime in sorted(entries,
+                                            key=lambda e: e[0].encode("utf-8", "surrogateescape")):
+        shown = name + ("/" if is_dir else "")
+        href = urllib.parse.quote(shown, safe="/!$&()*+,-.:;=@[]^_`{|}~",
+                                  errors="surrogateescape")
+        text = shown if len(shown) <= 50 else shown[:47] + "..>"
+        pad = " " * max(1, 51 - len(text))
+        when = time.strftime("%d-%b-%Y %H:%M", time.gmtime(mtime))
+        lines.append(f'<a href="{href}">{html.escape(text, quote=False)}</a>{pad}{when}'
+                     f'{"-" if is_dir else str(size):>20}')
+    title = html.escape(path, quote=False)
+    page = (f"<html>\r\n<head><title>Index of {title}</title></head>\r\n<body>\r\n"
+            f'<h1>Index of {title}</h1><hr><pre><a href="../">../</a>\r\n' +
+            "".join(line + "\r\n" for line in lines) + "</pre><hr></body>\r\n</html>\r\n")
+    return page.encode("utf-8", "surrogateescape")
+
+
+def python_index(folder, path):
+    """Python's http.server: names sorted without letter case, links quoted, then escaped."""
+    items = []
+    for name, is_dir, _, _ in sorted(folder_entries(folder), key=lambda e: e[0].lower()):
+        shown = name + ("/" if is_dir else "")
+        href = urllib.parse.quote(shown, errors="surrogateescape")
+        items.append(f'<li><a href="{html.escape(href, quote=False)}">'
+                     f'{html.escape(shown, quote=False)}</a></li>')
+    title = html.escape(path, quote=False)
+    page = ('<!DOCTYPE HTML>\n<html lang="en">\n<head>\n<meta charset="utf-8">\n'
+            f'<title>Directory listing for {title}</title>\n</head>\n<body>\n'
+            f'<h1>Directory listing for {title}</h1>\n<hr>\n<ul>\n' + "\n".join(items) +
+            '\n</ul>\n<hr>\n</body>\n</html>\n')
+    return page.encode("utf-8", "surrogateescape")
+
+
+FOLDER_INDEX = {"apache": apache_index, "nginx": nginx_index, "python": python_index}
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -212,12 +326,41 @@ class Handler(BaseHTTPRequestHandler):
         if mounted and os.path.isdir(os.path.join(mounted, host)):
             base = mounted
         root = os.path.realpath(os.path.join(base, host))
+        served_as = read_served_as(root)
+        if served_as is not None:
+            return self.serve_folder(root, path, served_as)
         file = os.path.realpath(os.path.join(root, path.lstrip("/")))
         if os.path.isdir(file):
             file = os.path.join(file, "index.html")
         if not file.startswith(root + os.sep) or not os.path.isfile(file):
             return self.send(404, b"<html>not found</html>")
         return self.serve_file(root, file, body)
+
+    def serve_folder(self, root, path, served_as):
+        """A request on a host served as a real web server serves its folder. Paths are
+        bytes throughout: names on disk are UTF-8 whatever the locale the server runs in."""
+        root = os.fsencode(root)
+        decoded = urllib.parse.unquote_to_bytes(path)
+        file = os.path.realpath(os.path.join(root, decoded.lstrip(b"/")))
+        if file != root and not file.startswith(root + b"/") or not os.path.exists(file):
+            return self.send(404, NOT_FOUND_PAGE, [("Content-Type", "text/html")])
+        if os.path.isdir(file):
+            if not path.endswith("/"):
+                return self.send(301, b"", [("Location", path + "/")])
+            if os.path.isfile(os.path.join(file, b"index.html")):
+                file = os.path.join(file, b"index.html")
+            elif served_as.get("index") in FOLDER_INDEX:
+                shown = decoded.decode("utf-8", "replace")
+                page = FOLDER_INDEX[served_as["index"]](file, shown)
+                return self.send(200, page, [("Content-Type", "text/html; charset=utf-8")])
+            else:
+                return self.send(403, b"<html>forbidden</html>", [("Content-Type", "text/html")])
+        with open(file, "rb") as f:
+            data = f.read()
+        kind = mimetypes.guess_type(file.decode("utf-8", "replace"))[0] or \
+            "application/octet-stream"
+        stamp = email.utils.formatdate(int(os.stat(file).st_mtime), usegmt=True)
+        return self.send(200, data, [("Content-Type", kind), ("Last-Modified", stamp)])
 
     def serve_file(self, root, file, body, hops=0):
         """Serves a static file as its sidecar directs."""

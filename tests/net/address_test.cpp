@@ -162,3 +162,86 @@ TEST(ServerWithScheme, AServerThatNamesItsSchemeKeepsIt) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(EncodeRequestPath, BytesThatCannotStandInARequestLineAreEncodedEscapesKept) {
+  const struct {
+    const char* path;
+    const char* sent;
+  } rows[] = {
+      {"/user/u/a b/", "/user/u/a%20b/"},
+      {"/Mountains%20%26%20Lakes/", "/Mountains%20%26%20Lakes/"},  // escapes as they are
+      {"/%d0%93/", "/%d0%93/"},                                    // lower-case ones too
+      {"/\xD0\x93\xD0\xBE/", "/%D0%93%D0%BE/"},                    // UTF-8 as its bytes
+      {"/\xC3/", "/%C3/"},                                         // any byte past 0x7F
+      {"/a\"<>\\^`{|}b", "/a%22%3C%3E%5C%5E%60%7B%7C%7Db"},
+      {"/a\r\nHost: x/", "/a%0D%0AHost:%20x/"},  // no second request line
+      {"/\x01\x1F\x7F", "/%01%1F%7F"},
+      {"/50%/", "/50%25/"},  // a "%" that begins no escape
+      {"/%4", "/%254"},
+      {"/%zz", "/%25zz"},
+      {"/%41", "/%41"},
+      {"/a#top", "/a"},  // the fragment stays with the client
+      {"/a%4#1", "/a%254"},
+      {"/p?x=1&y=a b", "/p?x=1&y=a%20b"},
+      {"/a-._~!$&'()*+,;=:@/[]", "/a-._~!$&'()*+,;=:@/[]"},
+      {"users/x/", "users/x/"},
+      {"", ""},
+  };
+  for (const auto& r : rows) {
+    EXPECT_EQ(net::EncodeRequestPath(r.path), r.sent) << r.path;
+    // What was encoded once is sent as it is.
+    EXPECT_EQ(net::EncodeRequestPath(r.sent), r.sent) << r.path;
+  }
+}
+
+TEST(ResolveLink, AsABrowserFollowsALinkOnThePage) {
+  const std::vector<std::string> sites = {"gallery.test", "https://img.gallery.test:8443"};
+  const struct {
+    const char* base;
+    const char* link;
+    const char* path;  // null: refused
+  } rows[] = {
+      {"/albums/index.html", "harbour/", "/albums/harbour/"},
+      {"albums/index.html", "harbour/", "/albums/harbour/"},  // a page path without its "/"
+      {"/albums/", "x.html", "/albums/x.html"},
+      {"/albums/sea/index.html", "../x/", "/albums/x/"},
+      {"/albums/sea/", "../../../x", "/x"},
+      {"/albums/sea/", "./", "/albums/sea/"},
+      {"/albums/sea/", "..", "/albums/"},
+      {"/albums/sea/", "a/./b/../c", "/albums/sea/a/c"},
+      {"/albums/index.html?page=1", "?page=2", "/albums/index.html?page=2"},
+      {"/albums/", "?page=2", "/albums/?page=2"},
+      {"/albums/?p=1", "next.html?p=2", "/albums/next.html?p=2"},
+      {"/albums/", "/x/../y", "/x/../y"},  // from the root: as written
+      {"/albums/", "//gallery.test/x", "/x"},
+      {"/albums/", "//GALLERY.test/a/../x", "/x"},
+      {"/albums/", "http://gallery.test/x", "/x"},
+      {"/albums/", "https://gallery.test", "/"},
+      {"/albums/", "http://gallery.test?p=2", "/?p=2"},
+      {"/albums/", "https://img.gallery.test:8443/p/1.jpg", "/p/1.jpg"},
+      {"/albums/", "http://img.gallery.test/p/1.jpg", nullptr},  // another port
+      {"/albums/", "http://other.test/x", nullptr},
+      {"/albums/", "//other.test/x", nullptr},
+      {"/albums/", "mailto:me@gallery.test", nullptr},
+      {"/albums/", "javascript:go()", nullptr},
+      {"/albums/", "ftp://gallery.test/x", nullptr},
+      {"/albums/", "a:b/c", nullptr},  // a scheme, as a browser reads it
+      {"/albums/", "./a:b", "/albums/a:b"},
+      {"/albums/", "x#frag", "/albums/x"},
+      {"/albums/x.html", "#frag", "/albums/x.html"},
+      {"/albums/x.html", "", "/albums/x.html"},
+      {"/albums/", "a b/%41", "/albums/a b/%41"},  // bytes left for the request to encode
+  };
+  for (const auto& r : rows) {
+    std::string path = "unchanged";
+    const bool ok = net::ResolveLink(r.base, r.link, sites, &path);
+    EXPECT_EQ(ok, r.path != nullptr) << r.base << " + " << r.link;
+    if (r.path) {
+      EXPECT_EQ(path, r.path) << r.base << " + " << r.link;
+    }
+  }
+}
+
+}  // namespace

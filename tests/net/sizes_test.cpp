@@ -58,6 +58,7 @@ TEST_F(QuerySizesTest, EachPhotoGetsItsOwnSizeAndTimeOrNone) {
       {"photos.example.test", "/_/nohead/20?status=501", 20, false},
       {"photos.example.test", "NULL", 0, false},  // not asked
       {"photos.example.test", "/_/bytes/3000000", 3000000, false},
+      {"photos.example.test", "/_/modified/1700000000?x=a b", 1, true},  // sent encoded
   };
   std::vector<engine::Entry> entries;
   for (const auto& r : rows)

@@ -4,6 +4,7 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -111,16 +112,21 @@ class Generator {
 using Spans = std::vector<std::vector<int>>;
 
 // How our engine searches: as it stands (the backtracker's quick try at the prefilter's
-// candidates, then the DFAs in front of the capturing engines), the DFAs for every search,
-// the capturing engines on their own, or the Pike VM alone.
-enum Engines { kStandard, kDfa, kCapturing, kPikeVm, kEngineKinds };
-const char* const kEngineNames[] = {"as it stands", "DFA", "capturing engines", "Pike VM"};
+// candidates, then the DFAs in front of the capturing engines), the DFAs for every search
+// (by the inner run at every place it stands, or never by it), the capturing engines on
+// their own, or the Pike VM alone.
+enum Engines { kStandard, kDfa, kPlainDfa, kCapturing, kPikeVm, kEngineKinds };
+const char* const kEngineNames[] = {"as it stands", "DFA by the inner run", "DFA without it",
+                                    "capturing engines", "Pike VM"};
 
 // One matcher of each kind for a pattern; false when the pattern does not compile.
 struct Matchers {
   regexlib::Matcher m[kEngineKinds];
   bool Set(const std::string& pattern) {
     m[kDfa].SetQuickSteps(0);
+    m[kDfa].UseInner(regexlib::Matcher::kInnerAlways);
+    m[kPlainDfa].SetQuickSteps(0);
+    m[kPlainDfa].UseInner(regexlib::Matcher::kInnerNever);
     m[kCapturing].UseDfa(false);
     m[kPikeVm].UsePikeVmOnly(true);
     bool ok = true;
@@ -248,6 +254,84 @@ TEST(Differential, DfaCacheFillsUpAndGivesWay) {
     for (int k = kStandard; k < kPikeVm; ++k)
       ASSERT_EQ(Ours(ours.m[k], text, 1), vm) << kEngineNames[k] << ": pattern /" << pattern << "/";
     EXPECT_GT(ours.m[kDfa].dfaResets(), 0u) << pattern;
+  }
+}
+
+// Patterns with a run of bytes inside every match, over texts where the run stands often:
+// next to itself and overlapping itself, with heads that end short of it or reach back
+// over an earlier place, after tries that fail. The search that looks for the run first
+// must find every match the Pike VM finds, groups included.
+TEST(Differential, InnerRunFindsTheLeftmostMatch) {
+  const struct {
+    const char* pattern;
+    const char* bytes;  // the texts' bytes
+    const char* run;    // put into the texts now and then
+  } rows[] = {
+      {"([\\w.\\-]+)/albums/([0-9]+)/", "ab1.-/", "/albums/"},
+      {"[^c]*ccd", "abcd", "ccd"},
+      {"(x|xy)?yyz", "xyz", "yyz"},
+      {"\\b\\w+@(\\w+)\\b", "ab@ -", "@"},
+      {"(a+|b)c(a|b)*d", "abcd", "c"},
+      {"[0-9]+ (photos)", "12 phots", " photos"},
+      {"(a*)*b", "abc", "b"},
+      {"(a|aa)*c", "abc", "c"},
+      {"\\d\\d?-(x+)", "1x-", "-"},
+      {"(?:ab)*?c\\b", "abc ", "c"},
+      {"(?m)^(a|b)+\\n=$", "ab\n=", "\n="},
+      {"([ab]?)(b*)aab", "ab", "aab"},
+  };
+  std::mt19937 rng(4242);
+  for (const auto& row : rows) {
+    Matchers ours;
+    ASSERT_TRUE(ours.Set(row.pattern)) << row.pattern;
+    const int bytes = int(std::strlen(row.bytes));
+    for (int t = 0; t < 40; ++t) {
+      std::string text;
+      const std::size_t size = std::size_t(20 + 150 * t);
+      while (text.size() < size) {
+        if (std::uniform_int_distribution<int>(0, 5)(rng) == 0) {
+          text += row.run;
+        } else {
+          text += row.bytes[std::uniform_int_distribution<int>(0, bytes - 1)(rng)];
+        }
+      }
+      const Spans vm = Ours(ours.m[kPikeVm], text, 3);
+      for (int k = kStandard; k < kPikeVm; ++k) {
+        ASSERT_EQ(Ours(ours.m[k], text, 3), vm)
+            << kEngineNames[k] << ": pattern /" << row.pattern << "/ text \"" << text << "\"";
+      }
+    }
+  }
+}
+
+// Runs of one byte next to other bytes, of every length around the eight-byte rounds of
+// the scans that read a run a DFA state stays in: forwards (the forward DFA) and backwards
+// (the reverse DFAs), on a byte that keeps the state or on every byte but one. Every match
+// must be the Pike VM's.
+TEST(Differential, RunsReadAsScansEndWhereTheirByteEnds) {
+  const char* const kPatterns[] = {
+      "[^<]*<", "<[^<]*", "x[^x]*x",       ".*=",   "=.*",   "a*b",
+      "ba*",    "(a*)*b", "(?:[^b]*b){2}", "(a+)=", "=(a+)", "\\ba+\\b"};
+  const char kOthers[] = "<=xb ";
+  std::mt19937 rng(808);
+  for (const char* pattern : kPatterns) {
+    Matchers ours;
+    ASSERT_TRUE(ours.Set(pattern)) << pattern;
+    for (int t = 0; t < 60; ++t) {
+      std::string text;
+      for (int piece = 0; piece < 6; ++piece) {
+        const int run = std::uniform_int_distribution<int>(0, 3)(rng) == 0
+                            ? 60 + std::uniform_int_distribution<int>(0, 10)(rng)
+                            : std::uniform_int_distribution<int>(0, 20)(rng);
+        text += std::string(std::size_t(run), 'a');
+        text += kOthers[std::uniform_int_distribution<int>(0, 4)(rng)];
+      }
+      const Spans vm = Ours(ours.m[kPikeVm], text, 1);
+      for (int k = kStandard; k < kPikeVm; ++k) {
+        ASSERT_EQ(Ours(ours.m[k], text, 1), vm)
+            << kEngineNames[k] << ": pattern /" << pattern << "/ text \"" << text << "\"";
+      }
+    }
   }
 }
 

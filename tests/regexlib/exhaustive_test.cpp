@@ -193,17 +193,24 @@ TEST(Exhaustive, AgreesWithTheReferenceBacktracker) {
     std::unique_ptr<Ref> tree = parser.Parse();
     if (!tree) continue;
     // As it stands (the backtracker's quick try at the prefilter's candidates, then the
-    // DFAs in front of the capturing engines); the DFAs for every search; the backtracker
-    // and the Pike VM on their own; the Pike VM alone; and the DFAs with a cache so small
-    // that searches give up half way and are finished by the capturing engines.
-    regexlib::Matcher standard, dfa, bt, vm, tiny;
-    const char* const names[] = {"as it stands", "DFA", "backtracker", "Pike VM",
-                                 "DFA with a tiny cache"};
-    regexlib::Matcher* const engines[] = {&standard, &dfa, &bt, &vm, &tiny};
+    // DFAs in front of the capturing engines); the DFAs for every search, by the inner run
+    // wherever the pattern has one, and never by it; the backtracker and the Pike VM on
+    // their own; the Pike VM alone; and the DFAs with a cache so small that searches give
+    // up half way and are finished by the capturing engines.
+    regexlib::Matcher standard, dfa, plainDfa, bt, vm, tiny;
+    const char* const names[] = {"as it stands",   "DFA by the inner run",
+                                 "DFA without it", "backtracker",
+                                 "Pike VM",        "DFA with a tiny cache"};
+    regexlib::Matcher* const engines[] = {&standard, &dfa, &plainDfa, &bt, &vm, &tiny};
+    constexpr int kEngines = int(sizeof engines / sizeof engines[0]);
     dfa.SetQuickSteps(0);
+    dfa.UseInner(regexlib::Matcher::kInnerAlways);
+    plainDfa.SetQuickSteps(0);
+    plainDfa.UseInner(regexlib::Matcher::kInnerNever);
     bt.UseDfa(false);
     vm.UsePikeVmOnly(true);
     tiny.SetQuickSteps(0);
+    tiny.UseInner(regexlib::Matcher::kInnerAlways);
     tiny.SetDfaBudget(700);
     for (regexlib::Matcher* e : engines)
       ASSERT_TRUE(e->SetPattern(pattern)) << pattern << ": " << e->Error();
@@ -221,7 +228,7 @@ TEST(Exhaustive, AgreesWithTheReferenceBacktracker) {
           return true;
         });
       }
-      for (int k = 0; k < 5; ++k) {
+      for (int k = 0; k < kEngines; ++k) {
         regexlib::Matcher* engine = engines[k];
         const bool got = engine->Exec(text.c_str());
         ASSERT_EQ(got, found) << "pattern " << pattern << " text " << text << " (" << names[k]

@@ -62,7 +62,10 @@ def main():
             top = {n for n in names if "/" not in n}
             if top != WANT_TOP:
                 failures.append(f"top-level files {sorted(top)}")
-            for folder in ("language/english.lng", "language/russian.lng", "scripts/"):
+            # The shipped site scripts: the demo site's and one per gallery generator.
+            for folder in ("language/english.lng", "language/russian.lng", "scripts/",
+                           "scripts/example.test", "scripts/lazygal", "scripts/llgal",
+                           "scripts/jigl", "scripts/fgallery"):
                 if folder not in names:
                     failures.append(f"{folder} is missing")
             info = configparser.ConfigParser()
