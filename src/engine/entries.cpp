@@ -1,10 +1,13 @@
 #include "engine/entries.h"
 
+#include <algorithm>
 #include <map>
 #include <string>
 
 #include "extract/names.h"
 #include "net/address.h"
+#include "platform/internet.h"
+#include "report/error_page.h"
 #include "report/messages.h"
 
 namespace engine {
@@ -92,30 +95,39 @@ Entry ConvertPhoto(Tools& t, const Request& r, int page, const ByteString& raw, 
   return e;
 }
 
-// Full-size mode: the entry on the photo's own page stands for the raw entry, and the page
-// names the photo's server (kept for later photos whose page names none). *photoPage gets
-// the path the photo's page was answered from.
-ByteString FullSizeEntry(Tools& t, const Request& r, int page, const ByteString& raw,
-                         const Place& place, ByteString* server, std::size_t* textRead,
-                         ByteString* photoPagePath) {
+// Full-size mode: the path of the photo's own page the raw entry links; "NULL" when it
+// links none.
+ByteString PhotoPagePath(Tools& t, const Request& r, int page, const ByteString& raw,
+                         const Place& place) {
   const SiteScript& s = r.script;
   extract::MatchSlots slots;
   if (!t.search.Capture(s.fotoExpression.c_str(), raw.c_str(), &slots)) return "NULL";
-  const ByteString path = ResolveEntryLink(t, r, place.base, Expand(t, r, s.urlOrig, page, slots),
-                                           place.sites, s.fotoExpression.c_str());
+  return ResolveEntryLink(t, r, place.base, Expand(t, r, s.urlOrig, page, slots), place.sites,
+                          s.fotoExpression.c_str());
+}
+
+// Full-size mode: the entry on the photo's own page (at path, as answer brought it) stands
+// for the raw entry, and the page names the photo's server (kept for later photos whose
+// page names none). *photoPagePath gets the path the photo's page was answered from.
+ByteString FullSizeEntry(Tools& t, const Request& r, int page, const ByteString& path,
+                         const net::PageAnswer& answer, ByteString* server, std::size_t* textRead,
+                         ByteString* photoPagePath) {
+  const SiteScript& s = r.script;
   if (path == ByteString("NULL")) return path;
-  if (!t.http.Get(PageServer(r).c_str(), path.c_str(), nullptr)) {
-    ReportRequestFailure(t, r.host.c_str(), report::msg::kRequestE32, path.c_str());
+  if (!answer.sent) {
+    ReportRequestFailure(t, r.host.c_str(), report::msg::kRequestE32, path.c_str(), answer);
     return "NULL";
   }
-  if (!Answered(t, r, report::msg::kRequestE32, path.c_str())) return "NULL";
-  *photoPagePath = t.http.answeredPath();
-  const ByteString photoPage = ReadPage(t.http);
+  if (!Answered(t, r, report::msg::kRequestE32, path.c_str(), answer.status)) return "NULL";
+  *photoPagePath = ByteString(answer.answeredPath);
+  // The page up to its first NUL, as a page read alone is taken.
+  const ByteString photoPage(answer.bodyRead ? answer.body.c_str() : "");
   *textRead += photoPage.size();
   if (photoPage.empty()) {
     Report(t, r, report::msg::kReadE33, r.pagePath.c_str(), report::kBlankCell);
     return "NULL";
   }
+  extract::MatchSlots slots;
   if (!t.search.Capture(s.origExpression.c_str(), photoPage.c_str(), &slots)) {
     // The page no longer shows the photo: no name can be made for it.
     Report(t, r, report::msg::kConvertE31, path.c_str(), s.origExpression.c_str());
@@ -184,33 +196,65 @@ bool ConvertEntries(Tools& t, const Request& request, const PageWalk& walk,
     Report(t, r, report::msg::kNames, r.pagePath.c_str(), report::kBlankCell);
     return false;
   }
+  const std::size_t count = walk.raw.size();
+  // The photos' own pages, found without the network. What finding them reports is set
+  // aside here: it is reported again below, in entry order, among what reading them says.
+  std::vector<ByteString> paths(count);
+  {
+    report::ErrorReporter aside;
+    aside.Hold();
+    Tools quiet{t.http, t.search, aside, t.prompts};
+    for (std::size_t i = 0; i < count; ++i)
+      paths[i] = PhotoPagePath(quiet, r, walk.page, walk.raw[i], placeOf(i));
+  }
   ByteString server = r.photoServer;
   std::size_t textRead = walk.textRead;
   bool cut = false;
-  for (std::size_t i = 0; i < walk.raw.size(); ++i) {
-    // Past the listing's budget of page text no further photo page is read.
-    if (textRead > kMaxPageText && !cut) {
-      cut = true;
-      Report(t, r, report::msg::kPageTextCut, r.pagePath.c_str(), report::kBlankCell);
+  const net::PageAnswer none;
+  for (std::size_t first = 0; first < count;) {
+    // The next pages are asked together, as many as are in flight at once; past the
+    // listing's budget of page text no further photo page is asked.
+    const std::size_t end = std::min(count, first + platform::kMaxQueriesInFlight);
+    std::vector<std::string> asked;
+    std::vector<std::size_t> answerOf(end - first, count);
+    if (textRead <= kMaxPageText) {
+      for (std::size_t i = first; i < end; ++i) {
+        if (paths[i] == ByteString("NULL")) continue;
+        answerOf[i - first] = asked.size();
+        asked.push_back(paths[i].str());
+      }
     }
-    Place place = placeOf(i);
-    ByteString photoPage;
-    const ByteString item =
-        cut ? ByteString("NULL")
-            : FullSizeEntry(t, r, walk.page, walk.raw[i], place, &server, &textRead, &photoPage);
-    if (item == ByteString("NULL")) {
-      // The photo's own page failed (and said so): there is nothing to take apart.
-      Entry none;
-      none.name = none.address = none.preview = "NULL";
-      none.server = server;
-      entries->push_back(none);
-      continue;
+    const std::vector<net::PageAnswer> answers = t.http.GetPages(PageServer(r).c_str(), asked);
+    // Each entry of the chunk as the walk one after another takes it.
+    for (std::size_t i = first; i < end; ++i) {
+      if (textRead > kMaxPageText && !cut) {
+        cut = true;
+        Report(t, r, report::msg::kPageTextCut, r.pagePath.c_str(), report::kBlankCell);
+      }
+      Place place = placeOf(i);
+      ByteString photoPage;
+      ByteString item("NULL");
+      if (!cut) {
+        const std::size_t k = answerOf[i - first];
+        const ByteString path = PhotoPagePath(t, r, walk.page, walk.raw[i], place);
+        item = FullSizeEntry(t, r, walk.page, path, k < answers.size() ? answers[k] : none, &server,
+                             &textRead, &photoPage);
+      }
+      if (item == ByteString("NULL")) {
+        // The photo's own page failed (and said so): there is nothing to take apart.
+        Entry failed;
+        failed.name = failed.address = failed.preview = "NULL";
+        failed.server = server;
+        entries->push_back(failed);
+        continue;
+      }
+      // The photo's own entry leads from the photo's page, to its page server or its own.
+      place.base = photoPage;
+      place.sites = SiteServers(r, server);
+      const Entry e = ConvertPhoto(t, r, walk.page, item, walk.unlocked, server, place);
+      if (!repeats.Merge(pageOf(i), e, entries)) entries->push_back(e);
     }
-    // The photo's own entry leads from the photo's page, to its page server or its own.
-    place.base = photoPage;
-    place.sites = SiteServers(r, server);
-    const Entry e = ConvertPhoto(t, r, walk.page, item, walk.unlocked, server, place);
-    if (!repeats.Merge(pageOf(i), e, entries)) entries->push_back(e);
+    first = end;
   }
   return true;
 }

@@ -90,7 +90,11 @@ bool CutLongEntries(std::vector<ByteString>* raw, std::size_t first) {
 }  // namespace
 
 bool Answered(Tools& t, const Request& r, const char* message, const char* url) {
-  const std::uint32_t status = t.http.Status();
+  return Answered(t, r, message, url, t.http.Status());
+}
+
+bool Answered(Tools& t, const Request& r, const char* message, const char* url,
+              std::uint32_t status) {
   if (status < 400) return true;
   const std::string code = "HTTP " + std::to_string(status);
   Report(t, r, message, url, code.c_str());

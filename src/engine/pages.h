@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,9 @@ bool WalkPages(Tools& tools, const Request& request, PageWalk* walk);
 // Whether the last request was answered without an error status (below 400); when not,
 // message is reported with url and the status ("HTTP 404").
 bool Answered(Tools& tools, const Request& request, const char* message, const char* url);
+// The same for an answer's status.
+bool Answered(Tools& tools, const Request& request, const char* message, const char* url,
+              std::uint32_t status);
 
 // The servers whose addresses count as the site's own for links found on its pages: the
 // page server and, for photos, the photo server.

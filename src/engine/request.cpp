@@ -165,18 +165,33 @@ std::string PageServer(const Request& request) {
   return net::ServerWithScheme(request.host.str(), request.secure);
 }
 
-void ReportRequestFailure(Tools& tools, const char* host, const char* message, const char* url) {
+namespace {
+
+void ReportFailure(Tools& tools, const char* host, const char* message, const char* url,
+                   net::Failure failure, std::uint32_t error, const std::string& refused) {
   const net::HttpSession& http = tools.http;
-  const char* chosen = report::msg::ForFailure(http.failure(), message);
+  const char* chosen = report::msg::ForFailure(failure, message);
   if (!chosen) return;
   if (chosen == message) {
     tools.errors.Report(message, host, url, report::kBlankCell);
     return;
   }
   std::string detail = http.host() ? http.host() : "";
-  if (http.error()) detail += " (" + std::to_string(http.error()) + ")";
-  if (!http.refusedLocation().empty()) detail += " -> " + http.refusedLocation();
+  if (error) detail += " (" + std::to_string(error) + ")";
+  if (!refused.empty()) detail += " -> " + refused;
   tools.errors.Report(chosen, host, url, detail.c_str());
+}
+
+}  // namespace
+
+void ReportRequestFailure(Tools& tools, const char* host, const char* message, const char* url) {
+  const net::HttpSession& http = tools.http;
+  ReportFailure(tools, host, message, url, http.failure(), http.error(), http.refusedLocation());
+}
+
+void ReportRequestFailure(Tools& tools, const char* host, const char* message, const char* url,
+                          const net::PageAnswer& answer) {
+  ReportFailure(tools, host, message, url, answer.failure, answer.error, answer.refusedLocation);
 }
 
 void Report(Tools& tools, const Request& request, const char* message, const char* url,

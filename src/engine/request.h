@@ -72,6 +72,9 @@ std::string PageServer(const Request& request);
 // (E40, E41) with the server, the system's error code and a refused redirect's address. A
 // null message reports only those.
 void ReportRequestFailure(Tools& tools, const char* host, const char* message, const char* url);
+// The same for one page of a batch that was not answered.
+void ReportRequestFailure(Tools& tools, const char* host, const char* message, const char* url,
+                          const net::PageAnswer& answer);
 
 // Reports a failure of this request on the error page.
 void Report(Tools& tools, const Request& request, const char* message, const char* url,

@@ -382,6 +382,99 @@ std::vector<FileInfo> HttpSession::QueryFileInfos(const std::vector<FileQuery>& 
   return infos;
 }
 
+std::vector<PageAnswer> HttpSession::GetPages(const char* server,
+                                              const std::vector<std::string>& paths) {
+  std::vector<PageAnswer> answers(paths.size());
+  failure_ = Failure::kNone;
+  error_ = 0;
+  UseHost(server);
+  if (paths.empty()) return answers;
+  // The batch opens connections of its own: with the session's closed, the server never
+  // sees more than the batch's limit at once.
+  CloseConnection();
+  if (!internet_) internet_ = platform::NetOpen(kUserAgent);
+  if (!internet_) {
+    const std::uint32_t error = platform::LastError();
+    for (PageAnswer& a : answers) {
+      a.failure = FailureOf(error);
+      a.error = error;
+    }
+    return answers;
+  }
+  struct PendingPage {
+    std::size_t index;
+    Origin origin;  // where it is asked now
+    std::string target;
+    int redirects;
+  };
+  const Origin first = origin_;
+  std::vector<PendingPage> pending;
+  for (std::size_t i = 0; i < paths.size(); ++i)
+    pending.push_back(PendingPage{i, first, EncodeRequestPath(paths[i]), 0});
+  // Rounds: every page still on its way is asked; a redirect followed puts it back for the
+  // next round, grouped by the server it now goes to.
+  while (!pending.empty()) {
+    std::map<std::tuple<bool, std::string, int>, std::size_t> groupOf;
+    std::vector<std::vector<std::size_t>> groups;
+    for (std::size_t p = 0; p < pending.size(); ++p) {
+      const Origin& o = pending[p].origin;
+      const auto found = groupOf.emplace(std::make_tuple(o.secure, o.host, o.port), groups.size());
+      if (found.second) groups.emplace_back();
+      groups[found.first->second].push_back(p);
+    }
+    std::vector<PendingPage> next;
+    for (const std::vector<std::size_t>& group : groups) {
+      const Origin& origin = pending[group.front()].origin;
+      std::vector<platform::HeaderQuery> asked;
+      for (std::size_t p : group)
+        asked.push_back(platform::HeaderQuery{"GET", pending[p].target, kCapacity});
+      std::vector<platform::HeaderAnswer> got;
+      platform::NetQueryHeaders(internet_, origin.host.c_str(), origin.EffectivePort(),
+                                origin.secure ? platform::kRequestFlagSecure : 0, headers_.c_str(),
+                                kPageAccept, asked, &got);
+      got.resize(asked.size());
+      platform::SleepMilliseconds(kReadPauseMs);  // the pause between page reads
+      ++pauses_;
+      for (std::size_t k = 0; k < group.size(); ++k) {
+        PendingPage q = pending[group[k]];
+        platform::HeaderAnswer& a = got[k];
+        PageAnswer& page = answers[q.index];
+        page.answeredPath = q.target;
+        if (!a.answered) {
+          page.failure = FailureOf(a.error);
+          page.error = a.error;
+          continue;
+        }
+        // A redirect without a Location is an answer like any other.
+        if (IsRedirect(a.status) && !a.location.empty()) {
+          if (q.redirects == kMaxRedirects) {
+            page.failure = Failure::kTooManyRedirects;
+            continue;
+          }
+          Origin to;
+          std::string toPath;
+          if (!FollowRedirect(first, q.origin, q.target, a.location, Fetch::kPage, &to, &toPath)) {
+            page.failure = Failure::kRedirectRefused;
+            page.refusedLocation = a.location.substr(0, 200);
+            continue;
+          }
+          q.origin = to;
+          q.target = EncodeRequestPath(toPath);
+          ++q.redirects;
+          next.push_back(q);
+          continue;
+        }
+        page.sent = true;
+        page.status = a.status;
+        page.bodyRead = a.bodyRead;
+        page.body.swap(a.body);
+      }
+    }
+    pending = std::move(next);
+  }
+  return answers;
+}
+
 bool HttpSession::ReadCookie(const char* url, char* buffer) {
   buffer[0] = '\0';
   std::uint32_t size = 0;

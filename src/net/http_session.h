@@ -38,6 +38,21 @@ struct FileInfo {
   platform::SystemTime time = {};
 };
 
+// What one page of a batch brought, as Get, Status, answeredPath and ReadAll tell of one
+// page asked alone: sent is Get's result (failure, error and refusedLocation say why it
+// failed); status and answeredPath are those of the answer after the redirects followed;
+// bodyRead says the body came whole (ReadAll would have given it).
+struct PageAnswer {
+  bool sent = false;
+  Failure failure = Failure::kNone;
+  std::uint32_t error = 0;
+  std::string refusedLocation;
+  std::uint32_t status = 0;
+  std::string answeredPath;
+  bool bodyRead = false;
+  std::string body;
+};
+
 constexpr char kUserAgent[] = "Opera/9.23 (Windows NT 5.1; U; ru)";
 extern const char kExtraHeaders[];  // the 304-byte block sent with every request
 constexpr std::uint32_t kCapacity = 20000000;
@@ -84,6 +99,12 @@ class HttpSession {
   // as for a photo. The results are those that one QueryFileInfo after another would give
   // (an error status included), and nothing of the batch is left running on return.
   std::vector<FileInfo> QueryFileInfos(const std::vector<FileQuery>& queries);
+  // Every path from server with GET, by index, asked concurrently as QueryFileInfos asks
+  // (at most platform::kMaxQueriesInFlight in flight, on connections of the batch's own),
+  // redirects followed by the rules of a page. Each answer is what Get, Status,
+  // answeredPath and ReadAll would have told of that path asked alone; the server becomes
+  // the stored one, as after Get. Nothing of the batch is left running on return.
+  std::vector<PageAnswer> GetPages(const char* server, const std::vector<std::string>& paths);
   // Why the last Get, Post or QueryFileInfo failed (kNone after one that succeeded).
   Failure failure() const { return failure_; }
   // The internet library's error code of that failure (0 for one of the session's own).

@@ -69,8 +69,10 @@ void NetCloseHandle(InternetHandle handle);
 constexpr std::size_t kMaxQueriesInFlight = 8;
 
 struct HeaderQuery {
-  std::string verb;    // "HEAD", or "GET" whose body is never read
+  std::string verb;    // "HEAD", or "GET" whose body is never read unless bodyCap says so
   std::string object;  // the path on the server
+  // A GET whose body is wanted (a page): read whole, up to this many bytes. 0: not read.
+  std::uint32_t bodyCap = 0;
 };
 
 struct HeaderAnswer {
@@ -82,6 +84,11 @@ struct HeaderAnswer {
   bool hasTime = false;  // Last-Modified was sent
   SystemTime time = {};
   std::string location;  // a redirect's Location, never followed here
+  // For a query with a bodyCap: the body, whole (as long as its Content-Length says, within
+  // the cap); bodyRead is false, body empty, when the read failed, stopped short or
+  // outgrew the cap.
+  bool bodyRead = false;
+  std::string body;
 };
 
 // Sends queries[i] to server:port for every i and fills (*answers)[i] (resized to fit),

@@ -508,6 +508,9 @@ struct Slot {
   std::size_t index = 0;  // the query it carries now
   bool head = true;
   std::string location;
+  std::uint32_t bodyCap = 0;  // a page's body is kept up to this; 0: stop at the body
+  bool overflow = false;
+  std::string body;
 };
 
 // A GET of a header batch stops at its first body byte: the headers are in.
@@ -515,18 +518,38 @@ std::size_t StopAtBody(char*, std::size_t, std::size_t, void*) {
   return 0;
 }
 
+// A page of a batch keeps its body, up to the cap: past it the transfer stops.
+std::size_t KeepBody(char* data, std::size_t size, std::size_t count, void* user) {
+  auto* slot = static_cast<Slot*>(user);
+  const std::size_t n = size * count;
+  if (n > slot->bodyCap - slot->body.size()) {
+    slot->overflow = true;
+    return 0;
+  }
+  slot->body.append(data, n);
+  return n;
+}
+
 void StartQuery(CURLM* multi, Slot* slot, std::size_t index, const HeaderQuery& query,
                 const std::string& url, const std::string& agent, curl_slist* list) {
   slot->index = index;
   slot->head = query.verb == "HEAD";
   slot->location.clear();
+  slot->bodyCap = query.bodyCap;
+  slot->overflow = false;
+  slot->body.clear();
   CURL* curl = slot->curl;
   SetCommonOptions(curl, url, agent, list);
   curl_easy_setopt(curl, CURLOPT_SHARE, CookieStore());
   curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, StopAtBody);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
+  if (query.bodyCap > 0) {
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, KeepBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, slot);
+  } else {
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, StopAtBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
+  }
   curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, KeepLocation);
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, &slot->location);
   curl_easy_setopt(curl, CURLOPT_PRIVATE, slot);
@@ -542,11 +565,16 @@ void StartQuery(CURLM* multi, Slot* slot, std::size_t index, const HeaderQuery& 
   curl_multi_add_handle(multi, curl);
 }
 
-HeaderAnswer AnswerOf(const Slot& slot, CURLcode rc) {
+HeaderAnswer AnswerOf(Slot& slot, CURLcode rc) {
   HeaderAnswer a;
   long status = 0;
   curl_easy_getinfo(slot.curl, CURLINFO_RESPONSE_CODE, &status);
-  const bool stoppedByUs = rc == CURLE_WRITE_ERROR && !slot.head;
+  // A body cut short (a reset connection, or a length the server did not keep to) still
+  // has its headers: the answer stands, its body does not.
+  const bool bodyLost =
+      slot.bodyCap > 0 && status > 0 &&
+      (rc == CURLE_WRITE_ERROR || rc == CURLE_PARTIAL_FILE || rc == CURLE_RECV_ERROR);
+  const bool stoppedByUs = (rc == CURLE_WRITE_ERROR && !slot.head) || bodyLost;
   if (rc != CURLE_OK && !stoppedByUs) {
     long verifyResult = 0;
     curl_easy_getinfo(slot.curl, CURLINFO_SSL_VERIFYRESULT, &verifyResult);
@@ -572,6 +600,11 @@ HeaderAnswer AnswerOf(const Slot& slot, CURLcode rc) {
     CivilFromUnix(modified, &a.time);
   }
   a.location = slot.location;
+  if (slot.bodyCap > 0 && rc == CURLE_OK && !slot.overflow) {
+    a.bodyRead = true;
+    a.body.swap(slot.body);
+  }
+  slot.body.clear();
   return a;
 }
 

@@ -163,6 +163,25 @@ struct HeaderBatch {
   volatile LONG next;
 };
 
+// A page's body, whole: read to its end within the cap, and as long as its Content-Length
+// says; otherwise none at all.
+void ReadBody(InternetHandle request, std::uint32_t cap, HeaderAnswer* a) {
+  std::uint32_t announced = 0;
+  const bool hasLength = NetQueryContentLength(request, &announced);
+  std::string body;
+  char buffer[16384];
+  for (;;) {
+    std::uint32_t read = 0;
+    if (!NetReadFile(request, buffer, sizeof buffer, &read)) return;
+    if (read == 0) break;
+    if (read > cap - body.size()) return;
+    body.append(buffer, read);
+  }
+  if (hasLength && body.size() < announced) return;
+  a->bodyRead = true;
+  a->body.swap(body);
+}
+
 // One query on the worker's connection. Every call goes through the overridable layer.
 void AskOne(const HeaderBatch& b, InternetHandle connection, const HeaderQuery& query,
             HeaderAnswer* a) {
@@ -183,7 +202,8 @@ void AskOne(const HeaderBatch& b, InternetHandle connection, const HeaderQuery& 
   a->hasLength = NetQueryContentLength(request, &a->length);
   a->hasTime = NetQueryLastModified(request, &a->time);
   if (!NetQueryLocation(request, &a->location)) a->location.clear();
-  // A GET's body is never read: closing the request lets its connection go.
+  if (query.bodyCap > 0) ReadBody(request, query.bodyCap, a);
+  // A GET's body is read only when asked for: closing the request lets its connection go.
   NetCloseHandle(request);
 }
 
