@@ -197,6 +197,99 @@ TEST_F(QuerySizesTest, ThePlatformBatchAnswersEachQueryByIndexAndFollowsNothing)
   }
 }
 
+TEST_F(QuerySizesTest, ThePlatformBatchReadsAPageWholeOrNotAtAll) {
+  const struct {
+    const char* verb;
+    const char* object;
+    std::uint32_t cap;  // 0: the body is not wanted
+    bool answered;
+    std::uint32_t status;
+    bool bodyRead;
+    std::size_t bodySize;
+    const char* location;
+  } rows[] = {
+      {"GET", "/_/bytes/1234", 100000, true, 200, true, 1234, ""},
+      {"GET", "/_/status/404", 100000, true, 404, true, 10, ""},  // "status 404"
+      {"GET", "/_/redirect?to=/_/bytes/5", 100000, true, 302, true, 0, "/_/bytes/5"},
+      {"GET", "/_/bytes/5000", 1000, true, 200, false, 0, ""},  // past the cap: none of it
+      {"GET", "/_/bytes/1000", 1000, true, 200, true, 1000, ""},
+      {"GET", "/_/short/100/10", 100000, true, 200, false, 0, ""},
+      {"GET", "/_/reset", 100000, true, 200, false, 0, ""},
+      {"GET", "/_/nolength/10", 100000, true, 200, true, 10, ""},
+      {"GET", "/_/drop", 100000, false, 0, false, 0, ""},
+      {"HEAD", "/_/bytes/77", 0, true, 200, false, 0, ""},
+      {"GET", "/_/bytes/3000000", 0, true, 200, false, 0, ""},  // headers alone
+  };
+  std::vector<platform::HeaderQuery> queries;
+  for (const auto& r : rows)
+    queries.push_back(platform::HeaderQuery{r.verb, r.object, r.cap});
+  platform::InternetHandle internet = platform::NetOpen(net::kUserAgent);
+  ASSERT_NE(internet, nullptr);
+  std::vector<platform::HeaderAnswer> answers;
+  platform::NetQueryHeaders(internet, "photos.example.test", 80, 0, net::kExtraHeaders, "*/*",
+                            queries, &answers);
+  platform::NetCloseHandle(internet);
+  ASSERT_EQ(answers.size(), queries.size());
+  for (std::size_t i = 0; i < answers.size(); ++i) {
+    const auto& r = rows[i];
+    const platform::HeaderAnswer& a = answers[i];
+    const std::string what = std::string(r.verb) + " " + r.object;
+    EXPECT_EQ(a.answered, r.answered) << what;
+    if (!r.answered) continue;
+    EXPECT_EQ(a.status, r.status) << what;
+    EXPECT_EQ(a.bodyRead, r.bodyRead) << what;
+    if (r.status != 302) {
+      EXPECT_EQ(a.body.size(), r.bodySize) << what;
+    }
+    EXPECT_EQ(a.location, r.location) << what;
+  }
+  EXPECT_EQ(answers[1].body, "status 404");
+}
+
+TEST_F(QuerySizesTest, PagesAskedTogetherComeByIndexOnFewConnections) {
+  std::vector<std::string> paths;
+  for (int i = 1; i <= 40; ++i)
+    paths.push_back(i % 10 == 0 ? "/_/redirect?to=/_/bytes/" + std::to_string(i)
+                                : "/_/bytes/" + std::to_string(i));
+  paths.push_back("/_/status/404");
+  paths.push_back("/_/redirect?to=http://elsewhere.test/_/bytes/5");
+  net::HttpSession http;
+  const std::size_t from = testing_support::LoggedRequests().size();
+  const std::vector<net::PageAnswer> pages = http.GetPages("photos.example.test", paths);
+  ASSERT_EQ(pages.size(), paths.size());
+  for (std::size_t i = 0; i < 40; ++i) {
+    const net::PageAnswer& p = pages[i];
+    EXPECT_TRUE(p.sent) << paths[i];
+    EXPECT_EQ(p.status, 200u) << paths[i];
+    EXPECT_TRUE(p.bodyRead) << paths[i];
+    EXPECT_EQ(p.body.size(), i + 1) << paths[i];
+    EXPECT_EQ(p.answeredPath, "/_/bytes/" + std::to_string(i + 1)) << paths[i];
+  }
+  EXPECT_TRUE(pages[40].sent);
+  EXPECT_EQ(pages[40].status, 404u);
+  EXPECT_FALSE(pages[41].sent);
+  EXPECT_EQ(pages[41].failure, net::Failure::kRedirectRefused);
+  EXPECT_EQ(pages[41].refusedLocation, "http://elsewhere.test/_/bytes/5");
+  std::set<std::string> peers;
+  for (const std::string& line : testing_support::LoggedSince(from)) {
+    EXPECT_EQ(Field(line, "method"), "GET") << line;
+    EXPECT_EQ(Field(line, "host"), "photos.example.test") << line;
+    peers.insert(Field(line, "peer"));
+  }
+#ifndef _WIN32
+  // (Under Wine, WinINet opens a socket per request made through a proxy.)
+  EXPECT_LE(peers.size(), platform::kMaxQueriesInFlight);
+#endif
+  // A page that gets no answer fails alone, as a request that could not be made.
+  const std::vector<net::PageAnswer> dropped =
+      http.GetPages("photos.example.test", {"/_/bytes/3", "/_/drop"});
+  ASSERT_EQ(dropped.size(), 2u);
+  EXPECT_TRUE(dropped[0].sent && dropped[0].bodyRead);
+  EXPECT_FALSE(dropped[1].sent);
+  EXPECT_EQ(dropped[1].failure, net::Failure::kConnection);
+  EXPECT_NE(dropped[1].error, 0u);
+}
+
 // ---- The batch layer stood in for: what the session makes of each kind of answer --------
 
 struct Asked {
