@@ -48,6 +48,49 @@ struct PendingQuery {
   bool afterHead;  // a GET asked because the HEAD told no length
   int redirects;
 };
+
+// One request of a batch's round: the server it goes to and what is asked there.
+struct RoundRequest {
+  Origin origin;
+  platform::HeaderQuery query;
+};
+
+// One round of a batch: the requests grouped by the server they go to and their verb
+// (groups in the order of their first request, each in request order), each group asked at
+// once, pauseMs after each group. The answers come back by request index.
+std::vector<platform::HeaderAnswer> AskRound(platform::InternetHandle internet,
+                                             const std::string& headers, const char* accept,
+                                             const std::vector<RoundRequest>& requests,
+                                             unsigned pauseMs, std::uint64_t* pauses) {
+  std::map<std::tuple<bool, std::string, int, std::string>, std::size_t> groupOf;
+  std::vector<std::vector<std::size_t>> groups;
+  for (std::size_t r = 0; r < requests.size(); ++r) {
+    const Origin& o = requests[r].origin;
+    const auto key = std::make_tuple(o.secure, o.host, o.port, requests[r].query.verb);
+    const auto found = groupOf.emplace(key, groups.size());
+    if (found.second) groups.emplace_back();
+    groups[found.first->second].push_back(r);
+  }
+  std::vector<platform::HeaderAnswer> answers(requests.size());
+  for (const std::vector<std::size_t>& group : groups) {
+    const Origin& origin = requests[group.front()].origin;
+    std::vector<platform::HeaderQuery> asked;
+    for (std::size_t r : group)
+      asked.push_back(requests[r].query);
+    std::vector<platform::HeaderAnswer> got;
+    platform::NetQueryHeaders(internet, origin.host.c_str(), origin.EffectivePort(),
+                              origin.secure ? platform::kRequestFlagSecure : 0, headers.c_str(),
+                              accept, asked, &got);
+    got.resize(asked.size());
+    for (std::size_t k = 0; k < group.size(); ++k)
+      answers[group[k]] = std::move(got[k]);
+    if (pauseMs != 0) {
+      platform::SleepMilliseconds(pauseMs);
+      ++*pauses;
+    }
+  }
+  return answers;
+}
 }  // namespace
 
 bool IsCertificateFailure(Failure failure) {
@@ -314,67 +357,48 @@ std::vector<FileInfo> HttpSession::QueryFileInfos(const std::vector<FileQuery>& 
     // Rounds: every query still on its way is asked; a redirect or a refused HEAD puts it
     // back for the next round.
     while (!pending.empty()) {
-      // The queries of a round, grouped by the server they go to and their method; groups in
-      // the order of their first entry, each in entry order.
-      std::map<std::tuple<bool, std::string, int, bool>, std::size_t> groupOf;
-      std::vector<std::vector<std::size_t>> groups;
-      for (std::size_t p = 0; p < pending.size(); ++p) {
-        const PendingQuery& q = pending[p];
-        const auto key = std::make_tuple(q.origin.secure, q.origin.host, q.origin.port, q.head);
-        const auto found = groupOf.emplace(key, groups.size());
-        if (found.second) groups.emplace_back();
-        groups[found.first->second].push_back(p);
-      }
+      std::vector<RoundRequest> round;
+      for (const PendingQuery& q : pending)
+        round.push_back(RoundRequest{q.origin, {q.head ? "HEAD" : "GET", q.target}});
+      const std::vector<platform::HeaderAnswer> answers =
+          AskRound(internet_, headers_, kInfoAccept, round, 0, nullptr);
       std::vector<PendingQuery> next;
-      for (const std::vector<std::size_t>& group : groups) {
-        const Origin& origin = pending[group.front()].origin;
-        std::vector<platform::HeaderQuery> asked;
-        for (std::size_t p : group)
-          asked.push_back(
-              platform::HeaderQuery{pending[p].head ? "HEAD" : "GET", pending[p].target});
-        std::vector<platform::HeaderAnswer> answers;
-        platform::NetQueryHeaders(internet_, origin.host.c_str(), origin.EffectivePort(),
-                                  origin.secure ? platform::kRequestFlagSecure : 0,
-                                  headers_.c_str(), kInfoAccept, asked, &answers);
-        answers.resize(asked.size());
-        for (std::size_t k = 0; k < group.size(); ++k) {
-          PendingQuery q = pending[group[k]];
-          const platform::HeaderAnswer& a = answers[k];
-          FileInfo& info = infos[q.index];
-          if (!a.answered) continue;  // no answer: not found
-          if (IsRedirect(a.status) && !a.location.empty()) {
-            Origin to;
-            std::string toPath;
-            if (q.redirects == kMaxRedirects ||
-                !FollowRedirect(q.first, q.origin, q.target, a.location, Fetch::kPhoto, &to,
-                                &toPath)) {
-              continue;
-            }
-            q.origin = to;
-            q.target = EncodeRequestPath(toPath);
-            ++q.redirects;
-            next.push_back(q);
+      for (std::size_t p = 0; p < pending.size(); ++p) {
+        PendingQuery q = pending[p];
+        const platform::HeaderAnswer& a = answers[p];
+        FileInfo& info = infos[q.index];
+        if (!a.answered) continue;  // no answer: not found
+        if (IsRedirect(a.status) && !a.location.empty()) {
+          Origin to;
+          std::string toPath;
+          if (q.redirects == kMaxRedirects ||
+              !FollowRedirect(q.first, q.origin, q.target, a.location, Fetch::kPhoto, &to,
+                              &toPath)) {
             continue;
           }
-          if (q.head) {
-            const bool refused = a.status == 405 || a.status == 501;
-            if (refused || !a.hasLength) {
-              // Asked again from the start with a GET whose body is never read.
-              if (refused) methods[queries[q.index].server] = SizeMethod::kGet;
-              next.push_back(PendingQuery{q.index, q.first, q.first,
-                                          EncodeRequestPath(queries[q.index].path), false, true,
-                                          0});
-              continue;
-            }
-          }
-          if (!IsSuccess(a.status)) continue;  // an error page's length is not the photo's
-          info.found = true;
-          info.size = a.hasLength ? a.length : 0;
-          info.hasTime = a.hasTime;
-          info.time = a.time;
-          // Only the GET tells the size: the rest of the batch asks this server with GET.
-          if (q.afterHead && a.hasLength) methods[queries[q.index].server] = SizeMethod::kGet;
+          q.origin = to;
+          q.target = EncodeRequestPath(toPath);
+          ++q.redirects;
+          next.push_back(q);
+          continue;
         }
+        if (q.head) {
+          const bool refused = a.status == 405 || a.status == 501;
+          if (refused || !a.hasLength) {
+            // Asked again from the start with a GET whose body is never read.
+            if (refused) methods[queries[q.index].server] = SizeMethod::kGet;
+            next.push_back(PendingQuery{q.index, q.first, q.first,
+                                        EncodeRequestPath(queries[q.index].path), false, true, 0});
+            continue;
+          }
+        }
+        if (!IsSuccess(a.status)) continue;  // an error page's length is not the photo's
+        info.found = true;
+        info.size = a.hasLength ? a.length : 0;
+        info.hasTime = a.hasTime;
+        info.time = a.time;
+        // Only the GET tells the size: the rest of the batch asks this server with GET.
+        if (q.afterHead && a.hasLength) methods[queries[q.index].server] = SizeMethod::kGet;
       }
       pending = std::move(next);
     }
@@ -414,61 +438,46 @@ std::vector<PageAnswer> HttpSession::GetPages(const char* server,
   // Rounds: every page still on its way is asked; a redirect followed puts it back for the
   // next round, grouped by the server it now goes to.
   while (!pending.empty()) {
-    std::map<std::tuple<bool, std::string, int>, std::size_t> groupOf;
-    std::vector<std::vector<std::size_t>> groups;
-    for (std::size_t p = 0; p < pending.size(); ++p) {
-      const Origin& o = pending[p].origin;
-      const auto found = groupOf.emplace(std::make_tuple(o.secure, o.host, o.port), groups.size());
-      if (found.second) groups.emplace_back();
-      groups[found.first->second].push_back(p);
-    }
+    std::vector<RoundRequest> round;
+    for (const PendingPage& q : pending)
+      round.push_back(RoundRequest{q.origin, {"GET", q.target, kCapacity}});
+    // The pause between page reads follows each group.
+    std::vector<platform::HeaderAnswer> got =
+        AskRound(internet_, headers_, kPageAccept, round, kReadPauseMs, &pauses_);
     std::vector<PendingPage> next;
-    for (const std::vector<std::size_t>& group : groups) {
-      const Origin& origin = pending[group.front()].origin;
-      std::vector<platform::HeaderQuery> asked;
-      for (std::size_t p : group)
-        asked.push_back(platform::HeaderQuery{"GET", pending[p].target, kCapacity});
-      std::vector<platform::HeaderAnswer> got;
-      platform::NetQueryHeaders(internet_, origin.host.c_str(), origin.EffectivePort(),
-                                origin.secure ? platform::kRequestFlagSecure : 0, headers_.c_str(),
-                                kPageAccept, asked, &got);
-      got.resize(asked.size());
-      platform::SleepMilliseconds(kReadPauseMs);  // the pause between page reads
-      ++pauses_;
-      for (std::size_t k = 0; k < group.size(); ++k) {
-        PendingPage q = pending[group[k]];
-        platform::HeaderAnswer& a = got[k];
-        PageAnswer& page = answers[q.index];
-        page.answeredPath = q.target;
-        if (!a.answered) {
-          page.failure = FailureOf(a.error);
-          page.error = a.error;
-          continue;
-        }
-        // A redirect without a Location is an answer like any other.
-        if (IsRedirect(a.status) && !a.location.empty()) {
-          if (q.redirects == kMaxRedirects) {
-            page.failure = Failure::kTooManyRedirects;
-            continue;
-          }
-          Origin to;
-          std::string toPath;
-          if (!FollowRedirect(first, q.origin, q.target, a.location, Fetch::kPage, &to, &toPath)) {
-            page.failure = Failure::kRedirectRefused;
-            page.refusedLocation = a.location.substr(0, 200);
-            continue;
-          }
-          q.origin = to;
-          q.target = EncodeRequestPath(toPath);
-          ++q.redirects;
-          next.push_back(q);
-          continue;
-        }
-        page.sent = true;
-        page.status = a.status;
-        page.bodyRead = a.bodyRead;
-        page.body.swap(a.body);
+    for (std::size_t p = 0; p < pending.size(); ++p) {
+      PendingPage q = pending[p];
+      platform::HeaderAnswer& a = got[p];
+      PageAnswer& page = answers[q.index];
+      page.answeredPath = q.target;
+      if (!a.answered) {
+        page.failure = FailureOf(a.error);
+        page.error = a.error;
+        continue;
       }
+      // A redirect without a Location is an answer like any other.
+      if (IsRedirect(a.status) && !a.location.empty()) {
+        if (q.redirects == kMaxRedirects) {
+          page.failure = Failure::kTooManyRedirects;
+          continue;
+        }
+        Origin to;
+        std::string toPath;
+        if (!FollowRedirect(first, q.origin, q.target, a.location, Fetch::kPage, &to, &toPath)) {
+          page.failure = Failure::kRedirectRefused;
+          page.refusedLocation = a.location.substr(0, 200);
+          continue;
+        }
+        q.origin = to;
+        q.target = EncodeRequestPath(toPath);
+        ++q.redirects;
+        next.push_back(q);
+        continue;
+      }
+      page.sent = true;
+      page.status = a.status;
+      page.bodyRead = a.bodyRead;
+      page.body.swap(a.body);
     }
     pending = std::move(next);
   }

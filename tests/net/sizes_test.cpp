@@ -33,6 +33,17 @@ bool NoTime(platform::FileTime t) {
 // 2023-11-14 22:13:20 UTC as a FILETIME.
 constexpr std::uint64_t kModifiedTicks = 133444736000000000ULL;
 
+// The platform batch itself, on a fresh internet handle, to the fixture's photo host.
+bool AskFixtureBatch(const std::vector<platform::HeaderQuery>& queries,
+                     std::vector<platform::HeaderAnswer>* answers) {
+  platform::InternetHandle internet = platform::NetOpen(net::kUserAgent);
+  if (!internet) return false;
+  platform::NetQueryHeaders(internet, "photos.example.test", 80, 0, net::kExtraHeaders, "*/*",
+                            queries, answers);
+  platform::NetCloseHandle(internet);
+  return true;
+}
+
 class QuerySizesTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -171,12 +182,8 @@ TEST_F(QuerySizesTest, ThePlatformBatchAnswersEachQueryByIndexAndFollowsNothing)
   std::vector<platform::HeaderQuery> queries;
   for (const auto& r : rows)
     queries.push_back(platform::HeaderQuery{r.verb, r.object});
-  platform::InternetHandle internet = platform::NetOpen(net::kUserAgent);
-  ASSERT_NE(internet, nullptr);
   std::vector<platform::HeaderAnswer> answers;
-  platform::NetQueryHeaders(internet, "photos.example.test", 80, 0, net::kExtraHeaders, "*/*",
-                            queries, &answers);
-  platform::NetCloseHandle(internet);
+  ASSERT_TRUE(AskFixtureBatch(queries, &answers));
   ASSERT_EQ(answers.size(), queries.size());
   for (std::size_t i = 0; i < answers.size(); ++i) {
     const auto& r = rows[i];
@@ -223,12 +230,8 @@ TEST_F(QuerySizesTest, ThePlatformBatchReadsAPageWholeOrNotAtAll) {
   std::vector<platform::HeaderQuery> queries;
   for (const auto& r : rows)
     queries.push_back(platform::HeaderQuery{r.verb, r.object, r.cap});
-  platform::InternetHandle internet = platform::NetOpen(net::kUserAgent);
-  ASSERT_NE(internet, nullptr);
   std::vector<platform::HeaderAnswer> answers;
-  platform::NetQueryHeaders(internet, "photos.example.test", 80, 0, net::kExtraHeaders, "*/*",
-                            queries, &answers);
-  platform::NetCloseHandle(internet);
+  ASSERT_TRUE(AskFixtureBatch(queries, &answers));
   ASSERT_EQ(answers.size(), queries.size());
   for (std::size_t i = 0; i < answers.size(); ++i) {
     const auto& r = rows[i];
