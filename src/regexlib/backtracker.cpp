@@ -15,7 +15,7 @@ constexpr std::size_t kMinWindow = 64;
 
 bool Backtracker::Begin(const Program& program, const unsigned char* text, std::size_t length,
                         std::size_t start, bool rejectEmptyAtStart, std::uint64_t* budget,
-                        std::size_t limit, std::size_t maxWindow) {
+                        std::size_t limit, std::size_t maxWindow, std::size_t maxJobs) {
   ClearVisited();
   program_ = &program;
   programSize_ = program.code.size();
@@ -27,6 +27,7 @@ bool Backtracker::Begin(const Program& program, const unsigned char* text, std::
   start_ = start;
   rejectEmpty_ = rejectEmptyAtStart;
   windowOpen_ = false;
+  maxJobs_ = std::min(maxJobs, kMaxJobs);
   windowBytes_ = std::min(kStateBudget / program.code.size(), std::max(maxWindow, kMinWindow));
   rowWords_ = (std::min(windowBytes_, limit_ - std::min(start, limit_)) + 1 + 63) / 64;
   if (visited_.size() < programSize_ * rowWords_) visited_.resize(programSize_ * rowWords_, 0);
@@ -267,7 +268,7 @@ Backtracker::Result Backtracker::TryAt(std::size_t candidate, std::vector<int>* 
           }
           break;
         case Op::kSplit: {
-          if (jobs_.size() >= kMaxJobs) {
+          if (jobs_.size() >= maxJobs_) {
             ReleaseJobs();
             return kOutOfWindow;
           }

@@ -18,16 +18,22 @@ namespace regexlib {
 class Backtracker {
  public:
   enum Result { kNoMatch, kMatch, kOutOfWindow, kGaveUp };
+  // Pending jobs one try may hold (16 MB) before it hands the search back: enough for a
+  // loop with groups over a quarter of a megabyte. A try that runs out has done that much
+  // work for nothing, so the cap is kept well below what the window would allow.
+  static constexpr std::size_t kMaxJobs = std::size_t(1) << 20;
 
   // Prepares a search of text[0, length) that begins at start. False when the program is
   // too large for a useful window.
   // *budget is the number of states the search may still try; TryAt answers kGaveUp when
   // it runs out. No byte at or past limit (at most length) is consumed, though assertions
   // see the whole text. A window holds at most maxWindow bytes of text (a short try needs
-  // no more, and its bits then take less memory).
+  // no more, and its bits then take less memory). A try holds at most maxJobs pending jobs
+  // (at most kMaxJobs): a caller with a faster way for a try that would need more hands
+  // it over early.
   bool Begin(const Program& program, const unsigned char* text, std::size_t length,
              std::size_t start, bool rejectEmptyAtStart, std::uint64_t* budget, std::size_t limit,
-             std::size_t maxWindow = SIZE_MAX);
+             std::size_t maxWindow = SIZE_MAX, std::size_t maxJobs = kMaxJobs);
   // Tries a match that starts exactly at candidate (candidates must come in increasing
   // order, and hold the program's literal prefix). On kMatch fills slots.
   Result TryAt(std::size_t candidate, std::vector<int>* slots);
@@ -45,10 +51,6 @@ class Backtracker {
     std::uint32_t pos;
     std::uint32_t hi;
   };
-  // Pending jobs one try may hold (16 MB) before it hands the search back: enough for a
-  // loop with groups over a quarter of a megabyte. A try that runs out has done that much
-  // work for nothing, so the cap is kept well below what the window would allow.
-  static constexpr std::size_t kMaxJobs = std::size_t(1) << 20;
   void Push(JobKind kind, int pc, std::size_t pos, std::size_t hi) {
     jobs_.push_back(Job{kind, pc, std::uint32_t(pos), std::uint32_t(hi)});
   }
@@ -110,6 +112,7 @@ class Backtracker {
   std::size_t windowStart_ = 0;
   std::size_t windowEnd_ = 0;  // last position the window holds
   std::size_t windowBytes_ = 0;
+  std::size_t maxJobs_ = kMaxJobs;
   bool windowOpen_ = false;
   std::uint64_t* budget_ = nullptr;
   bool gaveUp_ = false;

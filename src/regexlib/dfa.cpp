@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "regexlib/byte_classes.h"
 #include "regexlib/prefilter.h"
 
 namespace regexlib {
@@ -16,10 +17,6 @@ constexpr std::size_t kFreeResets = 3;
 constexpr std::size_t kBytesPerState = 10;
 // What a state costs besides its positions and transitions: the map's node and the key.
 constexpr std::size_t kStateOverhead = 96;
-
-bool IsWordByte(int c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
-}
 }  // namespace
 
 Program ReverseProgram(const Program& forward, int startPc) {
@@ -86,69 +83,16 @@ Program ReverseProgram(const Program& forward, int startPc) {
   return r;
 }
 
-int Dfa::SideOf(int byte) {
-  if (byte < 0) return kEdge;
-  if (byte == '\n') return kNewline;
-  return IsWordByte(byte) ? kWord : kOther;
-}
-
-bool Dfa::Holds(int kind, int left, int right) {
-  switch (kind) {
-    case kTextStart:
-      return left == kEdge;
-    case kTextEnd:
-      return right == kEdge;
-    case kLineStart:  // a line feed that ends the text starts no line
-      return left == kEdge || (left == kNewline && right != kEdge);
-    case kLineEnd:
-      return right == kEdge || right == kNewline;
-    case kWordBoundary:
-      return (left == kWord) != (right == kWord);
-    case kNotWordBoundary:
-      return (left == kWord) == (right == kWord);
-    default:
-      return false;
-  }
-}
-
 void Dfa::Init(const Program* program, bool reverse, std::size_t budget) {
   program_ = program;
   reverse_ = reverse;
   budget_ = budget;
-  hasAsserts_ = false;
   // Byte classes: bytes no instruction tells apart share a column of the transition table.
-  std::bitset<257> cut;
-  auto cutSet = [&cut](const ByteSet& set) {
-    for (std::size_t b = 1; b < 256; ++b) {
-      if (set[b] != set[b - 1]) cut[b] = true;
-    }
-  };
-  for (const Inst& in : program->code) {
-    if (in.op == Op::kByte) {
-      cut[std::size_t(in.x)] = true;
-      cut[std::size_t(in.x) + 1] = true;
-    } else if (in.op == Op::kSet) {
-      cutSet(program->sets[std::size_t(in.x)]);
-    } else if (in.op == Op::kAssert) {
-      hasAsserts_ = true;
-    }
-  }
-  if (hasAsserts_) {  // assertions tell line feeds and word bytes from the rest
-    for (int b : {int('\n'), '\n' + 1, int('0'), '9' + 1, int('A'), 'Z' + 1, int('_'), '_' + 1,
-                  int('a'), 'z' + 1}) {
-      cut[std::size_t(b)] = true;
-    }
-  }
-  classByte_.clear();
-  int cls = -1;
-  for (std::size_t b = 0; b < 256; ++b) {
-    if (b == 0 || cut[b]) {
-      ++cls;
-      classByte_.push_back(int(b));
-    }
-    classOf_[b] = std::uint8_t(cls);
-  }
-  classes_ = cls + 1;
+  const ByteClasses classes = MakeByteClasses(*program);
+  hasAsserts_ = classes.hasAsserts;
+  std::copy(std::begin(classes.classOf), std::end(classes.classOf), classOf_);
+  classByte_ = classes.byteOf;
+  classes_ = classes.count;
   for (shift_ = 0; (1 << shift_) < classes_ + 1; ++shift_) {
   }
   stride_ = 1 << shift_;
@@ -265,7 +209,7 @@ int Dfa::Step(int s, int cls, int byte) {
   const int right = reverse_ ? (flags & kSideMask) : side;
   bool holds[kNotWordBoundary + 1];
   for (int k = 0; k <= kNotWordBoundary; ++k)
-    holds[k] = Holds(k, left, right);
+    holds[k] = HoldsBetween(k, left, right);
   if (++mark_ == 0) {  // the marks wrapped: start them over
     std::fill(seen_.begin(), seen_.end(), 0);
     mark_ = 1;

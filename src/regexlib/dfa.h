@@ -58,9 +58,6 @@ class Dfa {
   std::size_t stoppedAt() const { return stop_; }
 
  private:
-  // What a state knows of the text next to its position on the side already read: the
-  // text's edge, a line feed, a word byte or another byte.
-  enum Side : int { kEdge = 0, kNewline = 1, kWord = 2, kOther = 3 };
   enum Flag : int {
     kSideMask = 3,
     kStarts = 4,        // a new thread starts at this position (lowest priority); once a match
@@ -83,7 +80,6 @@ class Dfa {
     }
   };
 
-  static int SideOf(int byte);  // byte 0..255, or -1 for the text's edge
   // The state for key (flags first, then the positions), made when new; -1 when it does not
   // fit the cache even when empty.
   int Intern(std::vector<int>* key);
@@ -94,8 +90,6 @@ class Dfa {
   void ClearCache();
   bool ResetCache(std::size_t progress);
   void BeginSearch();
-  // Whether assertion kind holds between a byte of side left and one of side right.
-  static bool Holds(int kind, int left, int right);
 
   const Program* program_ = nullptr;
   bool reverse_ = false;

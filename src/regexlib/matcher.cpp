@@ -14,8 +14,11 @@ constexpr char kGaveUpMessage[] = "search gave up: the pattern is too costly for
 // Steps the backtracker may take from the prefilter's candidates before a search is handed
 // to the DFA.
 constexpr std::uint64_t kQuickSteps = 4096;
-// The forward DFA's cache; the two reverse DFAs have half of it each: together they are
-// the expression's fixed budget.
+// Pending jobs the backtracker may hold while filling groups before it hands the span to
+// the tagged DFA (256 KB).
+constexpr std::size_t kFillJobs = std::size_t(1) << 14;
+// The forward DFA's cache; the two reverse DFAs have three eighths of it each and the
+// tagged DFA a quarter: together they are the expression's fixed budget, twice this.
 constexpr std::size_t kDfaBudget = std::size_t(1) << 20;
 // The search by the inner run gives way to the plain one where, after a few places, the
 // run stands every kInnerSpacing bytes or closer ...
@@ -34,8 +37,9 @@ Matcher::Matcher() : dfaBudget_(kDfaBudget), quickSteps_(kQuickSteps) {}
 void Matcher::SetDfaBudget(std::size_t bytes) {
   dfaBudget_ = bytes;
   forward_.SetBudget(bytes);
-  reverse_.SetBudget(bytes / 2);
-  headReverse_.SetBudget(bytes / 2);
+  reverse_.SetBudget(bytes / 8 * 3);
+  headReverse_.SetBudget(bytes / 8 * 3);
+  tagged_.SetBudget(bytes / 4);
 }
 
 bool Matcher::SetPattern(const std::string& pattern) {
@@ -46,8 +50,9 @@ bool Matcher::SetPattern(const std::string& pattern) {
   headReversed_ =
       compiled_ && !program_.inner.empty() ? ReverseProgram(program_, program_.innerPc) : Program{};
   forward_.Init(&program_, false, dfaBudget_);
-  reverse_.Init(&reversed_, true, dfaBudget_ / 2);
-  headReverse_.Init(&headReversed_, true, dfaBudget_ / 2);
+  reverse_.Init(&reversed_, true, dfaBudget_ / 8 * 3);
+  headReverse_.Init(&headReversed_, true, dfaBudget_ / 8 * 3);
+  tagged_.Init(&program_, dfaBudget_ / 4);
   return compiled_;
 }
 
@@ -273,7 +278,13 @@ Matcher::Filled Matcher::FillGroups(std::size_t start, bool rejectEmptyAtStart, 
   // A match starting at begin is the leftmost-first one, and it ends at end: no engine
   // needs a byte past it.
   const bool rejectEmpty = rejectEmptyAtStart && begin == start;
-  if (backtracker_.Begin(program_, text, length, begin, rejectEmpty, budget, end)) {
+  // The backtracker is fastest where it needs few saved choices (a short span, or loops
+  // it runs as scans); where it would need many (a group inside a loop over a long span),
+  // it hands the span to the tagged DFA early.
+  const bool tagged = taggedUse_ != kTaggedNever && !rejectEmpty;
+  if (taggedUse_ != kTaggedAlways &&
+      backtracker_.Begin(program_, text, length, begin, rejectEmpty, budget, end, SIZE_MAX,
+                         tagged ? kFillJobs : Backtracker::kMaxJobs)) {
     switch (backtracker_.TryAt(begin, &slots_)) {
       case Backtracker::kMatch:
         matched_ = true;
@@ -284,6 +295,22 @@ Matcher::Filled Matcher::FillGroups(std::size_t start, bool rejectEmptyAtStart, 
       case Backtracker::kNoMatch:
         return kNotHere;
       case Backtracker::kOutOfWindow:
+        break;
+    }
+  }
+  // The tagged DFA does not know of an empty match to reject: that rare case is the Pike
+  // VM's.
+  if (tagged) {
+    switch (tagged_.Search(text, length, begin, end, &slots_, budget)) {
+      case TaggedDfa::kMatch:
+        matched_ = true;
+        return kFilled;
+      case TaggedDfa::kNoMatch:
+        return kNotHere;
+      case TaggedDfa::kOutOfSteps:
+        error_ = kGaveUpMessage;
+        return kGaveUpHere;
+      case TaggedDfa::kGaveUp:
         break;
     }
   }
@@ -415,8 +442,9 @@ void Matcher::Reset() {
   reversed_ = Program{};
   headReversed_ = Program{};
   forward_.Init(&program_, false, dfaBudget_);
-  reverse_.Init(&reversed_, true, dfaBudget_ / 2);
-  headReverse_.Init(&headReversed_, true, dfaBudget_ / 2);
+  reverse_.Init(&reversed_, true, dfaBudget_ / 8 * 3);
+  headReverse_.Init(&headReversed_, true, dfaBudget_ / 8 * 3);
+  tagged_.Init(&program_, dfaBudget_ / 4);
   compiled_ = false;
   error_.clear();
   text_.clear();

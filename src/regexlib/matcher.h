@@ -8,6 +8,7 @@
 #include "regexlib/dfa.h"
 #include "regexlib/pike_vm.h"
 #include "regexlib/program.h"
+#include "regexlib/tagged_dfa.h"
 
 namespace regexlib {
 
@@ -40,13 +41,19 @@ class Matcher {
   // literal lead) before the search goes to the DFAs; 0 sends every search to them.
   void SetQuickSteps(std::uint64_t steps) { quickSteps_ = steps; }
   std::size_t dfaResets() const {
-    return forward_.resets() + reverse_.resets() + headReverse_.resets();
+    return forward_.resets() + reverse_.resets() + headReverse_.resets() + tagged_.resets();
   }
   // Whether a pattern with a run of bytes inside every match (Program::inner) is searched
   // for that run first: kInnerAuto where it pays, kInnerAlways for every search (for tests:
   // a single byte, and where the run is common), kInnerNever not at all.
   enum InnerUse { kInnerAuto, kInnerAlways, kInnerNever };
   void UseInner(InnerUse use) { innerUse_ = use; }
+  // How the groups of a match the DFAs found are filled: kTaggedAuto by the backtracker on
+  // a short span and by the tagged DFA on a long one, kTaggedAlways by the tagged DFA on
+  // every span (for tests), kTaggedNever by the backtracker and the Pike VM. The Pike VM
+  // takes over wherever the tagged DFA gives up.
+  enum TaggedUse { kTaggedAuto, kTaggedAlways, kTaggedNever };
+  void UseTaggedDfa(TaggedUse use) { taggedUse_ = use; }
   // Steps every search so far took (engine steps, instructions followed to build DFA
   // states): what the step budget counts. Linear in the text for any pattern.
   std::uint64_t work() const { return work_; }
@@ -97,6 +104,8 @@ class Matcher {
   Dfa reverse_;
   Dfa headReverse_;
   InnerUse innerUse_ = kInnerAuto;
+  TaggedDfa tagged_;  // fills the groups of a match too long for the backtracker
+  TaggedUse taggedUse_ = kTaggedAuto;
   std::uint64_t work_ = 0;
   std::string error_;
   std::string text_;

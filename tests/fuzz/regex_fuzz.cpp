@@ -42,15 +42,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t newline = input.find('\n');
   const std::string pattern = input.substr(0, newline);
   const std::string text = newline == std::string::npos ? "" : input.substr(newline + 1);
-  static regexlib::Matcher m;                    // one for the process, as the library keeps it
-  static regexlib::Matcher inner;                // the DFAs, by the inner run wherever there is one
-  static regexlib::Matcher noInner;              // the DFAs, never by it
-  static regexlib::Matcher plain;                // the capturing engines alone
+  static regexlib::Matcher m;        // one for the process, as the library keeps it
+  static regexlib::Matcher inner;    // the DFAs, by the inner run wherever there is one
+  static regexlib::Matcher noInner;  // the DFAs, never by it (both fill groups by the tagged DFA)
+  static regexlib::Matcher plain;    // the capturing engines alone
   if (!m.SetPattern(pattern.c_str())) return 0;  // the library sees text up to a NUL
   inner.SetQuickSteps(0);
   inner.UseInner(regexlib::Matcher::kInnerAlways);
+  inner.UseTaggedDfa(regexlib::Matcher::kTaggedAlways);
   noInner.SetQuickSteps(0);
   noInner.UseInner(regexlib::Matcher::kInnerNever);
+  noInner.UseTaggedDfa(regexlib::Matcher::kTaggedAlways);
   plain.UseDfa(false);
   for (regexlib::Matcher* other : {&inner, &noInner, &plain})
     other->SetPattern(pattern.c_str());

@@ -113,8 +113,8 @@ using Spans = std::vector<std::vector<int>>;
 
 // How our engine searches: as it stands (the backtracker's quick try at the prefilter's
 // candidates, then the DFAs in front of the capturing engines), the DFAs for every search
-// (by the inner run at every place it stands, or never by it), the capturing engines on
-// their own, or the Pike VM alone.
+// (by the inner run at every place it stands, or never by it; the tagged DFA filling the
+// groups), the capturing engines on their own, or the Pike VM alone.
 enum Engines { kStandard, kDfa, kPlainDfa, kCapturing, kPikeVm, kEngineKinds };
 const char* const kEngineNames[] = {"as it stands", "DFA by the inner run", "DFA without it",
                                     "capturing engines", "Pike VM"};
@@ -125,8 +125,10 @@ struct Matchers {
   bool Set(const std::string& pattern) {
     m[kDfa].SetQuickSteps(0);
     m[kDfa].UseInner(regexlib::Matcher::kInnerAlways);
+    m[kDfa].UseTaggedDfa(regexlib::Matcher::kTaggedAlways);
     m[kPlainDfa].SetQuickSteps(0);
     m[kPlainDfa].UseInner(regexlib::Matcher::kInnerNever);
+    m[kPlainDfa].UseTaggedDfa(regexlib::Matcher::kTaggedAlways);
     m[kCapturing].UseDfa(false);
     m[kPikeVm].UsePikeVmOnly(true);
     bool ok = true;

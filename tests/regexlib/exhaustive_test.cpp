@@ -194,9 +194,10 @@ TEST(Exhaustive, AgreesWithTheReferenceBacktracker) {
     if (!tree) continue;
     // As it stands (the backtracker's quick try at the prefilter's candidates, then the
     // DFAs in front of the capturing engines); the DFAs for every search, by the inner run
-    // wherever the pattern has one, and never by it; the backtracker and the Pike VM on
-    // their own; the Pike VM alone; and the DFAs with a cache so small that searches give
-    // up half way and are finished by the capturing engines.
+    // wherever the pattern has one, and never by it, with the tagged DFA filling every
+    // match's groups; the backtracker and the Pike VM on their own; the Pike VM alone; and
+    // the DFAs with a cache so small that searches give up half way and are finished by
+    // the capturing engines.
     regexlib::Matcher standard, dfa, plainDfa, bt, vm, tiny;
     const char* const names[] = {"as it stands",   "DFA by the inner run",
                                  "DFA without it", "backtracker",
@@ -205,12 +206,15 @@ TEST(Exhaustive, AgreesWithTheReferenceBacktracker) {
     constexpr int kEngines = int(sizeof engines / sizeof engines[0]);
     dfa.SetQuickSteps(0);
     dfa.UseInner(regexlib::Matcher::kInnerAlways);
+    dfa.UseTaggedDfa(regexlib::Matcher::kTaggedAlways);
     plainDfa.SetQuickSteps(0);
     plainDfa.UseInner(regexlib::Matcher::kInnerNever);
+    plainDfa.UseTaggedDfa(regexlib::Matcher::kTaggedAlways);
     bt.UseDfa(false);
     vm.UsePikeVmOnly(true);
     tiny.SetQuickSteps(0);
     tiny.UseInner(regexlib::Matcher::kInnerAlways);
+    tiny.UseTaggedDfa(regexlib::Matcher::kTaggedAlways);
     tiny.SetDfaBudget(700);
     for (regexlib::Matcher* e : engines)
       ASSERT_TRUE(e->SetPattern(pattern)) << pattern << ": " << e->Error();

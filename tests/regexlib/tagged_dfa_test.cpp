@@ -1,0 +1,169 @@
+// The tagged DFA against the Pike VM it replays: for every place a match may begin and
+// several limits, both must find the same match with the same groups, including when the
+// cache is so small that it is emptied again and again, and both must stop on the same
+// step budget.
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "regexlib/compiler.h"
+#include "regexlib/pike_vm.h"
+#include "regexlib/tagged_dfa.h"
+
+namespace {
+
+using regexlib::PikeVm;
+using regexlib::Program;
+using regexlib::TaggedDfa;
+
+const auto* Bytes(const std::string& s) {
+  return reinterpret_cast<const unsigned char*>(s.data());
+}
+
+// Texts over bytes: short ones of every mix, and long runs where a group inside a loop
+// changes all the way along.
+std::vector<std::string> Texts(const std::string& bytes, std::mt19937* rng) {
+  std::vector<std::string> out = {"", bytes};
+  for (int n : {3, 7, 20, 60, 300}) {
+    std::string t;
+    for (int i = 0; i < n; ++i)
+      t += bytes[std::uniform_int_distribution<std::size_t>(0, bytes.size() - 1)(*rng)];
+    out.push_back(t);
+  }
+  out.push_back(std::string(500, bytes[0]) + bytes.back());
+  return out;
+}
+
+struct Outcome {
+  int result;  // TaggedDfa::Result, or for the Pike VM kMatch / kNoMatch / kOutOfSteps
+  std::vector<int> slots;
+  bool operator==(const Outcome& o) const {
+    return result == o.result && (result != TaggedDfa::kMatch || slots == o.slots);
+  }
+};
+
+std::string Show(const Outcome& o) {
+  std::string s = std::to_string(o.result);
+  for (int v : o.slots)
+    s += " " + std::to_string(v);
+  return s;
+}
+
+Outcome ByPikeVm(const Program& program, const std::string& text, std::size_t begin,
+                 std::size_t limit, std::uint64_t steps) {
+  PikeVm vm;
+  Outcome o{TaggedDfa::kNoMatch, {}};
+  const bool found = vm.Search(program, Bytes(text), text.size(), begin, begin, false, &o.slots,
+                               &steps, limit, true);
+  if (vm.gaveUp()) o.result = TaggedDfa::kOutOfSteps;
+  if (found) o.result = TaggedDfa::kMatch;
+  return o;
+}
+
+Outcome ByTaggedDfa(TaggedDfa* dfa, const std::string& text, std::size_t begin, std::size_t limit,
+                    std::uint64_t steps) {
+  Outcome o{TaggedDfa::kNoMatch, {}};
+  o.result = dfa->Search(Bytes(text), text.size(), begin, limit, &o.slots, &steps);
+  return o;
+}
+
+// Groups inside loops, lazy and greedy, alternatives whose order decides, loops whose body
+// can match empty, and assertions that look past the limit.
+TEST(TaggedDfa, FillsTheGroupsThePikeVmFills) {
+  const struct {
+    const char* pattern;
+    const char* bytes;
+  } kCases[] = {
+      {"(a|aa)*c", "ac"},
+      {"(a|ab)(c|bcd)(d*)", "abcd"},
+      {"((a)|(b))*c", "abc"},
+      {"(a*)*b", "ab"},
+      {"(a*)+?(b*)$", "ab"},
+      {"(|a)*b", "ab"},
+      {"(a+?)(a*?)b", "ab"},
+      {"(.*)(.*)(.*)x", "ax"},
+      {"(?:(a)|b)*?c", "abc"},
+      {"(\\w+)\\b(\\s*)", "a b-"},
+      {"(?m)^(a*)$\\n?", "a\nb"},
+      {"\\B(a)(b?)\\B", "ab "},
+      {"([^\"]*)\"(.*?)\"", "a\"b"},
+      {"(?i)(A|b)+(c)?", "aBc"},
+      {"((a)(b)?)+", "ab"},
+  };
+  std::mt19937 rng(2612);
+  std::size_t compared = 0, matches = 0;
+  for (const auto& c : kCases) {
+    Program program;
+    std::string error;
+    ASSERT_TRUE(regexlib::Compile(c.pattern, &program, &error)) << c.pattern << ": " << error;
+    TaggedDfa dfa;
+    dfa.Init(&program, std::size_t(256) << 10);
+    for (const std::string& text : Texts(c.bytes, &rng)) {
+      for (std::size_t begin = 0; begin <= text.size(); ++begin) {
+        for (std::size_t limit : {text.size(), (begin + text.size()) / 2, begin + 1}) {
+          if (limit < begin || limit > text.size()) continue;
+          const Outcome want = ByPikeVm(program, text, begin, limit, UINT64_MAX);
+          const Outcome got = ByTaggedDfa(&dfa, text, begin, limit, UINT64_MAX);
+          ASSERT_EQ(got, want) << "pattern /" << c.pattern << "/ text \"" << text << "\" from "
+                               << begin << " to " << limit << ": " << Show(got) << " against "
+                               << Show(want);
+          ++compared;
+          matches += want.result == TaggedDfa::kMatch ? 1 : 0;
+        }
+      }
+    }
+  }
+  EXPECT_GT(compared, 10000u);
+  EXPECT_GT(matches, compared / 4);
+}
+
+// A cache with room for a handful of states: it is emptied in the middle of a match, the
+// state being left is made again and its rows stay its own. Where it gives up, nothing is
+// claimed.
+TEST(TaggedDfa, EmptiedCacheKeepsTheRows) {
+  std::mt19937 rng(31);
+  std::string text;
+  for (int i = 0; i < 4000; ++i)
+    text += "abc"[std::uniform_int_distribution<int>(0, 2)(rng)];
+  text += 'd';
+  std::size_t resets = 0, filled = 0;
+  for (const char* pattern : {"((a|b)|(c))*d", "(a|ab|abc|b|bc|c)*(d)", "([ab]*)(c)?(?:.)*d"}) {
+    Program program;
+    std::string error;
+    ASSERT_TRUE(regexlib::Compile(pattern, &program, &error)) << pattern;
+    for (std::size_t budget : {std::size_t(1500), std::size_t(4000), std::size_t(40000)}) {
+      TaggedDfa dfa;
+      dfa.Init(&program, budget);
+      for (std::size_t begin = 0; begin < text.size(); begin += 397) {
+        const Outcome want = ByPikeVm(program, text, begin, text.size(), UINT64_MAX);
+        const Outcome got = ByTaggedDfa(&dfa, text, begin, text.size(), UINT64_MAX);
+        if (got.result == TaggedDfa::kGaveUp) continue;
+        ASSERT_EQ(got, want) << pattern << " with a cache of " << budget << " from " << begin;
+        ++filled;
+      }
+      resets += dfa.resets();
+    }
+  }
+  EXPECT_GT(resets, 0u);
+  EXPECT_GT(filled, 20u);
+}
+
+// The step budget: each position costs a step per live thread, as in the Pike VM, so a
+// search that runs out ends with kOutOfSteps and not with a match found half way.
+TEST(TaggedDfa, StepBudgetEndsTheSearch) {
+  Program program;
+  std::string error;
+  ASSERT_TRUE(regexlib::Compile("(a|aa)*c", &program, &error));
+  const std::string text = std::string(100000, 'a') + "c";
+  TaggedDfa dfa;
+  dfa.Init(&program, std::size_t(256) << 10);
+  EXPECT_EQ(ByTaggedDfa(&dfa, text, 0, text.size(), 1000).result, TaggedDfa::kOutOfSteps);
+  const Outcome whole = ByTaggedDfa(&dfa, text, 0, text.size(), UINT64_MAX);
+  ASSERT_EQ(whole.result, TaggedDfa::kMatch);
+  EXPECT_EQ(whole.slots, (std::vector<int>{0, 100001, 99999, 100000}));
+}
+
+}  // namespace
