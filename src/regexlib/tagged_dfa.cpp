@@ -1,7 +1,7 @@
 #include "regexlib/tagged_dfa.h"
 
 #include <algorithm>
-#include <cstring>
+#include <cstdint>
 
 namespace regexlib {
 
@@ -10,14 +10,12 @@ namespace {
 constexpr std::size_t kFreeResets = 3;
 // ... which then asks for this many bytes read per state the cache held.
 constexpr std::size_t kBytesPerState = 10;
-// What a state and a transition cost besides their positions and slots: the map's node,
-// the key, the transition record.
+// What a state and a transition cost besides their positions and records: the map's node,
+// the key, the transition itself.
 constexpr std::size_t kStateOverhead = 96;
 constexpr std::size_t kTransitionOverhead = sizeof(int) * 4;
-// The rows of two states of the most threads the program allows may not pass this many
-// slots (16 MB); a program that could need more is left to the Pike VM, which shares rows
-// between threads.
-constexpr std::size_t kMostSlots = std::size_t(2) << 20;
+// Times the walk back may run one chunk again because the cache was emptied while it ran.
+constexpr int kChunkTries = 3;
 }  // namespace
 
 void TaggedDfa::Init(const Program* program, std::size_t budget) {
@@ -25,15 +23,9 @@ void TaggedDfa::Init(const Program* program, std::size_t budget) {
   budget_ = budget;
   classes_ = MakeByteClasses(*program);
   width_ = 2 * (program->groups + 1);
-  most_ = 0;
-  for (const Inst& in : program->code) {
-    if (in.op == Op::kByte || in.op == Op::kSet) ++most_;
-  }
   seen_.assign(program->code.size(), 0);
   mark_ = 0;
   resets_ = 0;
-  for (std::vector<int>& rows : rows_)
-    std::vector<int>().swap(rows);
   ClearCache();
 }
 
@@ -42,6 +34,7 @@ void TaggedDfa::ClearCache() {
   keys_.clear();
   threads_.clear();
   next_.clear();
+  fast_.clear();
   transitions_.clear();
   ops_.clear();
   used_ = 0;
@@ -71,12 +64,15 @@ int TaggedDfa::Intern(const std::vector<int>& key) {
   ids_.emplace(key, id);
   threads_.push_back(int(key.size()) - 1);
   next_.resize(next_.size() + classes, -1);
-  // The rows must hold every thread of any state a transition leads to.
-  const std::size_t slots = (key.size() - 1) * Stride();
-  for (std::vector<int>& rows : rows_) {
-    if (rows.size() < slots) rows.resize(slots);
-  }
+  fast_.resize(fast_.size() + classes, -1);
   return id;
+}
+
+int TaggedDfa::InternOrReset(const std::vector<int>& key, std::size_t progress) {
+  const int id = Intern(key);
+  if (id >= 0) return id;
+  if (!ResetCache(progress)) return -1;
+  return Intern(key);
 }
 
 std::uint64_t TaggedDfa::Close(const std::vector<int>& key, int right, Reached* match) {
@@ -141,6 +137,13 @@ std::uint64_t TaggedDfa::Close(const std::vector<int>& key, int right, Reached* 
   return steps;
 }
 
+void TaggedDfa::AppendRecord(const Reached& r) {
+  ops_.push_back(r.from);
+  ops_.push_back(r.count);
+  for (int i = 0; i < r.count; ++i)
+    ops_.push_back(saves_[std::size_t(r.saves + i)]);
+}
+
 int TaggedDfa::Build(int* s, int cls, std::uint64_t* budget, std::size_t progress) {
   const int byte = classes_.byteOf[std::size_t(cls)];
   const int side = classes_.hasAsserts ? SideOf(byte) : kEdge;
@@ -148,159 +151,207 @@ int TaggedDfa::Build(int* s, int cls, std::uint64_t* budget, std::size_t progres
   const std::uint64_t steps = Close(keys_[std::size_t(*s)], side, &match);
   if (*budget < steps) {
     *budget = 0;
-    return -2;
+    return kBuildOutOfSteps;
   }
   *budget -= steps;
   key_.assign(1, side);
-  std::vector<Reached> taken;
+  taken_.clear();
+  std::size_t records = match.pc >= 0 ? 2 + std::size_t(match.count) : 0;
   for (const Reached& c : consumers_) {
     const Inst& in = program_->code[std::size_t(c.pc)];
     const bool takes =
         in.op == Op::kByte ? in.x == byte : program_->sets[std::size_t(in.x)][std::size_t(byte)];
     if (takes) {
       key_.push_back(c.pc + 1);
-      taken.push_back(c);
+      taken_.push_back(c);
+      records += 3 + std::size_t(c.count);
     }
   }
   if (key_.size() == 1) key_[0] = kEdge;  // no thread: the side is moot
+  const std::size_t cost = kTransitionOverhead + sizeof(int) * records;
   int target = Intern(key_);
-  if (target < 0) {
+  if (target < 0 || used_ + cost > budget_) {
     // The cache is full: empty it and make the state we came from again. Its threads keep
-    // their order, so the rows stay theirs.
+    // their order, so what the search noted of them still holds.
     const std::vector<int> source = keys_[std::size_t(*s)];
-    if (!ResetCache(progress)) return -1;
+    if (!ResetCache(progress)) return kBuildGaveUp;
     *s = Intern(source);
     target = Intern(key_);
-    if (*s < 0 || target < 0) return -1;
+    if (*s < 0 || target < 0 || used_ + cost > budget_) return kBuildGaveUp;
   }
-  const std::size_t stride = Stride();
-  const std::size_t before = ops_.size();
-  Transition t{target, -1, int(ops_.size()), 0, 0, 0, target == *s && match.pc < 0};
-  for (std::size_t j = 0; j < taken.size(); ++j) {
-    if (taken[j].from != int(j) || taken[j].count != 0) t.keeps = false;
-    for (std::size_t k = 0; k < stride; k += kBlock) {
-      ops_.push_back(std::uint32_t(j * stride + k));
-      ops_.push_back(std::uint32_t(std::size_t(taken[j].from) * stride + k));
-    }
+  used_ += cost;
+  Transition t{target, -1, 0};
+  const std::size_t first = ops_.size();
+  for (const Reached& r : taken_)
+    AppendRecord(r);
+  t.threads = int(ops_.size());
+  for (std::size_t j = 0, at = first; j < taken_.size(); ++j) {
+    ops_.push_back(int(at));
+    at += 2 + std::size_t(taken_[j].count);
   }
-  t.copyCount = (int(ops_.size()) - t.copies) / 2;
-  t.sets = int(ops_.size());
-  for (std::size_t j = 0; j < taken.size(); ++j) {
-    for (int i = 0; i < taken[j].count; ++i)
-      ops_.push_back(std::uint32_t(j * stride) +
-                     std::uint32_t(saves_[std::size_t(taken[j].saves + i)]));
-  }
-  t.setCount = int(ops_.size()) - t.sets;
   if (match.pc >= 0) {
     t.match = int(ops_.size());
-    ops_.push_back(std::uint32_t(std::size_t(match.from) * stride));
-    ops_.push_back(std::uint32_t(match.count));
-    for (int i = 0; i < match.count; ++i)
-      ops_.push_back(std::uint32_t(saves_[std::size_t(match.saves + i)]));
+    AppendRecord(match);
   }
-  used_ += kTransitionOverhead + sizeof(std::uint32_t) * (ops_.size() - before);
   const int id = int(transitions_.size());
   transitions_.push_back(t);
-  next_[std::size_t(*s) * std::size_t(classes_.count) + std::size_t(cls)] = id;
+  const std::size_t entry = std::size_t(*s) * std::size_t(classes_.count) + std::size_t(cls);
+  next_[entry] = id;
+  fast_[entry] = t.match >= 0 || taken_.empty() ? kSlow : target * classes_.count;
   return id;
 }
 
 TaggedDfa::Result TaggedDfa::Search(const unsigned char* text, std::size_t length,
                                     std::size_t begin, std::size_t limit, std::vector<int>* slots,
                                     std::uint64_t* budget) {
-  const std::size_t width = std::size_t(width_);
-  const std::size_t stride = Stride();
-  if (2 * most_ * stride > kMostSlots) return kGaveUp;
+  if (length >= std::size_t(INT32_MAX)) return kGaveUp;  // slots hold positions as ints
   searchResets_ = 0;
   lastResetAt_ = 0;
   limit = std::min(limit, length);
+  chunkKeys_.clear();
+  chunkAt_.clear();
   const int startSide = !classes_.hasAsserts ? kEdge : begin > 0 ? SideOf(text[begin - 1]) : kEdge;
-  const std::vector<int> startKey{startSide, 0};
-  int s = Intern(startKey);
-  if (s < 0) {
-    if (!ResetCache(0)) return kGaveUp;
-    s = Intern(startKey);
-    if (s < 0) return kGaveUp;
-  }
-  int current = 0;  // which of rows_ holds the current state's rows
-  std::fill(rows_[0].begin(), rows_[0].begin() + std::ptrdiff_t(width), -1);
-  bool matched = false;
+  int s = InternOrReset({startSide, 0}, 0);
+  if (s < 0) return kGaveUp;
+  // The last match seen: where, which thread of the state there, and the slots it set.
+  bool found = false;
+  std::size_t matchAt = 0;
+  int matchFrom = 0;
+  std::vector<int> matchSaves;
   std::uint64_t left = *budget;
   const std::size_t classes = std::size_t(classes_.count);
   const std::uint8_t* classOf = classes_.classOf;
+  bool alive = true;
   std::size_t pos = begin;
-  while (pos < limit) {
-    // The tables as they stand: building a transition may move them.
-    const int* next = next_.data();
-    const Transition* transitions = transitions_.data();
-    const int* threads = threads_.data();
-    const std::uint32_t* ops = ops_.data();
-    int* cur = rows_[current].data();
-    int* other = rows_[1 - current].data();
-    int cls = 0;
-    for (; pos < limit; ++pos) {
-      const std::uint64_t cost = std::uint64_t(threads[s]) + 1;
-      if (left < cost) {
-        *budget = 0;
-        return kOutOfSteps;
+  while (alive && pos < limit) {
+    // A chunk starts here: its state is kept for the walk back.
+    chunkAt_.push_back(chunkKeys_.size());
+    chunkKeys_.insert(chunkKeys_.end(), keys_[std::size_t(s)].begin(), keys_[std::size_t(s)].end());
+    const std::size_t chunkEnd = std::min(limit, pos + chunk_);
+    while (alive && pos < chunkEnd) {
+      // One table load a byte while the transitions are built and plain.
+      const int* fast = fast_.data();
+      std::size_t row = std::size_t(s) * classes;
+      for (; pos < chunkEnd; ++pos) {
+        const int entry = fast[row + classOf[text[pos]]];
+        if (entry < 0) break;
+        row = std::size_t(entry);
       }
-      cls = classOf[text[pos]];
-      const int t = next[std::size_t(s) * classes + std::size_t(cls)];
-      if (t < 0) break;
-      left -= cost;
-      const Transition tr = transitions[t];
+      s = int(row / classes);
+      if (pos == chunkEnd) break;
+      // A transition not built yet, or one that matches or leaves no thread.
+      const int cls = classOf[text[pos]];
+      int t = next_[row + std::size_t(cls)];
+      if (t < 0) {
+        t = Build(&s, cls, &left, pos - begin);
+        if (t == kBuildOutOfSteps) {
+          *budget = 0;
+          return kOutOfSteps;
+        }
+        if (t < 0) {
+          *budget = left;
+          return kGaveUp;
+        }
+      }
+      const Transition& tr = transitions_[std::size_t(t)];
       if (tr.match >= 0) {
-        const std::uint32_t* op = ops + tr.match;
-        const int* row = cur + op[0];
-        slots->assign(row, row + width);
-        for (std::uint32_t k = 0; k < op[1]; ++k)
-          (*slots)[op[2 + k]] = int(pos);
-        matched = true;
-      }
-      if (!tr.keeps) {
-        const std::uint32_t* copy = ops + tr.copies;
-        for (int i = 0; i < tr.copyCount; ++i, copy += 2)
-          std::memcpy(other + copy[0], cur + copy[1], kBlock * sizeof(int));
-        const std::uint32_t* set = ops + tr.sets;
-        for (int i = 0; i < tr.setCount; ++i)
-          other[set[i]] = int(pos);
-        std::swap(cur, other);
-        current = 1 - current;
+        const int* record = ops_.data() + tr.match;
+        found = true;
+        matchAt = pos;
+        matchFrom = record[0];
+        matchSaves.assign(record + 2, record + 2 + record[1]);
       }
       s = tr.target;
-      if (threads[s] == 0) {
-        *budget = left;
-        return matched ? kMatch : kNoMatch;
-      }
+      alive = threads_[std::size_t(s)] > 0;
+      ++pos;
     }
-    if (pos < limit) {
-      const int built = Build(&s, cls, &left, pos - begin);
-      if (built == -2) {
-        *budget = 0;
-        return kOutOfSteps;
-      }
-      if (built < 0) {
-        *budget = left;
-        return kGaveUp;
-      }
+  }
+  if (alive) {
+    // At the limit no thread consumes: only a match there is left to see.
+    Reached match;
+    const std::uint64_t steps =
+        Close(keys_[std::size_t(s)], limit < length ? SideOf(text[limit]) : kEdge, &match);
+    if (left < steps) {
+      *budget = 0;
+      return kOutOfSteps;
+    }
+    left -= steps;
+    if (match.pc >= 0) {
+      found = true;
+      matchAt = limit;
+      matchFrom = match.from;
+      matchSaves.assign(saves_.begin() + match.saves, saves_.begin() + match.saves + match.count);
     }
   }
   *budget = left;
-  const int* cur = rows_[current].data();
-  // At the limit no thread consumes: only a match there is left to see.
-  Reached match;
-  const std::uint64_t steps =
-      Close(keys_[std::size_t(s)], limit < length ? SideOf(text[limit]) : kEdge, &match);
-  if (*budget < steps) return kOutOfSteps;
-  *budget -= steps;
-  if (match.pc >= 0) {
-    const int* row = cur + std::size_t(match.from) * stride;
-    slots->assign(row, row + width);
-    for (int k = 0; k < match.count; ++k)
-      (*slots)[std::size_t(saves_[std::size_t(match.saves + k)])] = int(pos);
-    matched = true;
+  if (!found) return kNoMatch;
+  return WalkBack(text, begin, matchAt, matchFrom, matchSaves, slots, budget);
+}
+
+TaggedDfa::Result TaggedDfa::WalkBack(const unsigned char* text, std::size_t begin, std::size_t at,
+                                      int from, const std::vector<int>& saves,
+                                      std::vector<int>* slots, std::uint64_t* budget) {
+  std::vector<int>& out = *slots;
+  out.assign(std::size_t(width_), -1);
+  std::vector<char> known(std::size_t(width_), 0);
+  int unknown = width_;
+  auto found = [&](int slot, std::size_t p) {
+    if (known[std::size_t(slot)]) return;  // set again later, which counts
+    known[std::size_t(slot)] = 1;
+    out[std::size_t(slot)] = int(p);
+    --unknown;
+  };
+  // The one thread started at begin, saving the match's start there.
+  found(0, begin);
+  for (int slot : saves)
+    found(slot, at);
+  int thread = from;
+  const std::size_t classes = std::size_t(classes_.count);
+  std::size_t p = at;
+  while (unknown > 0 && p > begin) {
+    const std::size_t k = (p - 1 - begin) / chunk_;
+    const std::size_t a = begin + k * chunk_;
+    const std::size_t keyEnd = k + 1 < chunkAt_.size() ? chunkAt_[k + 1] : chunkKeys_.size();
+    const std::vector<int> key(chunkKeys_.begin() + std::ptrdiff_t(chunkAt_[k]),
+                               chunkKeys_.begin() + std::ptrdiff_t(keyEnd));
+    // The chunk again from its state, noting each transition; a cache emptied on the way
+    // leaves the notes before it pointing nowhere, so the chunk is run once more.
+    trace_.resize(p - a);
+    for (int tries = 0;; ++tries) {
+      if (tries == kChunkTries) return kGaveUp;
+      const std::size_t resetsBefore = resets_;
+      int s = InternOrReset(key, a - begin);
+      if (s < 0) return kGaveUp;
+      if (*budget < p - a) {
+        *budget = 0;
+        return kOutOfSteps;
+      }
+      *budget -= p - a;
+      for (std::size_t q = a; q < p; ++q) {
+        const int cls = classes_.classOf[text[q]];
+        int t = next_[std::size_t(s) * classes + std::size_t(cls)];
+        if (t < 0) {
+          t = Build(&s, cls, budget, q - begin);
+          if (t == kBuildOutOfSteps) return kOutOfSteps;
+          if (t < 0) return kGaveUp;
+        }
+        trace_[q - a] = t;
+        s = transitions_[std::size_t(t)].target;
+      }
+      if (resets_ == resetsBefore) break;
+    }
+    // Back along the thread: at each position, the thread it came from and what it set.
+    for (std::size_t q = p; q > a && unknown > 0;) {
+      --q;
+      const Transition& tr = transitions_[std::size_t(trace_[q - a])];
+      const int* record = ops_.data() + ops_[std::size_t(tr.threads + thread)];
+      for (int i = 0; i < record[1]; ++i)
+        found(record[2 + i], q);
+      thread = record[0];
+    }
+    p = a;
   }
-  return matched ? kMatch : kNoMatch;
+  return kMatch;
 }
 
 }  // namespace regexlib

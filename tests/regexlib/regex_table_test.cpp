@@ -317,10 +317,15 @@ TEST(RegexExports, HostileInputsStayLinear) {
   lib.Expression("(?:(?:a*)*){1000}");
   EXPECT_EQ(lib.Exec(many.c_str()), 1);
   EXPECT_EQ(lib.Match(0).size(), many.size());
-  // ... but linear is not cheap when program and text are both large and groups must be
-  // filled: past its step budget the search ends with no match and says why, instead of
-  // running for minutes.
+  // ... and fills a group inside such a loop by walking back from the match's end ...
   lib.Expression("((?:a*)*){1000}");
+  EXPECT_EQ(lib.Exec(many.c_str()), 1);
+  EXPECT_EQ(lib.Match(1), "");
+  EXPECT_EQ(lib.Match(0).size(), many.size());
+  // ... but linear is not cheap when program and text are both large and every position
+  // makes new states: past its step budget the search ends with no match and says why,
+  // instead of running for minutes.
+  lib.Expression("((?:a?){1000}){10}");
   EXPECT_EQ(lib.Exec(many.c_str()), 0);
   EXPECT_NE(lib.LastError().find("gave up"), std::string::npos);
   EXPECT_EQ(lib.Exec("aaa"), 1);  // a cheap text succeeds again

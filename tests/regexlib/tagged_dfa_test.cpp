@@ -99,17 +99,22 @@ TEST(TaggedDfa, FillsTheGroupsThePikeVmFills) {
     Program program;
     std::string error;
     ASSERT_TRUE(regexlib::Compile(c.pattern, &program, &error)) << c.pattern << ": " << error;
-    TaggedDfa dfa;
-    dfa.Init(&program, std::size_t(256) << 10);
+    // The walk back within one chunk, and across chunks of a few bytes.
+    TaggedDfa whole, chunked;
+    whole.Init(&program, std::size_t(256) << 10);
+    chunked.Init(&program, std::size_t(256) << 10);
+    chunked.SetChunk(3);
     for (const std::string& text : Texts(c.bytes, &rng)) {
       for (std::size_t begin = 0; begin <= text.size(); ++begin) {
         for (std::size_t limit : {text.size(), (begin + text.size()) / 2, begin + 1}) {
           if (limit < begin || limit > text.size()) continue;
           const Outcome want = ByPikeVm(program, text, begin, limit, UINT64_MAX);
-          const Outcome got = ByTaggedDfa(&dfa, text, begin, limit, UINT64_MAX);
-          ASSERT_EQ(got, want) << "pattern /" << c.pattern << "/ text \"" << text << "\" from "
-                               << begin << " to " << limit << ": " << Show(got) << " against "
-                               << Show(want);
+          for (TaggedDfa* dfa : {&whole, &chunked}) {
+            const Outcome got = ByTaggedDfa(dfa, text, begin, limit, UINT64_MAX);
+            ASSERT_EQ(got, want) << "pattern /" << c.pattern << "/ text \"" << text << "\" from "
+                                 << begin << " to " << limit << (dfa == &chunked ? ", chunked" : "")
+                                 << ": " << Show(got) << " against " << Show(want);
+          }
           ++compared;
           matches += want.result == TaggedDfa::kMatch ? 1 : 0;
         }
@@ -120,23 +125,26 @@ TEST(TaggedDfa, FillsTheGroupsThePikeVmFills) {
   EXPECT_GT(matches, compared / 4);
 }
 
-// A cache with room for a handful of states: it is emptied in the middle of a match, the
-// state being left is made again and its rows stay its own. Where it gives up, nothing is
-// claimed.
-TEST(TaggedDfa, EmptiedCacheKeepsTheRows) {
+// A cache with room for a handful of states: it is emptied in the middle of a match and
+// while the walk back runs a chunk again; the state being left is made again and its
+// threads keep their order. Where it gives up, nothing is claimed.
+TEST(TaggedDfa, EmptiedCacheKeepsTheThreads) {
   std::mt19937 rng(31);
   std::string text;
   for (int i = 0; i < 4000; ++i)
     text += "abc"[std::uniform_int_distribution<int>(0, 2)(rng)];
   text += 'd';
   std::size_t resets = 0, filled = 0;
-  for (const char* pattern : {"((a|b)|(c))*d", "(a|ab|abc|b|bc|c)*(d)", "([ab]*)(c)?(?:.)*d"}) {
+  // The last two read back to the start: their first group never takes part.
+  for (const char* pattern : {"((a|b)|(c))*d", "(a|ab|abc|b|bc|c)*(d)", "([ab]*)(c)?(?:.)*d",
+                              "(x)?(a|ab|abc|b|bc|c)*(d)", "(x)?(?:(a)b|(b)c|(c)a|[abc])*d"}) {
     Program program;
     std::string error;
     ASSERT_TRUE(regexlib::Compile(pattern, &program, &error)) << pattern;
-    for (std::size_t budget : {std::size_t(1500), std::size_t(4000), std::size_t(40000)}) {
+    for (std::size_t budget = 600; budget <= 6000; budget += 450) {
       TaggedDfa dfa;
       dfa.Init(&program, budget);
+      dfa.SetChunk(100);
       for (std::size_t begin = 0; begin < text.size(); begin += 397) {
         const Outcome want = ByPikeVm(program, text, begin, text.size(), UINT64_MAX);
         const Outcome got = ByTaggedDfa(&dfa, text, begin, text.size(), UINT64_MAX);
@@ -151,19 +159,20 @@ TEST(TaggedDfa, EmptiedCacheKeepsTheRows) {
   EXPECT_GT(filled, 20u);
 }
 
-// The step budget: each position costs a step per live thread, as in the Pike VM, so a
-// search that runs out ends with kOutOfSteps and not with a match found half way.
+// The step budget pays for building transitions and for the chunks the walk back runs
+// again: a search that runs out ends with kOutOfSteps and not with groups half read. A
+// group that never took part sends the walk back to the start.
 TEST(TaggedDfa, StepBudgetEndsTheSearch) {
   Program program;
   std::string error;
-  ASSERT_TRUE(regexlib::Compile("(a|aa)*c", &program, &error));
+  ASSERT_TRUE(regexlib::Compile("(b)?(a|aa)*c", &program, &error));
   const std::string text = std::string(100000, 'a') + "c";
   TaggedDfa dfa;
   dfa.Init(&program, std::size_t(256) << 10);
   EXPECT_EQ(ByTaggedDfa(&dfa, text, 0, text.size(), 1000).result, TaggedDfa::kOutOfSteps);
   const Outcome whole = ByTaggedDfa(&dfa, text, 0, text.size(), UINT64_MAX);
   ASSERT_EQ(whole.result, TaggedDfa::kMatch);
-  EXPECT_EQ(whole.slots, (std::vector<int>{0, 100001, 99999, 100000}));
+  EXPECT_EQ(whole.slots, (std::vector<int>{0, 100001, -1, -1, 99999, 100000}));
 }
 
 }  // namespace
