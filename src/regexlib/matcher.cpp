@@ -32,14 +32,20 @@ constexpr std::size_t kInnerMisses = 8;
 constexpr std::size_t kInnerMissSpacing = 64;
 }  // namespace
 
-Matcher::Matcher() : dfaBudget_(kDfaBudget), quickSteps_(kQuickSteps) {}
+Matcher::Matcher()
+    : dfaBudget_(kDfaBudget), quickSteps_(kQuickSteps), taggedBudget_(kDfaBudget / 4) {}
 
 void Matcher::SetDfaBudget(std::size_t bytes) {
   dfaBudget_ = bytes;
   forward_.SetBudget(bytes);
   reverse_.SetBudget(bytes / 8 * 3);
   headReverse_.SetBudget(bytes / 8 * 3);
-  tagged_.SetBudget(bytes / 4);
+  SetTaggedDfaBudget(bytes / 4);
+}
+
+void Matcher::SetTaggedDfaBudget(std::size_t bytes) {
+  taggedBudget_ = bytes;
+  tagged_.SetBudget(bytes);
 }
 
 bool Matcher::SetPattern(const std::string& pattern) {
@@ -52,7 +58,7 @@ bool Matcher::SetPattern(const std::string& pattern) {
   forward_.Init(&program_, false, dfaBudget_);
   reverse_.Init(&reversed_, true, dfaBudget_ / 8 * 3);
   headReverse_.Init(&headReversed_, true, dfaBudget_ / 8 * 3);
-  tagged_.Init(&program_, dfaBudget_ / 4);
+  tagged_.Init(&program_, taggedBudget_);
   return compiled_;
 }
 
@@ -66,8 +72,9 @@ bool Matcher::Search(std::size_t start, bool rejectEmptyAtStart) {
   const std::uint64_t granted = kStepBudget + kStepsPerByte * std::uint64_t(text_.size() - start);
   std::uint64_t dfaBudget = granted / 2;
   std::uint64_t budget = granted - dfaBudget;
+  handedBack_ = 0;
   const bool found = Find(start, rejectEmptyAtStart, &budget, &dfaBudget);
-  work_ += granted - budget - dfaBudget;
+  work_ += granted - budget - dfaBudget + handedBack_;
   return found;
 }
 
@@ -301,6 +308,7 @@ Matcher::Filled Matcher::FillGroups(std::size_t start, bool rejectEmptyAtStart, 
   // The tagged DFA does not know of an empty match to reject: that rare case is the Pike
   // VM's.
   if (tagged) {
+    const std::uint64_t before = *budget;
     switch (tagged_.Search(text, length, begin, end, &slots_, budget)) {
       case TaggedDfa::kMatch:
         matched_ = true;
@@ -308,9 +316,11 @@ Matcher::Filled Matcher::FillGroups(std::size_t start, bool rejectEmptyAtStart, 
       case TaggedDfa::kNoMatch:
         return kNotHere;
       case TaggedDfa::kOutOfSteps:
-        error_ = kGaveUpMessage;
-        return kGaveUpHere;
       case TaggedDfa::kGaveUp:
+        // The Pike VM gets the steps it would have had without the try, so that no search
+        // the Pike VM alone finishes ends as given up; the try's own steps still count.
+        handedBack_ += before - *budget;
+        *budget = before;
         break;
     }
   }
@@ -444,7 +454,7 @@ void Matcher::Reset() {
   forward_.Init(&program_, false, dfaBudget_);
   reverse_.Init(&reversed_, true, dfaBudget_ / 8 * 3);
   headReverse_.Init(&headReversed_, true, dfaBudget_ / 8 * 3);
-  tagged_.Init(&program_, dfaBudget_ / 4);
+  tagged_.Init(&program_, taggedBudget_);
   compiled_ = false;
   error_.clear();
   text_.clear();

@@ -37,6 +37,9 @@ class Matcher {
   // Bytes each of the two DFA caches may hold (for tests: a tiny cache is emptied
   // constantly and its searches give up to the capturing engines).
   void SetDfaBudget(std::size_t bytes);
+  // Bytes the tagged DFA's cache may hold (a quarter of the above unless set here; for
+  // tests: a cache of a handful of states is emptied while its searches still succeed).
+  void SetTaggedDfaBudget(std::size_t bytes);
   // Steps the backtracker may take at the prefilter's candidates (for a pattern with a
   // literal lead) before the search goes to the DFAs; 0 sends every search to them.
   void SetQuickSteps(std::uint64_t steps) { quickSteps_ = steps; }
@@ -105,8 +108,10 @@ class Matcher {
   Dfa headReverse_;
   InnerUse innerUse_ = kInnerAuto;
   TaggedDfa tagged_;  // fills the groups of a match too long for the backtracker
+  std::size_t taggedBudget_;
   TaggedUse taggedUse_ = kTaggedAuto;
   std::uint64_t work_ = 0;
+  std::uint64_t handedBack_ = 0;  // steps the search gave back after a tagged DFA's failed try
   std::string error_;
   std::string text_;
   std::vector<int> slots_;

@@ -16,6 +16,12 @@ constexpr std::size_t kStateOverhead = 96;
 constexpr std::size_t kTransitionOverhead = sizeof(int) * 4;
 // Times the walk back may run one chunk again because the cache was emptied while it ran.
 constexpr int kChunkTries = 3;
+// The states kept for the walk back may hold this many positions (256 KB): past it, every
+// other one is dropped and the chunks are twice as long ...
+constexpr std::size_t kMostChunkKeys = std::size_t(64) << 10;
+// ... up to this long (the walk back notes a chunk's transitions, 4 MB); a search that
+// would need longer ones gives up.
+constexpr std::size_t kLongestChunk = std::size_t(1) << 20;
 }  // namespace
 
 void TaggedDfa::Init(const Program* program, std::size_t budget) {
@@ -56,7 +62,8 @@ int TaggedDfa::Intern(const std::vector<int>& key) {
   auto it = ids_.find(key);
   if (it != ids_.end()) return it->second;
   const std::size_t classes = std::size_t(classes_.count);
-  const std::size_t cost = kStateOverhead + 2 * sizeof(int) * key.size() + sizeof(int) * classes;
+  const std::size_t cost =
+      kStateOverhead + 2 * sizeof(int) * key.size() + 2 * sizeof(int) * classes;
   if (used_ + cost > budget_) return -1;
   used_ += cost;
   const int id = int(keys_.size());
@@ -109,7 +116,8 @@ std::uint64_t TaggedDfa::Close(const std::vector<int>& key, int right, Reached* 
           break;
         case Op::kSave: {
           // The slots this path set, and this one: a range of its own, since other paths
-          // share the earlier part.
+          // share the earlier part. Copying them is paid for too.
+          steps += std::uint64_t(t.count);
           const int at = int(saves_.size());
           for (int i = 0; i < t.count; ++i) {
             const int slot = saves_[std::size_t(t.saves + i)];
@@ -201,15 +209,39 @@ int TaggedDfa::Build(int* s, int cls, std::uint64_t* budget, std::size_t progres
   return id;
 }
 
+bool TaggedDfa::KeepChunkState(const std::vector<int>& key) {
+  chunkAt_.push_back(chunkKeys_.size());
+  chunkKeys_.insert(chunkKeys_.end(), key.begin(), key.end());
+  while (chunkKeys_.size() > kMostChunkKeys) {
+    // Every other state goes, and the chunks between those kept are twice as long.
+    if (2 * stride_ > kLongestChunk) return false;
+    std::size_t kept = 0, to = 0;
+    for (std::size_t k = 0; k < chunkAt_.size(); k += 2) {
+      const std::size_t from = chunkAt_[k];
+      const std::size_t end = k + 1 < chunkAt_.size() ? chunkAt_[k + 1] : chunkKeys_.size();
+      std::copy(chunkKeys_.begin() + std::ptrdiff_t(from), chunkKeys_.begin() + std::ptrdiff_t(end),
+                chunkKeys_.begin() + std::ptrdiff_t(to));
+      chunkAt_[kept++] = to;
+      to += end - from;
+    }
+    chunkAt_.resize(kept);
+    chunkKeys_.resize(to);
+    stride_ *= 2;
+  }
+  return true;
+}
+
 TaggedDfa::Result TaggedDfa::Search(const unsigned char* text, std::size_t length,
                                     std::size_t begin, std::size_t limit, std::vector<int>* slots,
                                     std::uint64_t* budget) {
   if (length >= std::size_t(INT32_MAX)) return kGaveUp;  // slots hold positions as ints
+  limit = std::min(limit, length);
+  if (begin > limit) return kNoMatch;
   searchResets_ = 0;
   lastResetAt_ = 0;
-  limit = std::min(limit, length);
   chunkKeys_.clear();
   chunkAt_.clear();
+  stride_ = chunk_;
   const int startSide = !classes_.hasAsserts ? kEdge : begin > 0 ? SideOf(text[begin - 1]) : kEdge;
   int s = InternOrReset({startSide, 0}, 0);
   if (s < 0) return kGaveUp;
@@ -225,9 +257,11 @@ TaggedDfa::Result TaggedDfa::Search(const unsigned char* text, std::size_t lengt
   std::size_t pos = begin;
   while (alive && pos < limit) {
     // A chunk starts here: its state is kept for the walk back.
-    chunkAt_.push_back(chunkKeys_.size());
-    chunkKeys_.insert(chunkKeys_.end(), keys_[std::size_t(s)].begin(), keys_[std::size_t(s)].end());
-    const std::size_t chunkEnd = std::min(limit, pos + chunk_);
+    if ((pos - begin) % stride_ == 0 && !KeepChunkState(keys_[std::size_t(s)])) {
+      *budget = left;
+      return kGaveUp;
+    }
+    const std::size_t chunkEnd = std::min(limit, begin + ((pos - begin) / stride_ + 1) * stride_);
     while (alive && pos < chunkEnd) {
       // One table load a byte while the transitions are built and plain.
       const int* fast = fast_.data();
@@ -285,6 +319,7 @@ TaggedDfa::Result TaggedDfa::Search(const unsigned char* text, std::size_t lengt
   }
   *budget = left;
   if (!found) return kNoMatch;
+  read_ = pos - begin;
   return WalkBack(text, begin, matchAt, matchFrom, matchSaves, slots, budget);
 }
 
@@ -309,8 +344,8 @@ TaggedDfa::Result TaggedDfa::WalkBack(const unsigned char* text, std::size_t beg
   const std::size_t classes = std::size_t(classes_.count);
   std::size_t p = at;
   while (unknown > 0 && p > begin) {
-    const std::size_t k = (p - 1 - begin) / chunk_;
-    const std::size_t a = begin + k * chunk_;
+    const std::size_t k = (p - 1 - begin) / stride_;
+    const std::size_t a = begin + k * stride_;
     const std::size_t keyEnd = k + 1 < chunkAt_.size() ? chunkAt_[k + 1] : chunkKeys_.size();
     const std::vector<int> key(chunkKeys_.begin() + std::ptrdiff_t(chunkAt_[k]),
                                chunkKeys_.begin() + std::ptrdiff_t(keyEnd));
@@ -319,9 +354,9 @@ TaggedDfa::Result TaggedDfa::WalkBack(const unsigned char* text, std::size_t beg
     trace_.resize(p - a);
     for (int tries = 0;; ++tries) {
       if (tries == kChunkTries) return kGaveUp;
-      const std::size_t resetsBefore = resets_;
-      int s = InternOrReset(key, a - begin);
+      int s = InternOrReset(key, read_);
       if (s < 0) return kGaveUp;
+      const std::size_t resetsBefore = resets_;
       if (*budget < p - a) {
         *budget = 0;
         return kOutOfSteps;
@@ -331,13 +366,14 @@ TaggedDfa::Result TaggedDfa::WalkBack(const unsigned char* text, std::size_t beg
         const int cls = classes_.classOf[text[q]];
         int t = next_[std::size_t(s) * classes + std::size_t(cls)];
         if (t < 0) {
-          t = Build(&s, cls, budget, q - begin);
+          t = Build(&s, cls, budget, read_ + (q - a));
           if (t == kBuildOutOfSteps) return kOutOfSteps;
           if (t < 0) return kGaveUp;
         }
         trace_[q - a] = t;
         s = transitions_[std::size_t(t)].target;
       }
+      read_ += p - a;
       if (resets_ == resetsBefore) break;
     }
     // Back along the thread: at each position, the thread it came from and what it set.

@@ -93,6 +93,9 @@ class TaggedDfa {
   void ClearCache();
   bool ResetCache(std::size_t progress);
   void AppendRecord(const Reached& r);
+  // Keeps the state a chunk starts with; false when the states kept would take too much
+  // memory even with chunks of the longest length.
+  bool KeepChunkState(const std::vector<int>& key);
   // The slots of the match seen at position at, where the thread from of the state there
   // matched setting the slots saves: read back from there to begin.
   Result WalkBack(const unsigned char* text, std::size_t begin, std::size_t at, int from,
@@ -129,7 +132,11 @@ class TaggedDfa {
   // the transitions of the chunk the walk is in.
   std::vector<int> chunkKeys_;
   std::vector<std::size_t> chunkAt_;
+  std::size_t stride_ = 0;  // the search's chunk length: chunk_, doubled where keys are long
   std::vector<int> trace_;
+  // Bytes the search has read, forwards and in the walk back: the progress the cache's
+  // give-up rule weighs.
+  std::size_t read_ = 0;
 
   std::size_t resets_ = 0;
   std::size_t searchResets_ = 0;

@@ -196,8 +196,8 @@ TEST(Exhaustive, AgreesWithTheReferenceBacktracker) {
     // DFAs in front of the capturing engines); the DFAs for every search, by the inner run
     // wherever the pattern has one, and never by it, with the tagged DFA filling every
     // match's groups; the backtracker and the Pike VM on their own; the Pike VM alone; and
-    // the DFAs with a cache so small that searches give up half way and are finished by
-    // the capturing engines.
+    // the DFAs with caches so small that searches give up half way and are finished by
+    // the capturing engines (the tagged DFA's holds a handful of states).
     regexlib::Matcher standard, dfa, plainDfa, bt, vm, tiny;
     const char* const names[] = {"as it stands",   "DFA by the inner run",
                                  "DFA without it", "backtracker",
@@ -216,6 +216,7 @@ TEST(Exhaustive, AgreesWithTheReferenceBacktracker) {
     tiny.UseInner(regexlib::Matcher::kInnerAlways);
     tiny.UseTaggedDfa(regexlib::Matcher::kTaggedAlways);
     tiny.SetDfaBudget(700);
+    tiny.SetTaggedDfaBudget(1200);
     for (regexlib::Matcher* e : engines)
       ASSERT_TRUE(e->SetPattern(pattern)) << pattern << ": " << e->Error();
     const std::size_t slots = 2 * std::size_t(parser.groups() + 1);

@@ -1,7 +1,7 @@
 // The tagged DFA against the Pike VM it replays: for every place a match may begin and
 // several limits, both must find the same match with the same groups, including when the
-// cache is so small that it is emptied again and again, and both must stop on the same
-// step budget.
+// cache is so small that it is emptied again and again; and a step budget that runs out
+// ends the search without groups.
 #include <cstdint>
 #include <random>
 #include <string>
@@ -91,6 +91,7 @@ TEST(TaggedDfa, FillsTheGroupsThePikeVmFills) {
       {"\\B(a)(b?)\\B", "ab "},
       {"([^\"]*)\"(.*?)\"", "a\"b"},
       {"(?i)(A|b)+(c)?", "aBc"},
+      {"\\A(a)|(b)\\z|(c)", "abc"},
       {"((a)(b)?)+", "ab"},
   };
   std::mt19937 rng(2612);
@@ -173,6 +174,31 @@ TEST(TaggedDfa, StepBudgetEndsTheSearch) {
   const Outcome whole = ByTaggedDfa(&dfa, text, 0, text.size(), UINT64_MAX);
   ASSERT_EQ(whole.result, TaggedDfa::kMatch);
   EXPECT_EQ(whole.slots, (std::vector<int>{0, 100001, -1, -1, 99999, 100000}));
+}
+
+// A state kept for every byte would pass the memory kept for them: every other one is
+// dropped, again and again, and the walk back crosses the longer chunks, to the start.
+TEST(TaggedDfa, LongerChunksWhereStatesWouldTakeTooMuch) {
+  Program program;
+  std::string error;
+  ASSERT_TRUE(regexlib::Compile("(x)?(?:(a)|b|de|d)*c", &program, &error));
+  // The group is set last in the first third; the walk back from the end follows the
+  // thread through the rest, whose states change with every "d".
+  std::mt19937 rng(5);
+  std::string text;
+  for (int i = 0; i < 20000; ++i)
+    text += "ab"[std::uniform_int_distribution<int>(0, 1)(rng)];
+  while (text.size() < 60000) {
+    const char* const tokens[] = {"b", "de", "d"};
+    text += tokens[std::uniform_int_distribution<int>(0, 2)(rng)];
+  }
+  text += 'c';
+  TaggedDfa everyByte;
+  everyByte.Init(&program, std::size_t(256) << 10);
+  everyByte.SetChunk(1);
+  const Outcome want = ByPikeVm(program, text, 0, text.size(), UINT64_MAX);
+  ASSERT_EQ(want.result, TaggedDfa::kMatch);
+  EXPECT_EQ(ByTaggedDfa(&everyByte, text, 0, text.size(), UINT64_MAX), want);
 }
 
 }  // namespace
