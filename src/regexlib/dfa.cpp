@@ -11,10 +11,6 @@ namespace regexlib {
 
 namespace {
 constexpr std::size_t kNoPos = std::numeric_limits<std::size_t>::max();
-// A search may empty the cache this often before the give-up rule applies ...
-constexpr std::size_t kFreeResets = 3;
-// ... which then asks for this many bytes read per state the cache held.
-constexpr std::size_t kBytesPerState = 10;
 // What a state costs besides its positions and transitions: the map's node and the key.
 constexpr std::size_t kStateOverhead = 96;
 }  // namespace
@@ -103,7 +99,7 @@ void Dfa::Init(const Program* program, bool reverse, std::size_t budget) {
                                (program->canSkip && program->firstBytes.count() <= 16));
   seen_.assign(program->code.size(), 0);
   mark_ = 0;
-  resets_ = 0;
+  resetRule_ = ResetRule();
   ClearCache();
 }
 
@@ -125,21 +121,14 @@ void Dfa::ClearCache() {
 }
 
 void Dfa::BeginSearch() {
-  searchResets_ = 0;
-  lastResetAt_ = 0;
+  resetRule_.BeginSearch();
   searchPos_ = 0;
 }
 
 bool Dfa::ResetCache(std::size_t progress) {
-  // Emptying the cache now and then is fine; emptying it again and again while reading
-  // only a few bytes per state built means the DFA is slower than the Pike VM would be.
-  const std::size_t states = keys_.size();
-  ++resets_;
-  ++searchResets_;
-  const bool slow = progress - std::min(progress, lastResetAt_) < kBytesPerState * states;
-  lastResetAt_ = progress;
+  const bool go = resetRule_.Allow(progress, keys_.size());
   ClearCache();
-  return searchResets_ <= kFreeResets || !slow;
+  return go;
 }
 
 int Dfa::Intern(std::vector<int>* key) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "regexlib/program.h"
+#include "regexlib/state_cache.h"
 
 namespace regexlib {
 
@@ -52,7 +53,7 @@ class Dfa {
 
   // Bytes the cache may hold; the cache is emptied when a new state would pass it.
   void SetBudget(std::size_t bytes) { budget_ = bytes; }
-  std::size_t resets() const { return resets_; }  // cache resets over the DFA's life
+  std::size_t resets() const { return resetRule_.resets(); }  // over the DFA's life
   // Where the last search stopped reading: one past the last byte read forwards, the last
   // byte read backwards.
   std::size_t stoppedAt() const { return stop_; }
@@ -68,17 +69,6 @@ class Dfa {
   // Per state, for the inner loop: the state is dead, ends a match, or holds no thread but
   // the new one (no match starts before it; the prefilter may skip ahead).
   enum Special : std::uint8_t { kIsMatch = 1, kIsDead = 2, kIsStart = 4 };
-
-  struct KeyHash {
-    std::size_t operator()(const std::vector<int>& key) const {
-      std::uint64_t h = 1469598103934665603ull;
-      for (int v : key) {
-        h ^= std::uint32_t(v);
-        h *= 1099511628211ull;
-      }
-      return std::size_t(h ^ (h >> 29));
-    }
-  };
 
   // The state for key (flags first, then the positions), made when new; -1 when it does not
   // fit the cache even when empty.
@@ -101,7 +91,7 @@ class Dfa {
   std::uint8_t classOf_[256] = {};
   std::vector<int> classByte_;  // a byte of each class
 
-  std::unordered_map<std::vector<int>, int, KeyHash> ids_;
+  std::unordered_map<std::vector<int>, int, StateKeyHash> ids_;
   std::vector<std::vector<int>> keys_;
   // The transition table: a row of classes_ + 1 entries per state, state s at row s + 1
   // (row 0 is unused). An entry is the address of the next state's row, with its low bit
@@ -156,9 +146,7 @@ class Dfa {
   std::vector<int> stack_;
   std::vector<int> key_;
 
-  std::size_t resets_ = 0;
-  std::size_t searchResets_ = 0;
-  std::size_t lastResetAt_ = 0;
+  ResetRule resetRule_;
   std::size_t searchPos_ = 0;  // bytes read by the search so far, for the give-up rule
   std::size_t stop_ = 0;
   std::uint64_t* work_ = nullptr;

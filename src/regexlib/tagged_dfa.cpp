@@ -6,10 +6,6 @@
 namespace regexlib {
 
 namespace {
-// A search may empty the cache this often before the give-up rule applies ...
-constexpr std::size_t kFreeResets = 3;
-// ... which then asks for this many bytes read per state the cache held.
-constexpr std::size_t kBytesPerState = 10;
 // What a state and a transition cost besides their positions and records: the map's node,
 // the key, the transition itself.
 constexpr std::size_t kStateOverhead = 96;
@@ -31,7 +27,7 @@ void TaggedDfa::Init(const Program* program, std::size_t budget) {
   width_ = 2 * (program->groups + 1);
   seen_.assign(program->code.size(), 0);
   mark_ = 0;
-  resets_ = 0;
+  resetRule_ = ResetRule();
   ClearCache();
 }
 
@@ -47,15 +43,9 @@ void TaggedDfa::ClearCache() {
 }
 
 bool TaggedDfa::ResetCache(std::size_t progress) {
-  // As for the other DFAs: emptying the cache now and then is fine; emptying it again and
-  // again while reading only a few bytes per state built is slower than the Pike VM.
-  const std::size_t states = keys_.size();
-  ++resets_;
-  ++searchResets_;
-  const bool slow = progress - std::min(progress, lastResetAt_) < kBytesPerState * states;
-  lastResetAt_ = progress;
+  const bool go = resetRule_.Allow(progress, keys_.size());
   ClearCache();
-  return searchResets_ <= kFreeResets || !slow;
+  return go;
 }
 
 int TaggedDfa::Intern(const std::vector<int>& key) {
@@ -237,8 +227,7 @@ TaggedDfa::Result TaggedDfa::Search(const unsigned char* text, std::size_t lengt
   if (length >= std::size_t(INT32_MAX)) return kGaveUp;  // slots hold positions as ints
   limit = std::min(limit, length);
   if (begin > limit) return kNoMatch;
-  searchResets_ = 0;
-  lastResetAt_ = 0;
+  resetRule_.BeginSearch();
   chunkKeys_.clear();
   chunkAt_.clear();
   stride_ = chunk_;
@@ -356,7 +345,7 @@ TaggedDfa::Result TaggedDfa::WalkBack(const unsigned char* text, std::size_t beg
       if (tries == kChunkTries) return kGaveUp;
       int s = InternOrReset(key, read_);
       if (s < 0) return kGaveUp;
-      const std::size_t resetsBefore = resets_;
+      const std::size_t resetsBefore = resetRule_.resets();
       if (*budget < p - a) {
         *budget = 0;
         return kOutOfSteps;
@@ -374,7 +363,7 @@ TaggedDfa::Result TaggedDfa::WalkBack(const unsigned char* text, std::size_t beg
         s = transitions_[std::size_t(t)].target;
       }
       read_ += p - a;
-      if (resets_ == resetsBefore) break;
+      if (resetRule_.resets() == resetsBefore) break;
     }
     // Back along the thread: at each position, the thread it came from and what it set.
     for (std::size_t q = p; q > a && unknown > 0;) {

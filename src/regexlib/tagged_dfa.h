@@ -25,6 +25,7 @@
 
 #include "regexlib/byte_classes.h"
 #include "regexlib/program.h"
+#include "regexlib/state_cache.h"
 
 namespace regexlib {
 
@@ -47,7 +48,7 @@ class TaggedDfa {
   // walk back a step for each byte it runs again, taken from *budget.
   Result Search(const unsigned char* text, std::size_t length, std::size_t begin, std::size_t limit,
                 std::vector<int>* slots, std::uint64_t* budget);
-  std::size_t resets() const { return resets_; }  // cache resets over the DFA's life
+  std::size_t resets() const { return resetRule_.resets(); }  // over the DFA's life
 
  private:
   // A thread as the closure leaves it: the position it stands at, the thread of the state
@@ -64,16 +65,6 @@ class TaggedDfa {
     int target;
     int match;    // offset in ops_ of the matching thread's record; -1: none
     int threads;  // offset in ops_ of the offsets of each next thread's record
-  };
-  struct KeyHash {
-    std::size_t operator()(const std::vector<int>& key) const {
-      std::uint64_t h = 1469598103934665603ull;
-      for (int v : key) {
-        h ^= std::uint32_t(v);
-        h *= 1099511628211ull;
-      }
-      return std::size_t(h ^ (h >> 29));
-    }
   };
   enum Built : int { kBuildGaveUp = -1, kBuildOutOfSteps = -2 };
 
@@ -108,7 +99,7 @@ class TaggedDfa {
   std::size_t chunk_ = std::size_t(16) << 10;
   std::size_t used_ = 0;
 
-  std::unordered_map<std::vector<int>, int, KeyHash> ids_;
+  std::unordered_map<std::vector<int>, int, StateKeyHash> ids_;
   std::vector<std::vector<int>> keys_;
   std::vector<int> threads_;  // per state
   std::vector<int> next_;     // per state a row of classes: the transition, -1 until built
@@ -138,9 +129,7 @@ class TaggedDfa {
   // give-up rule weighs.
   std::size_t read_ = 0;
 
-  std::size_t resets_ = 0;
-  std::size_t searchResets_ = 0;
-  std::size_t lastResetAt_ = 0;
+  ResetRule resetRule_;
 };
 
 }  // namespace regexlib
