@@ -197,15 +197,18 @@ bool ConvertEntries(Tools& t, const Request& request, const PageWalk& walk,
     return false;
   }
   const std::size_t count = walk.raw.size();
-  // The photos' own pages, found without the network. What finding them reports is set
-  // aside here: it is reported again below, in entry order, among what reading them says.
+  // The photos' own pages, found without the network. What finding each one reports is
+  // set aside here and reported below, in entry order, among what reading them says.
   std::vector<ByteString> paths(count);
+  std::vector<std::vector<report::ReportRecord>> pathReports(count);
   {
     report::ErrorReporter aside;
     aside.Hold();
     Tools quiet{t.http, t.search, aside, t.prompts};
-    for (std::size_t i = 0; i < count; ++i)
+    for (std::size_t i = 0; i < count; ++i) {
+      aside.KeepHistory(&pathReports[i]);
       paths[i] = PhotoPagePath(quiet, r, walk.page, walk.raw[i], placeOf(i));
+    }
   }
   ByteString server = r.photoServer;
   std::size_t textRead = walk.textRead;
@@ -236,9 +239,12 @@ bool ConvertEntries(Tools& t, const Request& request, const PageWalk& walk,
       ByteString item("NULL");
       if (!cut) {
         const std::size_t k = answerOf[i - first];
-        const ByteString path = PhotoPagePath(t, r, walk.page, walk.raw[i], place);
-        item = FullSizeEntry(t, r, walk.page, path, k < answers.size() ? answers[k] : none, &server,
-                             &textRead, &photoPage);
+        for (const report::ReportRecord& said : pathReports[i]) {
+          t.errors.Report(said.message.c_str(), said.host.c_str(), said.url.c_str(),
+                          said.expression.c_str());
+        }
+        item = FullSizeEntry(t, r, walk.page, paths[i], k < answers.size() ? answers[k] : none,
+                             &server, &textRead, &photoPage);
       }
       if (item == ByteString("NULL")) {
         // The photo's own page failed (and said so): there is nothing to take apart.
