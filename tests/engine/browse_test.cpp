@@ -24,13 +24,6 @@
 
 namespace {
 
-std::string HereFile(const char* name) {
-  char self[260];
-  platform::ModulePath(nullptr, self, sizeof self);
-  std::string dir(self);
-  return dir.substr(0, dir.find_last_of("/\\") + 1) + name;
-}
-
 std::string UrlEncode(const std::string& s) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string out;
@@ -95,7 +88,8 @@ class HostileSite : public ::testing::Test {
     errors_.SetPath(dir_.File("frameleaf.htm").c_str());
     errors_.KeepHistory(&history_);
     dir_.MakeFolder("scripts");
-    browser_.LoadRegexLibrary(HereFile(FL_REGEX_FILE).c_str(), dir_.File("scripts\\").c_str());
+    browser_.LoadRegexLibrary(testing_support::BesideTestProgram(FL_REGEX_FILE).c_str(),
+                              dir_.File("scripts\\").c_str());
     ASSERT_TRUE(history_.empty()) << history_[0].message;
     Control("/_/mount?dir=" + UrlEncode(FL_ENGINE_SITES));
     WriteScript({});
@@ -129,7 +123,8 @@ class HostileSite : public ::testing::Test {
   // library the browser loaded: loading it again finds the same one).
   std::uint64_t SearchSteps() {
     using StepsFn = unsigned long long(FL_STDCALL*)();
-    void* library = platform::LoadDynamicLibrary(HereFile(FL_REGEX_FILE).c_str());
+    void* library =
+        platform::LoadDynamicLibrary(testing_support::BesideTestProgram(FL_REGEX_FILE).c_str());
     const auto steps =
         library ? reinterpret_cast<StepsFn>(platform::FindFunction(library, "searchsteps"))
                 : nullptr;
@@ -609,8 +604,8 @@ TEST_F(HostileSite, SitesInTheSettingsBindAHostToAScript) {
   const std::string settings = dir_.File("frameleaf.ini");
   auto bind = [&](const std::string& line) {
     dir_.Write("frameleaf.ini", "[sites]\n" + line + "\n");
-    browser_.LoadRegexLibrary(HereFile(FL_REGEX_FILE).c_str(), dir_.File("scripts\\").c_str(),
-                              settings.c_str());
+    browser_.LoadRegexLibrary(testing_support::BesideTestProgram(FL_REGEX_FILE).c_str(),
+                              dir_.File("scripts\\").c_str(), settings.c_str());
   };
   std::string bound = "[bound]\n";
   for (const auto& kv : kScript)
@@ -649,7 +644,7 @@ class Analysis : public ::testing::Test {
  protected:
   void SetUp() override {
     errors_.KeepHistory(&history_);
-    ASSERT_EQ(library_.Load(HereFile(FL_REGEX_FILE).c_str()), 1);
+    ASSERT_EQ(library_.Load(testing_support::BesideTestProgram(FL_REGEX_FILE).c_str()), 1);
   }
   net::HttpSession http_;
   regex::RegexLibrary library_;

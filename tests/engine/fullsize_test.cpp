@@ -18,15 +18,9 @@
 #include "regex/search.h"
 #include "report/error_page.h"
 #include "report/messages.h"
+#include "test_files.h"
 
 namespace {
-
-std::string HereFile(const char* name) {
-  char self[260];
-  platform::ModulePath(nullptr, self, sizeof self);
-  std::string dir(self);
-  return dir.substr(0, dir.find_last_of("/\\") + 1) + name;
-}
 
 struct Batch {
   std::string server;
@@ -82,7 +76,7 @@ class FullSize : public ::testing::Test {
  protected:
   void SetUp() override {
     errors_.KeepHistory(&history_);
-    ASSERT_EQ(library_.Load(HereFile(FL_REGEX_FILE).c_str()), 1);
+    ASSERT_EQ(library_.Load(testing_support::BesideTestProgram(FL_REGEX_FILE).c_str()), 1);
     request_.mode = engine::kModePhotos;
     request_.host = "www.site.test";
     request_.pagePath = "/album/";

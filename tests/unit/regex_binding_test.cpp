@@ -13,11 +13,7 @@ namespace {
 
 // The stand-in libraries are built beside this test program.
 std::string Fixture(const std::string& missing) {
-  char self[260];
-  platform::ModulePath(nullptr, self, sizeof self);
-  std::string dir(self);
-  dir = dir.substr(0, dir.find_last_of("/\\") + 1);
-  return dir + "partial_regex_" + missing + ".dll";
+  return testing_support::BesideTestProgram("partial_regex_" + missing + ".dll");
 }
 
 using InitCallsFn = int(FL_STDCALL*)();

@@ -45,4 +45,11 @@ void ScratchFolder::MakeFolder(const std::string& name) const {
   fs::create_directories(File(name));
 }
 
+std::string BesideTestProgram(const std::string& name) {
+  char self[260];
+  platform::ModulePath(nullptr, self, sizeof self);
+  const std::string path(self);
+  return path.substr(0, path.find_last_of("/\\") + 1) + name;
+}
+
 }  // namespace testing_support

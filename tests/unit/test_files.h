@@ -29,4 +29,7 @@ class ScratchFolder {
   std::string path_;
 };
 
+// A file beside the running test program (a library or stand-in built with it).
+std::string BesideTestProgram(const std::string& name);
+
 }  // namespace testing_support
