@@ -38,6 +38,21 @@ Origin OriginOf(const std::string& server) {
   return origin;
 }
 
+// Where a request answered with a redirect to location goes next, from *origin and *target
+// (replaced when it is followed): at most kMaxRedirects hops, by FollowRedirect's rules,
+// the new target encoded for the request line.
+enum class Hop { kFollowed, kTooMany, kRefused };
+Hop NextHop(const Origin& first, int redirects, const std::string& location, Fetch kind,
+            Origin* origin, std::string* target) {
+  if (redirects == kMaxRedirects) return Hop::kTooMany;
+  Origin to;
+  std::string toPath;
+  if (!FollowRedirect(first, *origin, *target, location, kind, &to, &toPath)) return Hop::kRefused;
+  *origin = to;
+  *target = EncodeRequestPath(toPath);
+  return Hop::kFollowed;
+}
+
 // One size query of a batch on its way: where it is asked now and how.
 struct PendingQuery {
   std::size_t index;  // of the query, and of its result
@@ -213,12 +228,15 @@ bool HttpSession::Send(const char* verb, const char* path, const char* body, con
     std::string location;
     // A redirect without a Location is an answer like any other.
     if (!IsRedirect(status) || !platform::NetQueryLocation(request_, &location)) return true;
-    if (redirects == kMaxRedirects) return Fail(Failure::kTooManyRedirects);
-    Origin to;
-    std::string toPath;
-    if (!FollowRedirect(first, origin_, target, location, kind, &to, &toPath)) {
-      refusedLocation_ = location.substr(0, 200);
-      return Fail(Failure::kRedirectRefused);
+    Origin to = origin_;
+    switch (NextHop(first, redirects, location, kind, &to, &target)) {
+      case Hop::kTooMany:
+        return Fail(Failure::kTooManyRedirects);
+      case Hop::kRefused:
+        refusedLocation_ = location.substr(0, 200);
+        return Fail(Failure::kRedirectRefused);
+      case Hop::kFollowed:
+        break;
     }
     // As browsers do: a form answered with 301, 302 or 303 is followed by a plain GET. A
     // HEAD stays a HEAD wherever it is sent.
@@ -229,7 +247,6 @@ bool HttpSession::Send(const char* verb, const char* path, const char* body, con
     }
     CloseRequest();
     MoveTo(to);
-    target = EncodeRequestPath(toPath);
     path = target.c_str();
   }
 }
@@ -369,17 +386,12 @@ std::vector<FileInfo> HttpSession::QueryFileInfos(const std::vector<FileQuery>& 
         FileInfo& info = infos[q.index];
         if (!a.answered) continue;  // no answer: not found
         if (IsRedirect(a.status) && !a.location.empty()) {
-          Origin to;
-          std::string toPath;
-          if (q.redirects == kMaxRedirects ||
-              !FollowRedirect(q.first, q.origin, q.target, a.location, Fetch::kPhoto, &to,
-                              &toPath)) {
-            continue;
+          // A redirect not followed leaves the photo not found.
+          if (NextHop(q.first, q.redirects, a.location, Fetch::kPhoto, &q.origin, &q.target) ==
+              Hop::kFollowed) {
+            ++q.redirects;
+            next.push_back(q);
           }
-          q.origin = to;
-          q.target = EncodeRequestPath(toPath);
-          ++q.redirects;
-          next.push_back(q);
           continue;
         }
         if (q.head) {
@@ -457,21 +469,19 @@ std::vector<PageAnswer> HttpSession::GetPages(const char* server,
       }
       // A redirect without a Location is an answer like any other.
       if (IsRedirect(a.status) && !a.location.empty()) {
-        if (q.redirects == kMaxRedirects) {
-          page.failure = Failure::kTooManyRedirects;
-          continue;
+        switch (NextHop(first, q.redirects, a.location, Fetch::kPage, &q.origin, &q.target)) {
+          case Hop::kTooMany:
+            page.failure = Failure::kTooManyRedirects;
+            break;
+          case Hop::kRefused:
+            page.failure = Failure::kRedirectRefused;
+            page.refusedLocation = a.location.substr(0, 200);
+            break;
+          case Hop::kFollowed:
+            ++q.redirects;
+            next.push_back(q);
+            break;
         }
-        Origin to;
-        std::string toPath;
-        if (!FollowRedirect(first, q.origin, q.target, a.location, Fetch::kPage, &to, &toPath)) {
-          page.failure = Failure::kRedirectRefused;
-          page.refusedLocation = a.location.substr(0, 200);
-          continue;
-        }
-        q.origin = to;
-        q.target = EncodeRequestPath(toPath);
-        ++q.redirects;
-        next.push_back(q);
         continue;
       }
       page.sent = true;
