@@ -2,7 +2,8 @@
 # Builds optimised and runs the benchmarks, printing their figures: the matching library
 # against std::regex and PCRE2, the HTTP session against the fixture web server, and a
 # listing of 100 and of 1,000 photos through the real module from a server that answers
-# like a distant one. FL_BENCH_PORT moves the servers' ports (it and the one 10 above);
+# like a distant one, then from one that sets 50 new cookies in every answer (the CPU the
+# cookies cost). FL_BENCH_PORT moves the servers' ports (it and the ones 10 and 20 above);
 # FL_BENCH_LISTING_ONLY=1 runs the listings alone.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -28,7 +29,18 @@ python3 "$root/bench/make_listing_site.py" "$listing/site" "$listing/install/scr
 sync  # the site's 200 MB written out before anything is timed, not while the first album is
 "$root/tests/http/server_ctl.sh" start "$listing/http" $((port + 10)) "$listing/site" \
   --connect-delay "$delay" --answer-delay "$delay" --counters "$listing/http/counters.json"
-trap '"$root/tests/http/server_ctl.sh" stop "$root/build/bench/http"; "$root/tests/http/server_ctl.sh" stop "$listing/http"' EXIT
+# The same site from a server that sets 50 new cookies in every answer, at once: what the
+# cookies cost the module is CPU time, and a delay would only hide it.
+"$root/tests/http/server_ctl.sh" start "$listing/cookies" $((port + 20)) "$listing/site" \
+  --cookies-per-answer 50 --counters "$listing/cookies/counters.json"
+trap '"$root/tests/http/server_ctl.sh" stop "$root/build/bench/http"; "$root/tests/http/server_ctl.sh" stop "$listing/http"; "$root/tests/http/server_ctl.sh" stop "$listing/cookies"' EXIT
+list_cookie_albums() {
+  echo "== listings, 50 new cookies in every answer, no delay ($1)"
+  http_proxy=http://127.0.0.1:$((port + 20)) no_proxy= "$root/build/bench/listing_bench" \
+    "$2/frameleaf.wfx" "$listing/cookies/requests.log" "$listing/cookies/counters.json" \
+    img.bench.test http://www.bench.test/user/bench/album/hundred/=100 \
+    http://www.bench.test/user/bench/album/big/=1000
+}
 # One request to the fresh server first, so that its own start-up (Python loading what its
 # first answer needs) is not counted against the first album listed.
 python3 -c 'import sys, urllib.request as u; u.build_opener(u.ProxyHandler({"http": sys.argv[1]})).open("http://www.bench.test/", timeout=30).read()' \
@@ -49,7 +61,9 @@ if [ -n "${FL_BENCH_BASELINE:-}" ]; then
   rm -rf "$base/install/scripts" && cp -r "$listing/install/scripts" "$base/install/"
   echo "== listings before ($FL_BENCH_BASELINE), ${delay} ms per connection and per answer"
   list_albums "$base/install"
+  list_cookie_albums "before, $FL_BENCH_BASELINE" "$base/install"
 fi
 echo "== listings, ${delay} ms per connection and per answer"
 list_albums "$listing/install"
+list_cookie_albums "this module" "$listing/install"
 [ "${FL_BENCH_LISTING_ONLY:-0}" = 1 ] || "$root/build/bench/regex_bench" "$@"

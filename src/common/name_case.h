@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "common/case_folding.h"
+
 namespace common {
 
 // The byte with its letter case folded to lower case.
@@ -31,40 +33,11 @@ inline std::string FoldedKey(const char* text) {
   return key;
 }
 
-// UTF-8 names, as the wide calls show them: letter case aside for ASCII, Latin-1, Greek and
-// Cyrillic letters. Every other byte sequence is compared as it is, so two names that differ
-// in any other way stay two names.
+// UTF-8 names, as the wide calls show them: letter case aside by Unicode's simple case
+// folding, as a case-insensitive disk compares them ("Čech.jpg" and "čech.jpg" are one file
+// there). Bytes that are not well-formed UTF-8 are compared as they are.
 inline std::string FoldedUtf8Key(const char* text) {
-  std::string key;
-  const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
-  while (*s) {
-    if (s[0] < 0x80) {
-      key += static_cast<char>(s[0] >= 'A' && s[0] <= 'Z' ? s[0] + 0x20 : s[0]);
-      ++s;
-      continue;
-    }
-    if (s[0] >= 0xC2 && s[0] <= 0xDF && (s[1] & 0xC0) == 0x80) {
-      unsigned cp = (s[0] & 0x1Fu) << 6 | (s[1] & 0x3Fu);
-      if ((cp >= 0xC0 && cp <= 0xDE && cp != 0xD7) || (cp >= 0x391 && cp <= 0x3A9 && cp != 0x3A2) ||
-          (cp >= 0x410 && cp <= 0x42F)) {
-        cp += 0x20;
-      } else if (cp >= 0x400 && cp <= 0x40F) {
-        cp += 0x50;
-      } else if (cp == 0x386) {
-        cp = 0x3AC;  // the Greek capitals with tonos
-      } else if (cp >= 0x388 && cp <= 0x38A) {
-        cp += 0x25;
-      } else if (cp == 0x38C || cp == 0x38E || cp == 0x38F) {
-        cp += 0x40 - (cp == 0x38C ? 0 : 1);
-      }
-      key += static_cast<char>(0xC0 | cp >> 6);
-      key += static_cast<char>(0x80 | (cp & 0x3F));
-      s += 2;
-      continue;
-    }
-    key += static_cast<char>(*s++);
-  }
-  return key;
+  return FoldUtf8(text);
 }
 
 inline bool EqualIgnoringCaseUtf8(const char* a, const char* b) {

@@ -110,7 +110,7 @@ ByteString PhotoPagePath(Tools& t, const Request& r, int page, const ByteString&
 // for the raw entry, and the page names the photo's server (kept for later photos whose
 // page names none). *photoPagePath gets the path the photo's page was answered from.
 ByteString FullSizeEntry(Tools& t, const Request& r, int page, const ByteString& path,
-                         const net::PageAnswer& answer, ByteString* server, std::size_t* textRead,
+                         const net::PageAnswer& answer, ByteString* server,
                          ByteString* photoPagePath) {
   const SiteScript& s = r.script;
   if (path == ByteString("NULL")) return path;
@@ -122,7 +122,7 @@ ByteString FullSizeEntry(Tools& t, const Request& r, int page, const ByteString&
   *photoPagePath = ByteString(answer.answeredPath);
   // The page up to its first NUL, as a page read alone is taken.
   const ByteString photoPage(answer.bodyRead ? answer.body.c_str() : "");
-  *textRead += photoPage.size();
+  t.budget.CountText(photoPage.size());
   if (photoPage.empty()) {
     Report(t, r, report::msg::kReadE33, r.pagePath.c_str(), report::kBlankCell);
     return "NULL";
@@ -204,23 +204,26 @@ bool ConvertEntries(Tools& t, const Request& request, const PageWalk& walk,
   {
     report::ErrorReporter aside;
     aside.Hold();
-    Tools quiet{t.http, t.search, aside, t.prompts};
+    Tools quiet{t.http, t.search, aside, t.prompts, t.budget};
     for (std::size_t i = 0; i < count; ++i) {
       aside.KeepHistory(&pathReports[i]);
       paths[i] = PhotoPagePath(quiet, r, walk.page, walk.raw[i], placeOf(i));
     }
   }
   ByteString server = r.photoServer;
-  std::size_t textRead = walk.textRead;
   bool cut = false;
   const net::PageAnswer none;
+  const WatchScope watched(t.http, t.budget);
   for (std::size_t first = 0; first < count;) {
+    // Out of time, or stopped by the user: the photos whose pages were read are the listing.
+    if (!t.budget.Proceed()) break;
+    t.budget.SetPercent(50 + int(first * 50 / count));
     // The next pages are asked together, as many as are in flight at once; past the
     // listing's budget of page text no further photo page is asked.
     const std::size_t end = std::min(count, first + platform::kMaxQueriesInFlight);
     std::vector<std::string> asked;
     std::vector<std::size_t> answerOf(end - first, count);
-    if (textRead <= kMaxPageText) {
+    if (!t.budget.TextSpent()) {
       for (std::size_t i = first; i < end; ++i) {
         if (paths[i] == ByteString("NULL")) continue;
         answerOf[i - first] = asked.size();
@@ -230,7 +233,7 @@ bool ConvertEntries(Tools& t, const Request& request, const PageWalk& walk,
     const std::vector<net::PageAnswer> answers = t.http.GetPages(PageServer(r).c_str(), asked);
     // Each entry of the chunk as the walk one after another takes it.
     for (std::size_t i = first; i < end; ++i) {
-      if (textRead > kMaxPageText && !cut) {
+      if (t.budget.TextSpent() && !cut) {
         cut = true;
         Report(t, r, report::msg::kPageTextCut, r.pagePath.c_str(), report::kBlankCell);
       }
@@ -239,12 +242,17 @@ bool ConvertEntries(Tools& t, const Request& request, const PageWalk& walk,
       ByteString item("NULL");
       if (!cut) {
         const std::size_t k = answerOf[i - first];
+        // A page the budget stopped: the listing ends with the photos before it.
+        if (k < answers.size() && answers[k].failure == net::Failure::kStopped) {
+          t.budget.NoteStopped();
+          continue;
+        }
         for (const report::ReportRecord& said : pathReports[i]) {
           t.errors.Report(said.message.c_str(), said.host.c_str(), said.url.c_str(),
                           said.expression.c_str());
         }
         item = FullSizeEntry(t, r, walk.page, paths[i], k < answers.size() ? answers[k] : none,
-                             &server, &textRead, &photoPage);
+                             &server, &photoPage);
       }
       if (item == ByteString("NULL")) {
         // The photo's own page failed (and said so): there is nothing to take apart.

@@ -28,9 +28,15 @@ struct Entry {
   common::ByteString address;   // albums: a path on the listing's host; photos: on server
   common::ByteString preview;   // photos: the preview's path on server, or "NULL"
   common::ByteString server;    // photos: the photo server the addresses refer to
-  std::uint32_t size = 0;
+  std::uint64_t size = 0;
   platform::FileTime time = {0, 0};
 };
+
+// Whether an entry's address (or preview) was made: a conversion that failed leaves "NULL",
+// an address that can never be asked for.
+inline bool HasAddress(const common::ByteString& address) {
+  return !address.empty() && !(address == common::ByteString("NULL"));
+}
 
 struct Listing {
   int mode = kModeNone;     // albums or photos

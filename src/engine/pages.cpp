@@ -30,19 +30,41 @@ const ListingKind kPhotos = {report::msg::kRequestE17,    report::msg::kReadE18,
                              report::msg::kNoPhoto,       report::msg::kRequestE23,
                              &SiteScript::ifNextPageFoto, &SiteScript::nextPageFoto};
 
-enum class Next { kNone, kRequested, kFailed, kCut };
+enum class Next { kNone, kRequested, kFailed, kUnreadable, kCut };
 
 bool Absent(const ByteString& v) {
   return v == ByteString(kAbsent);
 }
 
-// Whether page has a next page, and requesting it. At the page bound the next page is
-// reported and not requested. slots carry the condition's groups to the next page's template.
-// A script whose paging keys are "-1" has no next pages. The next page's path is resolved
-// against the page it was found on (base).
+// What became of a page that was asked for.
+enum class Got { kPage, kNoAnswer, kUnreadable, kStopped };
+
+// A page that was asked for: no answer (reported with message) when none came or it is an
+// error status; unreadable (reported with readMessage, naming the request's page and what
+// stopped the read) when its body could not be read. A page the budget stopped is not
+// reported here: the listing says once why it stopped.
+Got Fetched(Tools& t, const Request& r, const PageFetch& page, const char* message,
+            const char* readMessage, const ByteString& path) {
+  if (!page.sent) {
+    if (page.failure == net::Failure::kStopped) return Got::kStopped;
+    ReportRequestFailure(t, r.host.c_str(), message, path.c_str());
+    return Got::kNoAnswer;
+  }
+  if (!Answered(t, r, message, path.c_str(), page.status)) return Got::kNoAnswer;
+  if (!page.body.empty()) return Got::kPage;
+  if (page.readFailure == net::ReadFailure::kStopped) return Got::kStopped;
+  const std::string why = report::msg::ReadFailureText(page.readFailure, t.http.bytesArrived());
+  Report(t, r, readMessage, r.pagePath.c_str(), why.empty() ? report::kBlankCell : why.c_str());
+  return Got::kUnreadable;
+}
+
+// Whether page has a next page, and requesting it into *next. At the page bound the next
+// page is reported and not requested. slots carry the condition's groups to the next page's
+// template. A script whose paging keys are "-1" has no next pages. The next page's path is
+// resolved against the page it was found on (base).
 Next RequestNextPage(Tools& t, const Request& r, const ListingKind& kind, const ByteString& page,
                      const ByteString& base, int pageNumber, int pagesRead,
-                     extract::MatchSlots* slots) {
+                     extract::MatchSlots* slots, PageFetch* next) {
   if (Absent(r.script.*kind.ifNextPage) || Absent(r.script.*kind.nextPage)) return Next::kNone;
   const ByteString condition = Expand(t, r, r.script.*kind.ifNextPage, pageNumber, *slots);
   if (!t.search.Capture(condition.c_str(), page.c_str(), slots)) return Next::kNone;
@@ -54,26 +76,38 @@ Next RequestNextPage(Tools& t, const Request& r, const ListingKind& kind, const 
     Report(t, r, report::msg::kPagingCut, path.c_str(), report::kBlankCell);
     return Next::kCut;
   }
-  if (!t.http.Get(PageServer(r).c_str(), path.c_str(), nullptr)) {
-    ReportRequestFailure(t, r.host.c_str(), kind.nextFailed, path.c_str());
-    return Next::kFailed;
+  *next = FetchPage(t.http, t.budget, PageServer(r).c_str(), path);
+  // An error page is no next page: paging stops with what the listing has. A page whose
+  // body cannot be read fails the listing, as the first one does.
+  switch (Fetched(t, r, *next, kind.nextFailed, kind.readFailed, path)) {
+    case Got::kPage:
+      return Next::kRequested;
+    case Got::kUnreadable:
+      return Next::kUnreadable;
+    default:
+      return Next::kFailed;
   }
-  // An error page is no next page: paging stops with what the listing has.
-  return Answered(t, r, kind.nextFailed, path.c_str()) ? Next::kRequested : Next::kFailed;
 }
 
 // A warning page is passed: when the script's EroWarning matches the page, the page behind
-// its link takes its place.
-ByteString PassWarningPage(Tools& t, const Request& r, const ByteString& page) {
+// its link takes its place. The link follows the rules of every link (resolved against the
+// page, on the site, at most 2 KB): one that breaks them is reported and not followed.
+ByteString PassWarningPage(Tools& t, const Request& r, const ByteString& base,
+                           const ByteString& page) {
   if (!r.script.hasEroWarning) return page;
-  ByteString link;
-  if (!t.search.FindGroup(r.script.eroWarning.c_str(), page.c_str(), 0, &link)) return page;
-  if (!t.http.Get(PageServer(r).c_str(), link.c_str(), nullptr)) {
-    ReportRequestFailure(t, r.host.c_str(), report::msg::kRequestE14, r.pagePath.c_str());
+  ByteString found;
+  if (!t.search.FindGroup(r.script.eroWarning.c_str(), page.c_str(), 0, &found)) return page;
+  const ByteString link = ResolveEntryLink(t, r, base, found, SiteServers(r, ByteString()),
+                                           r.script.eroWarning.c_str());
+  if (!HasAddress(link)) return page;
+  const PageFetch behind = FetchPage(t.http, t.budget, PageServer(r).c_str(), link);
+  if (!behind.sent) {
+    if (behind.failure != net::Failure::kStopped)
+      ReportRequestFailure(t, r.host.c_str(), report::msg::kRequestE14, r.pagePath.c_str());
     return page;
   }
-  if (!Answered(t, r, report::msg::kRequestE14, link.c_str())) return page;
-  return ReadPage(t.http);
+  if (!Answered(t, r, report::msg::kRequestE14, link.c_str(), behind.status)) return page;
+  return behind.body;
 }
 
 // Cuts the entries from first on to kMaxEntryLength bytes; true when one was cut.
@@ -130,31 +164,31 @@ bool WalkPages(Tools& t, const Request& request, PageWalk* walk) {
   const ListingKind& kind = photos ? kPhotos : kAlbums;
   walk->page = 1;
   walk->cookieText = r.cookieText;
-  if (!t.http.Get(PageServer(r).c_str(), r.pagePath.c_str(), nullptr)) {
-    ReportRequestFailure(t, r.host.c_str(), kind.requestFailed, r.pagePath.c_str());
-    return false;
-  }
   // A first page answered with an error status is a failed request, not a page.
-  if (!Answered(t, r, kind.requestFailed, r.pagePath.c_str())) return false;
+  PageFetch fetched = FetchPage(t.http, t.budget, PageServer(r).c_str(), r.pagePath);
+  if (Fetched(t, r, fetched, kind.requestFailed, kind.readFailed, r.pagePath) != Got::kPage)
+    return false;
   extract::MatchSlots slots;
   UnlockState unlock;
   bool entryCut = false;
   for (int pagesRead = 1;; ++pagesRead) {
+    t.budget.SetPercent(pagesRead < 50 ? pagesRead : 50);
     // Links on this page lead from where it was answered (a redirect may have moved it).
-    const ByteString base = t.http.answeredPath();
-    ByteString page = ReadPage(t.http);
-    if (page.empty()) {
-      Report(t, r, kind.readFailed, r.pagePath.c_str(), report::kBlankCell);
-      return false;
-    }
-    walk->textRead += page.size();
-    if (walk->textRead > kMaxPageText && !walk->raw.empty()) {
+    const ByteString base = fetched.answeredPath;
+    ByteString page = std::move(fetched.body);
+    if (t.budget.TextSpent() && !walk->raw.empty()) {
       Report(t, r, report::msg::kPageTextCut, r.pagePath.c_str(), report::kBlankCell);
       return true;
     }
     ++walk->page;
-    page = PassWarningPage(t, r, page);
-    const PageUnlock opened = UnlockPage(t, r, page, &unlock);
+    page = PassWarningPage(t, r, base, page);
+    const PageUnlock opened = UnlockPage(t, r, base, page, &unlock);
+    // The page behind a warning and the password's answer count as well: one that takes
+    // the listing past its page text is not searched either.
+    if (t.budget.TextSpent() && !walk->raw.empty()) {
+      Report(t, r, report::msg::kPageTextCut, r.pagePath.c_str(), report::kBlankCell);
+      return true;
+    }
     page = opened.page;
     walk->unlocked = opened.unlocked;
     if (!opened.cookieText.empty()) r.cookieText = walk->cookieText = opened.cookieText;
@@ -164,6 +198,9 @@ bool WalkPages(Tools& t, const Request& request, PageWalk* walk) {
     const std::size_t found = walk->raw.size();
     if (!t.search.FindAll(expression.c_str(), page.c_str(), kMaxEntries - walk->raw.size(),
                           &walk->raw, &more)) {
+      // A page the budget cut short (the warning page's or the password's answer) is no
+      // page without entries: the listing says why it stopped.
+      if (t.budget.stopped()) return !walk->raw.empty();
       Report(t, r, kind.noEntries, r.pagePath.c_str(), shown.c_str());
       return false;
     }
@@ -177,8 +214,16 @@ bool WalkPages(Tools& t, const Request& request, PageWalk* walk) {
       Report(t, r, report::msg::kEntriesCut, r.pagePath.c_str(), expression.c_str());
       return true;
     }
-    if (RequestNextPage(t, r, kind, page, base, walk->page, pagesRead, &slots) != Next::kRequested)
-      return true;
+    // Out of time, or stopped by the user: the pages read so far are the listing.
+    if (!t.budget.Proceed()) return true;
+    switch (RequestNextPage(t, r, kind, page, base, walk->page, pagesRead, &slots, &fetched)) {
+      case Next::kRequested:
+        break;
+      case Next::kUnreadable:
+        return false;
+      default:
+        return true;
+    }
   }
 }
 

@@ -9,23 +9,19 @@
 #include <vector>
 
 #include "common/byte_string.h"
+#include "common/limits.h"
 #include "engine/request.h"
 #include "engine/tools.h"
 
 namespace engine {
 
-// A listing keeps the entries of at most this many pages, and at most this many entries;
-// past either bound it stops, keeps what it found and says so on the error page.
-constexpr int kMaxPages = 1000;
-constexpr std::size_t kMaxEntries = 100000;
-// A listing reads at most this much page text (its pages and, in full-size mode, the
-// photos' own pages), and keeps an entry's text up to this length: past either it stops or
-// cuts, keeps what it found and says so once.
-constexpr std::size_t kMaxPageText = std::size_t(64) << 20;
-constexpr std::size_t kMaxEntryLength = std::size_t(64) << 10;
-// Addresses longer than this are refused: no real page links one, and a template fed from a
-// page could otherwise make megabytes of them.
-constexpr std::size_t kMaxAddressLength = 2048;
+// The listing's bounds (pages, entries, page text, an entry's and an address's length) are
+// those of common/limits.h.
+using limits::kMaxAddressLength;
+using limits::kMaxEntries;
+using limits::kMaxEntryLength;
+using limits::kMaxPages;
+using limits::kMaxPageText;
 
 struct PageWalk {
   std::vector<common::ByteString> raw;        // the entries found, in page order
@@ -34,7 +30,6 @@ struct PageWalk {
   int page = 1;                               // Page after the walk: one past the last page read
   bool unlocked = false;                      // the last page belonged to an opened album
   common::ByteString cookieText;              // the request's cookies, or those a password brought
-  std::size_t textRead = 0;                   // bytes of page text read so far
 };
 
 // Walks the pages of the request's listing (albums or photos, by the request's mode). False

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "engine/fetch.h"
 #include "engine/request.h"
 #include "platform/file_writer.h"
 #include "report/messages.h"
@@ -16,11 +17,37 @@ constexpr std::uint32_t kShortAnswer = 2000;
 constexpr std::uint32_t kErrorStatus = 400;
 constexpr std::uint32_t kErrorCannotConnect = 12029;
 
+// A copy the user stopped: the last error says so (the host's "aborted"), nothing is
+// reported and nothing was written.
+bool Stopped() {
+  platform::SetLastError(platform::kErrorCancelled);
+  return false;
+}
+
 // A photo that could not be requested is a read error to the host on every platform,
 // whatever the internet library left as the last error. A certificate or a redirect that
-// was refused says so on the error page.
+// was refused says so on the error page, and so does a server that stalled.
 bool RequestFailed(Tools& e, const char* host, const common::ByteString& path) {
-  ReportRequestFailure(e, host, nullptr, path.c_str());
+  if (e.budget.stopped()) return Stopped();
+  if (e.http.failure() == net::Failure::kStalled) {
+    e.errors.Report(report::msg::kPhotoStalled, host, path.c_str(), report::kBlankCell);
+  } else {
+    ReportRequestFailure(e, host, nullptr, path.c_str());
+  }
+  platform::SetLastError(kErrorCannotConnect);
+  return false;
+}
+
+// An answer whose body could not be read whole: what stopped it is said (broke off after
+// so many bytes, over the bound, stalled), never that the server sent nothing.
+bool ReadFailed(Tools& e, const char* host, const common::ByteString& path) {
+  const net::ReadFailure failure = e.http.readFailure();
+  if (failure == net::ReadFailure::kStopped && e.budget.stopped()) return Stopped();
+  const char* message = failure == net::ReadFailure::kTooLarge  ? report::msg::kPhotoTooLarge
+                        : failure == net::ReadFailure::kStalled ? report::msg::kPhotoStalled
+                                                                : report::msg::kPhotoBrokenOff;
+  const std::string why = report::msg::ReadFailureText(failure, e.http.bytesArrived());
+  e.errors.Report(message, host, path.c_str(), why.empty() ? report::kBlankCell : why.c_str());
   platform::SetLastError(kErrorCannotConnect);
   return false;
 }
@@ -62,14 +89,24 @@ bool DownloadPhoto(Tools& e, const Listing& listing, const Entry& photo, bool pr
                    const char* localPath) {
   const char* host = listing.host.c_str();
   common::ByteString path = preview ? photo.preview : photo.address;
+  // A photo whose address could not be made (E31) is listed, but never fetched: asking for
+  // "NULL" would save whatever page the server answers as the photo.
+  if (!HasAddress(path)) {
+    e.errors.Report(report::msg::kPhotoWithoutAddress, host, listing.url.c_str(),
+                    photo.name.empty() ? report::kBlankCell : photo.name.c_str());
+    platform::SetLastError(platform::kErrorFileNotFound);
+    return false;
+  }
   const common::ByteString& server = photo.server;
   e.http.CloseAll();  // every download starts with a new internet handle
+  const WatchScope watched(e.http, e.budget);
   if (!e.http.Get(server.c_str(), path.c_str(), nullptr, net::Fetch::kPhoto)) {
     return RequestFailed(e, host, path);
   }
   std::uint32_t length = 0;
   const char* data = e.http.ReadAll(&length);
   std::uint32_t status = e.http.Status();
+  if (!data && e.http.readFailure() != net::ReadFailure::kNone) return ReadFailed(e, host, path);
   if (length < kShortAnswer && path.size() >= 3) {
     // A short answer may be a stand-in page: the same photo spelled with "JPG" is asked for,
     // and its answer is taken when it is an image. A small photo is a photo all the same:
@@ -80,9 +117,13 @@ bool DownloadPhoto(Tools& e, const Listing& listing, const Entry& photo, bool pr
     const common::ByteString firstPath = path;
     path = common::ByteString(std::string(path.c_str(), path.size() - 3) + "JPG");
     const bool sent = e.http.Get(server.c_str(), path.c_str(), nullptr, net::Fetch::kPhoto);
+    if (e.budget.stopped()) return Stopped();
     if (!sent && !firstUsable) return RequestFailed(e, host, path);
     data = sent ? e.http.ReadAll(&length) : nullptr;
     status = sent ? e.http.Status() : 0;
+    if (e.budget.stopped()) return Stopped();
+    if (!data && !firstUsable && e.http.readFailure() != net::ReadFailure::kNone)
+      return ReadFailed(e, host, path);
     const bool secondIsImage =
         data && length > 0 && status >= 200 && status < 300 && LooksLikeImage(data, length);
     if (firstUsable && !secondIsImage) {

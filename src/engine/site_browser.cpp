@@ -1,7 +1,10 @@
 #include "engine/site_browser.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
+#include "common/limits.h"
 #include "engine/entries.h"
 #include "engine/pages.h"
 #include "engine/photo_download.h"
@@ -15,8 +18,7 @@ namespace engine {
 
 namespace {
 
-// Hosts whose cookies are kept; the oldest goes first.
-constexpr std::size_t kMaxCookieHosts = 64;
+using limits::kMaxCookieHosts;
 
 // The names of one entry on both sides, from the name as the site gave it (in UTF-8 when
 // the script says the site speaks it, in the code page otherwise). An album's name loses the
@@ -26,11 +28,13 @@ void SettleNames(const Request& r, Entry* e) {
   const common::ByteString site = e->name;
   const bool failed = site == common::ByteString("NULL");
   e->utf8Name = r.script.utf ? site : extract::AnsiToUtf8(site);
-  // The name is made safe in the site's own encoding, before a letter the code page lacks
-  // becomes "?": a "?" (or any other character a file name cannot hold) that the site wrote
-  // becomes "_", a letter the code page cannot show stays visible as "?".
+  // The name is made safe in the site's own encoding, and again after the conversion to the
+  // code page: a conversion may bring back what the first pass took out ("．．／" as "../",
+  // "ＣＯＮ" as "CON"), and a letter the code page lacks comes out as "?", which no Windows
+  // file name may hold: it becomes "_" like every other such character.
   common::ByteString ansi =
-      r.script.utf ? extract::Utf8ToAnsi(extract::SafeUtf8Name(site)) : extract::SafeName(site);
+      r.script.utf ? extract::SafeName(extract::Utf8ToAnsi(extract::SafeUtf8Name(site)))
+                   : extract::SafeName(site);
   common::ByteString wide = e->utf8Name;
   if (r.mode == kModeAlbums && !failed) {
     ansi = extract::TrimNameEnd(ansi);
@@ -38,6 +42,16 @@ void SettleNames(const Request& r, Entry* e) {
   }
   e->name = extract::CutName(ansi);
   e->wideName = extract::SafeUtf8Name(wide);
+}
+
+// Says on the error page why a listing stopped before its end, and what it kept: the pages
+// read and the photos whose size was not asked.
+void ReportStop(Tools& t, const Request& r, const PageWalk& walk, std::size_t notAsked) {
+  const char* message = t.budget.stop() == Stop::kCancelled ? report::msg::kListingCancelled
+                                                            : report::msg::kListingTimeCut;
+  const std::string kept =
+      report::msg::ListingKeptText(walk.pagePaths.size(), walk.raw.size(), notAsked);
+  Report(t, r, message, r.pagePath.c_str(), kept.c_str());
 }
 
 // The listing handed to the host: each side's names made safe for a file system (no path,
@@ -84,44 +98,85 @@ void SiteBrowser::ReportLibraryFailure() {
                  report::kBlankCell);
 }
 
-ListingPtr SiteBrowser::Browse(const char* url) {
+int SiteBrowser::ListingSeconds() const {
+  if (places_.settingsFile.empty()) return limits::kListingSeconds;
+  char value[32] = {};
+  platform::ReadIniValue("listing", "seconds", "", value, sizeof value,
+                         places_.settingsFile.c_str());
+  if (!value[0]) return limits::kListingSeconds;
+  const long seconds = std::strtol(value, nullptr, 10);
+  if (seconds < limits::kMinListingSeconds) return limits::kMinListingSeconds;
+  if (seconds > limits::kMaxListingSeconds) return limits::kMaxListingSeconds;
+  return int(seconds);
+}
+
+ListingPtr SiteBrowser::Browse(const char* url, const Budget::Progress& progress) {
   // Without a complete library nothing can be matched: say so again on every request.
   if (!regex_.bound()) {
     ReportLibraryFailure();
     return nullptr;
   }
-  Tools tools{http_, search_, errors_, prompts_};
+  // Each listing starts with the cookies a password brought and no others: a site that sets
+  // cookies on every answer cannot make later listings carry them.
+  http_.cookies().DropUnkept();
+  const std::uint64_t deadline =
+      platform::NowMilliseconds() + std::uint64_t(ListingSeconds()) * 1000u;
+  Budget budget(deadline, limits::kProgressIntervalMs, progress);
+  Tools tools{http_, search_, errors_, prompts_, budget};
   // However many entries fail, the error page is written once, with the last report.
   const report::HeldReports held(errors_);
   Request request;
   const CookieLookup cookies = [this](const common::ByteString& host) { return CookiesFor(host); };
   if (!AnalyseRequest(tools, places_, url ? url : "", cookies, &request)) return nullptr;
   PageWalk walk;
-  if (!WalkPages(tools, request, &walk)) return nullptr;
+  const bool walked = WalkPages(tools, request, &walk);
+  if (!walked || walk.raw.empty()) {
+    if (budget.stopped()) ReportStop(tools, request, walk, 0);
+    if (!walked) return nullptr;
+  }
   KeepCookies(request.host, walk.cookieText);
   std::vector<Entry> entries;
   if (!ConvertEntries(tools, request, walk, &entries)) return nullptr;
-  if (request.mode == kModePhotos)
-    entries = WithSizes(std::move(entries), QuerySizes(http_, entries));
+  std::size_t notAsked = 0;
+  if (request.mode == kModePhotos) {
+    const SizeAnswers sizes = QuerySizes(http_, budget, entries);
+    for (const std::string& server : sizes.givenUp)
+      Report(tools, request, report::msg::kSizesGivenUp, request.pagePath.c_str(), server.c_str());
+    notAsked = sizes.notAsked;
+    entries = WithSizes(std::move(entries), sizes.sizes);
+  }
+  if (budget.stopped()) ReportStop(tools, request, walk, notAsked);
   return MakeListing(request, std::move(entries));
 }
 
-ListingPtr SiteBrowser::BrowseAlbum(const Listing& parent, const char* name, NameSide side) {
+ListingPtr SiteBrowser::BrowseAlbum(const Listing& parent, const char* name, NameSide side,
+                                    const Budget::Progress& progress) {
   const Entry* album = parent.mode == kModeAlbums ? parent.Find(name, side) : nullptr;
-  const common::ByteString address = album ? album->address : common::ByteString("NULL");
+  // An album the listing does not hold, or holds without an address (its conversion failed,
+  // E30): nothing to ask for, and the page says which.
+  if (!album || !HasAddress(album->address)) {
+    errors_.Report(report::msg::kAlbumWithoutAddress, parent.host.c_str(), parent.url.c_str(),
+                   name && *name ? name : report::kBlankCell);
+    return nullptr;
+  }
+  const common::ByteString& address = album->address;
   // The album is listed with its parent's scheme.
   const common::ByteString url =
       common::ByteString(parent.secure ? "https://" : "http://") + parent.host + address;
-  return Browse(url.c_str());
+  return Browse(url.c_str(), progress);
 }
 
 bool SiteBrowser::DownloadPhoto(const Listing& listing, const Entry& photo, bool preview,
-                                const char* localPath) {
+                                const char* localPath, const Budget::Progress& progress) {
   if (!regex_.bound()) {
     ReportLibraryFailure();
     return false;
   }
-  Tools tools{http_, search_, errors_, prompts_};
+  // A copy has no overall deadline (a large photo over a slow link is legitimate); only the
+  // stall rule and the user bound it.
+  Budget budget(0, limits::kDownloadProgressMs, progress);
+  budget.ForDownload();
+  Tools tools{http_, search_, errors_, prompts_, budget};
   return engine::DownloadPhoto(tools, listing, photo, preview, localPath);
 }
 

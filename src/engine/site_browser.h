@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/byte_string.h"
+#include "engine/fetch.h"
 #include "engine/host_prompts.h"
 #include "engine/listing.h"
 #include "engine/request.h"
@@ -34,15 +35,25 @@ class SiteBrowser {
                         const char* settingsFile = nullptr);
 
   // Lists the site address url ("http://host/path"). The listing (albums or photos), or null
-  // after a report on the error page.
-  ListingPtr Browse(const char* url);
+  // after a report on the error page. The listing is bounded by the settings' time (see
+  // ListingSeconds); progress (may be empty) is asked at least once a second with how far
+  // it is, and stops it by answering false. A listing stopped either way keeps what it
+  // found and says so on the error page.
+  ListingPtr Browse(const char* url, const Budget::Progress& progress = {});
   // Lists the album called name in parent, on parent's host; an album the parent does not
   // list is reported as the site's address analysis reports an unknown address.
-  ListingPtr BrowseAlbum(const Listing& parent, const char* name, NameSide side = NameSide::kAnsi);
+  ListingPtr BrowseAlbum(const Listing& parent, const char* name, NameSide side = NameSide::kAnsi,
+                         const Budget::Progress& progress = {});
 
   // Copies photo, an entry of listing, into localPath (its preview when preview is set).
+  // progress (may be empty) is asked with the percent as bytes arrive; false stops the copy
+  // (Stopped() then tells so).
   bool DownloadPhoto(const Listing& listing, const Entry& photo, bool preview,
-                     const char* localPath);
+                     const char* localPath, const Budget::Progress& progress = {});
+
+  // The seconds one listing may take: [listing] seconds of the settings file, kept between
+  // limits::kMinListingSeconds and limits::kMaxListingSeconds (the default without one).
+  int ListingSeconds() const;
 
   // The cookies a password brought for host ("" when none).
   common::ByteString CookiesFor(const common::ByteString& host) const;

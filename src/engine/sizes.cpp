@@ -4,7 +4,7 @@
 
 namespace engine {
 
-std::vector<PhotoSize> QuerySizes(net::HttpSession& http, const std::vector<Entry>& entries) {
+SizeAnswers QuerySizes(net::HttpSession& http, Budget& budget, const std::vector<Entry>& entries) {
   // Only entries with an address are asked; asked[k] is the query of entries[linked[k]].
   std::vector<net::FileQuery> asked;
   std::vector<std::size_t> linked;
@@ -15,17 +15,30 @@ std::vector<PhotoSize> QuerySizes(net::HttpSession& http, const std::vector<Entr
     asked.push_back(net::FileQuery{e.server.str(), e.address.str()});
     linked.push_back(i);
   }
-  const std::vector<net::FileInfo> infos = http.QueryFileInfos(asked);
-  std::vector<PhotoSize> sizes(entries.size());
+  SizeAnswers out;
+  out.sizes.resize(entries.size());
+  std::vector<net::FileInfo> infos(asked.size());
+  if (budget.Proceed()) {
+    budget.SetPercent(50);
+    const WatchScope watched(http, budget);
+    infos = http.QueryFileInfos(asked);
+    out.givenUp = http.givenUpServers();
+    for (const net::FileInfo& info : infos)
+      if (info.error == platform::kErrorCancelled) budget.NoteStopped();
+  } else {
+    for (net::FileInfo& info : infos)
+      info.asked = false;
+  }
   for (std::size_t k = 0; k < linked.size(); ++k) {
     const net::FileInfo& info = infos[k];
-    PhotoSize& s = sizes[linked[k]];
+    if (!info.asked) ++out.notAsked;
+    PhotoSize& s = out.sizes[linked[k]];
     s.size = info.found ? info.size : 0;
     platform::FileTime converted;
     if (info.found && info.hasTime && platform::SystemTimeToFileTime(info.time, &converted))
       s.time = converted;
   }
-  return sizes;
+  return out;
 }
 
 std::vector<Entry> WithSizes(std::vector<Entry> entries, const std::vector<PhotoSize>& sizes) {

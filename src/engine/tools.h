@@ -1,10 +1,12 @@
-// The services a listing step uses: the HTTP session, the matcher, the error page and the
-// host's prompts. None of them holds anything of a listing; what a step produces it returns.
+// The services a listing step uses: the HTTP session, the matcher, the error page, the
+// host's prompts and the listing's budget (its deadline, page text and the host's word to
+// stop). None of them holds anything of a listing; what a step produces it returns.
 #pragma once
 
 #include <cstdint>
 
 #include "common/byte_string.h"
+#include "engine/fetch.h"
 #include "engine/host_prompts.h"
 #include "net/http_session.h"
 #include "regex/search.h"
@@ -17,6 +19,7 @@ struct Tools {
   regex::Search& search;
   report::ErrorReporter& errors;
   HostPrompts* prompts;  // null: there is no host to ask
+  Budget& budget;
 };
 
 // The response of the last request up to its first NUL; empty when the read failed.

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "engine/pages.h"
 #include "extract/form.h"
 #include "report/messages.h"
 
@@ -49,22 +50,26 @@ ByteString PostPassword(Tools& t, const Request& r, const ByteString& formPath) 
   }
   const ByteString referrer =
       ByteString(r.secure ? "https://" : "http://") + r.host + "/" + r.pagePath + "denied/";
-  if (!t.http.Post(PageServer(r).c_str(), formPath.c_str(), body.c_str(), referrer.c_str())) {
-    ReportRequestFailure(t, r.host.c_str(), report::msg::kRequestE14, r.pagePath.c_str());
+  const PageFetch posted =
+      FetchPage(t.http, t.budget, PageServer(r).c_str(), formPath, body.c_str(), referrer.c_str());
+  if (!posted.sent) {
+    if (posted.failure != net::Failure::kStopped)
+      ReportRequestFailure(t, r.host.c_str(), report::msg::kRequestE14, r.pagePath.c_str());
     return ByteString();
   }
-  return ReadPage(t.http);
+  return posted.body;
 }
 
 }  // namespace
 
-PageUnlock UnlockPage(Tools& t, const Request& r, const ByteString& page, UnlockState* state) {
+PageUnlock UnlockPage(Tools& t, const Request& r, const ByteString& base, const ByteString& page,
+                      UnlockState* state) {
   PageUnlock out;
   out.page = page;
   const SiteScript& s = r.script;
   if (!s.hasPassRequest) return out;
-  ByteString formPath;
-  if (!t.search.FindGroup(s.passRequest.c_str(), page.c_str(), 0, &formPath)) {
+  ByteString found;
+  if (!t.search.FindGroup(s.passRequest.c_str(), page.c_str(), 0, &found)) {
     // A page without the form may be the open album itself.
     out.passEntries = out.unlocked = t.search.Find(s.passExpression.c_str(), page.c_str());
     return out;
@@ -72,12 +77,20 @@ PageUnlock UnlockPage(Tools& t, const Request& r, const ByteString& page, Unlock
   // A site that shows the form again after the password was given gets no second prompt.
   if (state->asked) return out;
   state->asked = true;
+  // The form's action is a link like any other: resolved against the page, on the site and
+  // at most 2 KB, or reported and never posted to (nor the password asked for).
+  const ByteString formPath =
+      ResolveEntryLink(t, r, base, found, SiteServers(r, ByteString()), s.passRequest.c_str());
+  if (!HasAddress(formPath)) return out;
   const ByteString answer = PostPassword(t, r, formPath);
   if (answer.empty()) return out;
   out.page = answer;
   out.passEntries = true;
   char cookie[net::kCookieBufferSize] = {};
   const ByteString site = ByteString(r.secure ? "https://" : "http://") + r.host;
+  // The cookies the password brought stay with the session from one listing to the next.
+  net::Origin origin;
+  if (net::ParseServer(site.c_str(), &origin)) t.http.cookies().Keep(origin.host);
   if (t.http.ReadCookie(site.c_str(), cookie)) {
     out.unlocked = true;
     out.cookieText = cookie;

@@ -21,7 +21,8 @@ struct PageUnlock {
 
 // When page shows the script's password form, asks the host for the password (masked, once
 // per listing), posts the form and hands back its answer in place of the page.
-PageUnlock UnlockPage(Tools& tools, const Request& request, const common::ByteString& page,
-                      UnlockState* state);
+// The form's action is resolved against base, the page's own path, as every link is.
+PageUnlock UnlockPage(Tools& tools, const Request& request, const common::ByteString& base,
+                      const common::ByteString& page, UnlockState* state);
 
 }  // namespace engine

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/limits.h"
+
 namespace net {
 
 struct Origin {
@@ -55,7 +57,7 @@ bool ResolveLink(const std::string& basePath, const std::string& link,
 enum class Fetch { kPage, kPhoto };
 
 // How many redirects one request follows at most.
-constexpr int kMaxRedirects = 5;
+using limits::kMaxRedirects;
 
 // Where a redirect leads, when it may be followed. from is the server the redirect came
 // from, first the server the request was first sent to; location is the Location header

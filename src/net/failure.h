@@ -16,6 +16,17 @@ enum class Failure {
   kSecureChannel,       // the secure connection could not be made
   kRedirectRefused,     // a redirect the rules do not follow
   kTooManyRedirects,    // more than kMaxRedirects in a row
+  kStalled,             // no connection within its time, or no byte for the stall time
+  kStopped,             // stopped at the caller's deadline or at the user's word
+};
+
+// Why the body of the last answer could not be read whole.
+enum class ReadFailure {
+  kNone,
+  kBrokenOff,  // the connection ended (reset or closed) before the body was whole
+  kTooLarge,   // the body is (or says it is) longer than the bound on one answer
+  kStalled,    // no byte came for the stall time
+  kStopped,    // stopped at the caller's deadline or at the user's word
 };
 bool IsCertificateFailure(Failure failure);
 // The failure an internet library error code stands for.

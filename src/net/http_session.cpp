@@ -53,6 +53,19 @@ Hop NextHop(const Origin& first, int redirects, const std::string& location, Fet
   return Hop::kFollowed;
 }
 
+bool TimeIsUp(const platform::TransferWatch& watch) {
+  return watch.deadline != 0 && platform::NowMilliseconds() >= watch.deadline;
+}
+
+// A size query failed in the way that says its server is down: it could not be reached,
+// or it never answered.
+// A server that refused the connection, timed out, or closed it without a word.
+bool ServerDown(std::uint32_t error) {
+  return error == platform::kErrorCannotConnect || error == platform::kErrorTimeout ||
+         error == platform::kErrorConnectionAborted || error == platform::kErrorConnectionReset ||
+         error == platform::kErrorInvalidServerResponse;
+}
+
 // One size query of a batch on its way: where it is asked now and how.
 struct PendingQuery {
   std::size_t index;  // of the query, and of its result
@@ -76,7 +89,8 @@ struct RoundRequest {
 std::vector<platform::HeaderAnswer> AskRound(platform::InternetHandle internet,
                                              const std::string& headers, const char* accept,
                                              const std::vector<RoundRequest>& requests,
-                                             unsigned pauseMs, std::uint64_t* pauses) {
+                                             unsigned pauseMs, std::uint64_t* pauses,
+                                             const platform::TransferWatch& watch) {
   std::map<std::tuple<bool, std::string, int, std::string>, std::size_t> groupOf;
   std::vector<std::vector<std::size_t>> groups;
   for (std::size_t r = 0; r < requests.size(); ++r) {
@@ -93,9 +107,16 @@ std::vector<platform::HeaderAnswer> AskRound(platform::InternetHandle internet,
     for (std::size_t r : group)
       asked.push_back(requests[r].query);
     std::vector<platform::HeaderAnswer> got;
-    platform::NetQueryHeaders(internet, origin.host.c_str(), origin.EffectivePort(),
-                              origin.secure ? platform::kRequestFlagSecure : 0, headers.c_str(),
-                              accept, asked, &got);
+    if (TimeIsUp(watch)) {
+      // Past the deadline nothing more is asked: every request of the group is stopped.
+      got.assign(asked.size(), platform::HeaderAnswer{});
+      for (platform::HeaderAnswer& a : got)
+        a.error = platform::kErrorCancelled;
+    } else {
+      platform::NetQueryHeaders(internet, origin.host.c_str(), origin.EffectivePort(),
+                                origin.secure ? platform::kRequestFlagSecure : 0, headers.c_str(),
+                                accept, asked, &got, &watch);
+    }
     got.resize(asked.size());
     for (std::size_t k = 0; k < group.size(); ++k)
       answers[group[k]] = std::move(got[k]);
@@ -130,12 +151,27 @@ Failure FailureOf(std::uint32_t error) {
       return Failure::kCertificateInvalid;
     case platform::kErrorSecureChannel:
       return Failure::kSecureChannel;
+    case platform::kErrorTimeout:
+      return Failure::kStalled;
+    case platform::kErrorCancelled:
+      return Failure::kStopped;
     default:
       return Failure::kConnection;
   }
 }
 
-HttpSession::HttpSession() : headers_(kExtraHeaders) {}
+HttpSession::HttpSession() : headers_(kExtraHeaders), cookies_(platform::CurrentUnixTime) {}
+
+CookieOrigin HttpSession::CookieOriginOf(const Origin& origin, const std::string& target) {
+  return CookieOrigin{origin.host, target, origin.secure};
+}
+
+void HttpSession::TakeCookies(const std::vector<std::string>& lines, const Origin& origin,
+                              const std::string& target) {
+  const CookieOrigin from = CookieOriginOf(origin, target);
+  for (const std::string& line : lines)
+    cookies_.Take(line, from);
+}
 
 HttpSession::~HttpSession() {
   CloseAll();
@@ -218,12 +254,19 @@ bool HttpSession::Send(const char* verb, const char* path, const char* body, con
     request_ =
         platform::NetOpenRequest(connection_, method.c_str(), path ? target.c_str() : nullptr,
                                  referrer, accept, requestFlags);
+    if (request_) platform::NetWatchRequest(request_, watch_);
     const std::uint32_t bodyLength = body ? std::uint32_t(std::strlen(body)) : 0;
     answeredPath_ = target;
-    if (!request_ || !platform::NetSendRequest(request_, headers_.c_str(), body, bodyLength)) {
+    // The jar's cookies for this hop, and those its answer sets, redirects included.
+    const std::string cookie = cookies_.HeaderFor(CookieOriginOf(origin_, target));
+    const std::string headers = cookie.empty() ? headers_ : headers_ + "Cookie: " + cookie + "\r\n";
+    if (!request_ || !platform::NetSendRequest(request_, headers.c_str(), body, bodyLength)) {
       const std::uint32_t error = platform::LastError();
       return Fail(FailureOf(error), error);
     }
+    std::vector<std::string> setCookies;
+    if (platform::NetQuerySetCookies(request_, &setCookies))
+      TakeCookies(setCookies, origin_, target);
     const std::uint32_t status = Status();
     std::string location;
     // A redirect without a Location is an answer like any other.
@@ -270,17 +313,28 @@ const char* HttpSession::ReadAll(std::uint32_t* length) {
   }
   *length = 0;
   resultBuffer_[0] = '\0';
+  readFailure_ = ReadFailure::kNone;
+  bytesArrived_ = 0;
+  announced_ = -1;
   if (!request_) return nullptr;
   // A body that stops short of the length the server announced was cut off (a reset
   // connection): it is a failed read, never a page. Without a length, the end of the
-  // connection ends the body.
-  std::uint32_t announced = 0;
-  const bool hasLength = platform::NetQueryContentLength(request_, &announced);
+  // connection ends the body. A length past the buffer is refused before any read.
+  std::uint64_t announced = 0;
+  const bool hasLength = platform::NetQueryContentLength64(request_, &announced);
+  if (hasLength)
+    announced_ =
+        std::int64_t(announced > 0x7FFFFFFFFFFFFFFFull ? 0x7FFFFFFFFFFFFFFFull : announced);
+  if (hasLength && announced > capacity_) {
+    readFailure_ = ReadFailure::kTooLarge;
+    CloseRequest();  // the rest of that body is not waited for
+    return nullptr;
+  }
   std::uint32_t chunk = 0;
   bool ok = platform::NetReadFile(request_, readBuffer_.get(), capacity_, &chunk);
   ++reads_;
   bool overflow = false;
-  for (;;) {
+  for (bool first = true;; first = false) {
     // Nothing is ever written past the buffer: a response longer than it fails whole.
     if (chunk > capacity_ - *length) {
       overflow = true;
@@ -288,14 +342,28 @@ const char* HttpSession::ReadAll(std::uint32_t* length) {
     }
     std::memcpy(resultBuffer_.get() + *length, readBuffer_.get(), chunk);
     *length += chunk;
+    // A read that failed is the end: what it brought is counted, and nothing is read after
+    // it (a second read would only say that the handle is gone, not why).
+    if (!ok || (chunk == 0 && !first)) break;
     platform::SleepMilliseconds(kReadPauseMs);
     ++pauses_;
     ok = platform::NetReadFile(request_, readBuffer_.get(), capacity_, &chunk);
     ++reads_;
-    if (!ok || chunk == 0) break;
   }
+  const std::uint32_t error = ok ? 0 : platform::LastError();
   resultBuffer_[*length] = '\0';
-  if (!ok || overflow || (hasLength && *length < announced)) {
+  bytesArrived_ = *length;
+  if (overflow) {
+    readFailure_ = ReadFailure::kTooLarge;
+  } else if (!ok) {
+    readFailure_ = error == platform::kErrorTimeout     ? ReadFailure::kStalled
+                   : error == platform::kErrorCancelled ? ReadFailure::kStopped
+                   : *length >= capacity_               ? ReadFailure::kTooLarge
+                                                        : ReadFailure::kBrokenOff;
+  } else if (hasLength && *length < announced) {
+    readFailure_ = ReadFailure::kBrokenOff;
+  }
+  if (readFailure_ != ReadFailure::kNone) {
     *length = 0;
     resultBuffer_[0] = '\0';
     return nullptr;
@@ -309,11 +377,11 @@ std::uint32_t HttpSession::Status() const {
   return status;
 }
 
-std::uint32_t HttpSession::QueryFileInfo(const char* server, const char* path, const char* referrer,
+std::uint64_t HttpSession::QueryFileInfo(const char* server, const char* path, const char* referrer,
                                          platform::SystemTime* time, SizeMethod* method) {
   UseHost(server);
   const bool askHead = !method || *method == SizeMethod::kHead;
-  std::uint32_t size = 0;
+  std::uint64_t size = 0;
   if (askHead) {
     if (!Send("HEAD", path, nullptr, referrer, kInfoAccept, platform::kRequestFlagKeepConnection,
               Fetch::kPhoto)) {
@@ -321,7 +389,7 @@ std::uint32_t HttpSession::QueryFileInfo(const char* server, const char* path, c
     }
     const std::uint32_t status = Status();
     const bool refused = status == 405 || status == 501;
-    if (!refused && platform::NetQueryContentLength(request_, &size)) {
+    if (!refused && platform::NetQueryContentLength64(request_, &size)) {
       // An error status tells nothing of the photo: the length is the error page's.
       if (IsSuccess(status)) platform::NetQueryLastModified(request_, time);
       CloseRequest();  // nothing to read: the connection serves the next request
@@ -336,7 +404,7 @@ std::uint32_t HttpSession::QueryFileInfo(const char* server, const char* path, c
     return 0;
   }
   const bool found = IsSuccess(Status());
-  const bool known = found && platform::NetQueryContentLength(request_, &size);
+  const bool known = found && platform::NetQueryContentLength64(request_, &size);
   if (found) platform::NetQueryLastModified(request_, time);
   CloseConnection();
   if (askHead && known && method) *method = SizeMethod::kGet;  // only the GET tells the size
@@ -347,6 +415,7 @@ std::vector<FileInfo> HttpSession::QueryFileInfos(const std::vector<FileQuery>& 
   std::vector<FileInfo> infos(queries.size());
   failure_ = Failure::kNone;
   error_ = 0;
+  givenUp_.clear();
   if (queries.empty()) return infos;
   // The batch opens connections of its own: with the session's closed, no server sees more
   // than the batch's limit at once.
@@ -363,9 +432,16 @@ std::vector<FileInfo> HttpSession::QueryFileInfos(const std::vector<FileQuery>& 
     const bool early = perServer[queries[i].server]++ < platform::kMaxQueriesInFlight;
     waves[early ? 0 : 1].push_back(i);
   }
+  // Size queries that found their server down, by the server as given.
+  std::map<std::string, int> downs;
   for (const std::vector<std::size_t>& wave : waves) {
     std::vector<PendingQuery> pending;
     for (std::size_t i : wave) {
+      // A server that is down is not asked again in this batch: its photos keep size 0.
+      if (downs[queries[i].server] >= limits::kMaxFailedSizeQueries) {
+        infos[i].asked = false;
+        continue;
+      }
       const Origin origin = OriginOf(queries[i].server);
       const SizeMethod method = methods.emplace(queries[i].server, SizeMethod::kHead).first->second;
       pending.push_back(PendingQuery{i, origin, origin, EncodeRequestPath(queries[i].path),
@@ -376,15 +452,22 @@ std::vector<FileInfo> HttpSession::QueryFileInfos(const std::vector<FileQuery>& 
     while (!pending.empty()) {
       std::vector<RoundRequest> round;
       for (const PendingQuery& q : pending)
-        round.push_back(RoundRequest{q.origin, {q.head ? "HEAD" : "GET", q.target}});
+        round.push_back(RoundRequest{q.origin, {q.head ? "HEAD" : "GET", q.target, 0, {}}});
       const std::vector<platform::HeaderAnswer> answers =
-          AskRound(internet_, headers_, kInfoAccept, round, 0, nullptr);
+          AskRound(internet_, headers_, kInfoAccept, round, 0, nullptr, watch_);
       std::vector<PendingQuery> next;
       for (std::size_t p = 0; p < pending.size(); ++p) {
         PendingQuery q = pending[p];
         const platform::HeaderAnswer& a = answers[p];
         FileInfo& info = infos[q.index];
-        if (!a.answered) continue;  // no answer: not found
+        if (!a.answered) {  // no answer: not found
+          info.error = a.error;
+          if (a.error == platform::kErrorCancelled) info.asked = false;
+          if (ServerDown(a.error) &&
+              ++downs[queries[q.index].server] == limits::kMaxFailedSizeQueries)
+            givenUp_.push_back(queries[q.index].server);
+          continue;
+        }
         if (IsRedirect(a.status) && !a.location.empty()) {
           // A redirect not followed leaves the photo not found.
           if (NextHop(q.first, q.redirects, a.location, Fetch::kPhoto, &q.origin, &q.target) ==
@@ -451,17 +534,20 @@ std::vector<PageAnswer> HttpSession::GetPages(const char* server,
   // next round, grouped by the server it now goes to.
   while (!pending.empty()) {
     std::vector<RoundRequest> round;
-    for (const PendingPage& q : pending)
-      round.push_back(RoundRequest{q.origin, {"GET", q.target, kCapacity}});
+    for (const PendingPage& q : pending) {
+      round.push_back(RoundRequest{q.origin, {"GET", q.target, kCapacity, {}}});
+      round.back().query.cookie = cookies_.HeaderFor(CookieOriginOf(q.origin, q.target));
+    }
     // The pause between page reads follows each group.
     std::vector<platform::HeaderAnswer> got =
-        AskRound(internet_, headers_, kPageAccept, round, kReadPauseMs, &pauses_);
+        AskRound(internet_, headers_, kPageAccept, round, kReadPauseMs, &pauses_, watch_);
     std::vector<PendingPage> next;
     for (std::size_t p = 0; p < pending.size(); ++p) {
       PendingPage q = pending[p];
       platform::HeaderAnswer& a = got[p];
       PageAnswer& page = answers[q.index];
       page.answeredPath = q.target;
+      TakeCookies(a.setCookies, q.origin, q.target);
       if (!a.answered) {
         page.failure = FailureOf(a.error);
         page.error = a.error;
@@ -496,21 +582,17 @@ std::vector<PageAnswer> HttpSession::GetPages(const char* server,
 
 bool HttpSession::ReadCookie(const char* url, char* buffer) {
   buffer[0] = '\0';
-  std::uint32_t size = 0;
-  // At most two calls: one for the size, one for the text. A library that still asks for
-  // more after that is not asked again.
-  for (int call = 0; call < 2 && !platform::NetGetCookie(url, buffer, &size); ++call) {
-    if (call == 1 || platform::LastError() != platform::kErrorInsufficientBuffer || size == 0) {
-      size = 0;
-      break;
-    }
-    if (size > kCookieBufferSize) {  // would not fit: refuse rather than cut a value
-      size = 0;
-      break;
-    }
-  }
-  if (size == 0) buffer[0] = '\0';
-  return size != 0;
+  Origin origin;
+  if (!url || !ParseServer(url, &origin)) return false;
+  bool secure = false;
+  const char* afterScheme = url + SchemeLength(url, &secure);
+  const char* slash = std::strchr(afterScheme, '/');
+  const std::string path = slash ? slash : "/";
+  const std::string text = cookies_.HeaderFor(CookieOriginOf(origin, path));
+  // A string that does not fit is refused rather than cut inside a value.
+  if (text.empty() || text.size() >= kCookieBufferSize) return false;
+  std::memcpy(buffer, text.c_str(), text.size() + 1);
+  return true;
 }
 
 }  // namespace net

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "common/limits.h"
 #include "net/address.h"
+#include "net/cookie_jar.h"
 #include "net/failure.h"
 #include "platform/internet.h"
 #include "platform/platform.h"
@@ -33,7 +35,9 @@ struct FileQuery {
 // error or a redirect not followed): size 0 and no time.
 struct FileInfo {
   bool found = false;
-  std::uint32_t size = 0;
+  bool asked = true;        // false: not asked, its server was given up or the time ran out
+  std::uint32_t error = 0;  // the library's error when no answer came
+  std::uint64_t size = 0;
   bool hasTime = false;
   platform::SystemTime time = {};
 };
@@ -55,9 +59,9 @@ struct PageAnswer {
 
 constexpr char kUserAgent[] = "Opera/9.23 (Windows NT 5.1; U; ru)";
 extern const char kExtraHeaders[];  // the 304-byte block sent with every request
-constexpr std::uint32_t kCapacity = 20000000;
-constexpr std::uint32_t kReadPauseMs = 50;
-constexpr std::size_t kCookieBufferSize = 260;
+constexpr std::uint32_t kCapacity = limits::kMaxAnswerBytes;
+using limits::kCookieBufferSize;
+using limits::kReadPauseMs;
 
 class HttpSession {
  public:
@@ -89,7 +93,7 @@ class HttpSession {
   // with 405 or 501, or without a Content-Length, is asked again with a GET whose body is
   // not read (that connection is closed). *method (when given) says how to ask and becomes
   // kGet when the server refused HEAD (405, 501, or a length only the GET gives).
-  std::uint32_t QueryFileInfo(const char* server, const char* path, const char* referrer,
+  std::uint64_t QueryFileInfo(const char* server, const char* path, const char* referrer,
                               platform::SystemTime* time, SizeMethod* method = nullptr);
   // The size and time of every query, by index, asked concurrently (at most
   // platform::kMaxQueriesInFlight in flight to one server, on connections of the batch's
@@ -107,13 +111,30 @@ class HttpSession {
   std::vector<PageAnswer> GetPages(const char* server, const std::vector<std::string>& paths);
   // Why the last Get, Post or QueryFileInfo failed (kNone after one that succeeded).
   Failure failure() const { return failure_; }
+  // Why the last ReadAll gave no body (kNone after one that did), the bytes that had
+  // arrived by then and the length the answer announced (-1 without one).
+  ReadFailure readFailure() const { return readFailure_; }
+  std::uint64_t bytesArrived() const { return bytesArrived_; }
+  std::int64_t announcedLength() const { return announced_; }
+  // Bounds every request, read and batch from now on by watch (its deadline, its proceed),
+  // until the next call; an empty watch lifts the bound. The connect and stall times hold
+  // for every request whatever the watch.
+  void Watch(const platform::TransferWatch& watch) { watch_ = watch; }
+  const platform::TransferWatch& watch() const { return watch_; }
+  // Servers whose size queries were given up in the last QueryFileInfos: after
+  // limits::kMaxFailedSizeQueries of them failed by time-out or refused connection, the
+  // rest of that server's photos were not asked.
+  const std::vector<std::string>& givenUpServers() const { return givenUp_; }
   // The internet library's error code of that failure (0 for one of the session's own).
   std::uint32_t error() const { return error_; }
   // The Location of a redirect that was refused (at most 200 bytes of it); empty otherwise.
   const std::string& refusedLocation() const { return refusedLocation_; }
-  // The cookie string of url into buffer (260 bytes). A string that does not fit is
-  // refused: empty buffer, false.
+  // The cookie string the jar sends to url, into buffer (260 bytes). A string that does
+  // not fit is refused: empty buffer, false.
   bool ReadCookie(const char* url, char* buffer);
+  // The session's cookies: every request carries those that apply to it, every page
+  // answer's Set-Cookie headers go in (size queries carry none and keep none).
+  CookieJar& cookies() { return cookies_; }
 
   void CloseRequest();
   void CloseConnection();
@@ -135,6 +156,9 @@ class HttpSession {
   void UseHost(const char* host);
   // Moves to a redirect's server; a different server closes the connection.
   void MoveTo(const Origin& origin);
+  static CookieOrigin CookieOriginOf(const Origin& origin, const std::string& target);
+  void TakeCookies(const std::vector<std::string>& lines, const Origin& origin,
+                   const std::string& target);
 
   platform::InternetHandle internet_ = nullptr;
   platform::InternetHandle connection_ = nullptr;
@@ -145,7 +169,13 @@ class HttpSession {
   std::uint32_t error_ = 0;
   std::string refusedLocation_;
   std::string answeredPath_;
+  ReadFailure readFailure_ = ReadFailure::kNone;
+  std::uint64_t bytesArrived_ = 0;
+  std::int64_t announced_ = -1;
+  platform::TransferWatch watch_;
+  std::vector<std::string> givenUp_;
   const std::string headers_;
+  CookieJar cookies_;
   std::unique_ptr<char[]> readBuffer_;
   std::uint32_t capacity_ = 0;
   std::unique_ptr<char[]> resultBuffer_;

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,19 @@ struct FindData {
   char alternateFileName[14];
 };
 static_assert(sizeof(FindData) == 320, "FindData must match WIN32_FIND_DATAA");
+// The bytes of the record a host may hand in: its fields end at 318, and a host that lays
+// the record out packed (Double Commander's ANSI record) owns no more. Nothing is ever
+// written past them.
+constexpr std::size_t kFindDataHostBytes =
+    offsetof(FindData, alternateFileName) + sizeof(FindData::alternateFileName);
+static_assert(kFindDataHostBytes == 318, "the host's record");
+// Clears a host's record, and copies a whole one into it, within those bytes.
+inline void ClearFindData(FindData* record) {
+  std::memset(record, 0, kFindDataHostBytes);
+}
+inline void CopyFindData(FindData* to, const FindData& from) {
+  std::memcpy(to, &from, kFindDataHostBytes);
+}
 
 constexpr std::uint32_t kAttributeDirectory = 0x10;
 constexpr std::uint32_t kAttributeNormal = 0x80;
@@ -120,6 +134,10 @@ std::string AnsiToUtf8(const std::string& ansi);
 bool SystemTimeToFileTime(const SystemTime& in, FileTime* out);
 // Seconds since 1970-01-01 UTC.
 std::int64_t CurrentUnixTime();
+// A clock for deadlines: milliseconds from some fixed point, never going back. Every wait
+// and time bound of the module reads this one clock, so a test that stands in for it (and
+// for SleepMilliseconds) runs deadlines without real waiting.
+std::uint64_t NowMilliseconds();
 
 // ---- Shell, libraries and the host window --------------------------------------------------
 // Opens a file with its associated program; false where the platform has no such thing.
@@ -143,6 +161,7 @@ void SendWindowMessage(void* window, std::uint32_t message, std::uintptr_t wPara
 struct OpenFile;
 struct HeaderQuery;
 struct HeaderAnswer;
+struct TransferWatch;
 struct FileCallOverrides {
   bool (*writeWholeFile)(const char* path, const void* data, std::size_t size, bool* written);
   // Files.
@@ -153,6 +172,10 @@ struct FileCallOverrides {
   bool (*moveFileTo)(const char* from, const char* to, bool replace) = nullptr;
   bool (*removeFile)(const char* path) = nullptr;
   bool (*copyFileTo)(const char* source, const char* target, bool failIfExists) = nullptr;
+  // POSIX: the system's link() and renameat2(RENAME_NOREPLACE) on system paths, as the
+  // system answers (0, or -1 with errno): a test fails them as a disk without hard links does.
+  int (*posixLink)(const char* from, const char* to) = nullptr;
+  int (*posixRenameNoReplace)(const char* from, const char* to) = nullptr;
   // Profiles.
   std::size_t (*readIniValue)(const char* section, const char* key, const char* fallback,
                               char* buffer, std::size_t size, const char* file) = nullptr;
@@ -171,13 +194,19 @@ struct FileCallOverrides {
   bool (*netQueryStatusCode)(void* request, std::uint32_t* status) = nullptr;
   bool (*netQueryLastModified)(void* request, SystemTime* time) = nullptr;
   bool (*netQueryLocation)(void* request, std::string* location) = nullptr;
-  bool (*netGetCookie)(const char* url, char* buffer, std::uint32_t* size) = nullptr;
+  bool (*netQuerySetCookies)(void* request, std::vector<std::string>* lines) = nullptr;
   void (*netCloseHandle)(void* handle) = nullptr;
+  bool (*netQueryContentLength64)(void* request, std::uint64_t* length) = nullptr;
+  void (*netWatchRequest)(void* request, const TransferWatch& watch) = nullptr;
   // The header queries of a batch (platform/internet.h has the types).
   void (*netQueryHeaders)(void* internet, const char* server, int port, std::uint32_t flags,
                           const char* headers, const char* accept,
                           const std::vector<HeaderQuery>& queries,
-                          std::vector<HeaderAnswer>* answers) = nullptr;
+                          std::vector<HeaderAnswer>* answers, const TransferWatch* watch) = nullptr;
+  // Time: the deadline clock and the pause.
+  std::uint64_t (*nowMilliseconds)() = nullptr;
+  std::int64_t (*currentUnixTime)() = nullptr;
+  void (*sleepMilliseconds)(std::uint32_t milliseconds) = nullptr;
 };
 // Puts overrides in force for the whole process (null: the real calls again).
 void OverrideFileCalls(const FileCallOverrides* overrides);

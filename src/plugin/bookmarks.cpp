@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/fixed_text.h"
+#include "common/limits.h"
 #include "plugin/plugin_state.h"
 
 namespace plugin {
@@ -29,7 +30,7 @@ std::string Key(long n) {
 }
 
 // No walk of the bookmark keys goes further than this, whatever "count" says.
-constexpr long kMaxCount = 100000;
+constexpr long kMaxCount = limits::kMaxBookmarkCount;
 
 // Reads "count"; false when the key holds an empty value, which blocks every change. A
 // count above kMaxCount is taken as kMaxCount, a negative one as 0: a file that claims two

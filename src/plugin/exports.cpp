@@ -67,7 +67,7 @@ FL_EXPORT std::intptr_t FL_STDCALL FsFindFirst(char* path, platform::FindData* r
 
 FL_EXPORT int FL_STDCALL FsFindNext(std::intptr_t handle, platform::FindData* record) {
   if (!record) return 0;
-  return Guarded(0, [&] {
+  return plugin::Shielded(0, [&] {
     const int found = plugin::ToHostBool(plugin::FindNext(handle, record));
     if (found) plugin::ToHostEntry(record);
     return found;
@@ -75,7 +75,7 @@ FL_EXPORT int FL_STDCALL FsFindNext(std::intptr_t handle, platform::FindData* re
 }
 
 FL_EXPORT int FL_STDCALL FsFindClose(std::intptr_t handle) {
-  return Guarded(0, [&] { return plugin::FindClose(handle); });
+  return plugin::Shielded(0, [&] { return plugin::FindClose(handle); });
 }
 
 FL_EXPORT int FL_STDCALL FsMkDir(char* path) {

@@ -78,7 +78,7 @@ FL_EXPORT std::intptr_t FL_STDCALL FsFindFirstW(WideChar* path, plugin::FindData
 
 FL_EXPORT int FL_STDCALL FsFindNextW(std::intptr_t handle, plugin::FindDataW* record) {
   if (!record) return 0;
-  return Guarded(0, [&] {
+  return plugin::Shielded(0, [&] {
     platform::FindData core;
     const int found = plugin::ToHostBool(plugin::FindNext(handle, &core));
     if (found) plugin::ToHostEntry(&core);

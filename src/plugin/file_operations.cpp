@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/file_writer.h"
+#include "platform/internet.h"
 #include "plugin/host_api.h"
 #include "plugin/icons.h"
 #include "plugin/plugin_state.h"
@@ -59,6 +60,7 @@ const char* LanguageFileName(const char* path, const settings::LanguageStrings& 
 // The host result of a copy that failed, from the system's error code.
 int CopyFailure() {
   const std::uint32_t error = platform::LastError();
+  if (error == platform::kErrorCancelled) return kFileUserAbort;
   if (error >= platform::kErrorFileNotFound && error <= platform::kErrorAccessDenied) {
     return kFileNotFound;
   }
@@ -77,8 +79,11 @@ int DownloadListedPhoto(const char* remotePath, const char* localPath, engine::N
   if (!photo) return kFileNotFound;
   // The host copies previews into a folder of its own whose name holds "_tc".
   const bool preview = std::strstr(localPath, "_tc") != nullptr;
-  return State().browser.DownloadPhoto(*listing, *photo, preview, localPath) ? kFileOk
-                                                                             : CopyFailure();
+  // The host's progress as the bytes arrive; its "abort" stops the copy.
+  const auto progress = [&](int percent) { return !Progress(remotePath, localPath, percent); };
+  return State().browser.DownloadPhoto(*listing, *photo, preview, localPath, progress)
+             ? kFileOk
+             : CopyFailure();
 }
 
 }  // namespace

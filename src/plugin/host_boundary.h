@@ -66,6 +66,20 @@ R Guarded(R onFailure, F&& body) {
   }
 }
 
+// Runs body for an export that only reads a listing handle the host holds (find-next,
+// find-close): an exception becomes onFailure, but a call that arrives while another
+// export runs is served. The handle's listing is a value no other call changes, and a
+// host that redraws a panel while a copy reports progress must neither see its listing
+// end early nor leak the handle it closes.
+template <typename R, typename F>
+R Shielded(R onFailure, F&& body) {
+  try {
+    return body();
+  } catch (...) {
+    return onFailure;
+  }
+}
+
 // Brings one listed entry into the host's conventions: on POSIX an entry without a time, or
 // with one before 1970, carries the module file's time, since the host there hangs on copying
 // such an entry. Windows keeps the "no time" value, which its file manager shows as blank.

@@ -10,16 +10,15 @@
 #include <unordered_map>
 
 #include "common/byte_string.h"
+#include "common/limits.h"
 #include "engine/listing.h"
 
 namespace plugin {
 
-// Bounds: at most this many listings, and at most this many bytes of them (the newest is
-// kept whatever its size), so a few huge listings cannot exhaust a 32-bit process.
-constexpr std::size_t kMaxKeptListings = 64;
-constexpr std::size_t kMaxKeptBytes = std::size_t(64) << 20;
-// Addresses are small, but a hostile site can make folders without end.
-constexpr std::size_t kMaxKeptAddresses = 100000;
+// Bounds on what is kept: common/limits.h.
+using limits::kMaxKeptAddresses;
+using limits::kMaxKeptBytes;
+using limits::kMaxKeptListings;
 
 class ListingCache {
  public:

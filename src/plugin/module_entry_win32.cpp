@@ -1,12 +1,16 @@
-// The module's load routine on Windows. It runs for every reason code and does the same
-// work each time: find the host window, derive the paths.
+// The module's load routine on Windows: on process attach it finds the host window and
+// derives the paths. It does nothing for threads (the host's threads come and go with every
+// background copy) and nothing at detach: the state is left to the process's end.
+#include <windows.h>
+
 #include "plugin/plugin_state.h"
 
-extern "C" int __attribute__((stdcall))
-DllMain(void* module, unsigned long /*reason*/, void* /*reserved*/) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID /*reserved*/) {
+  if (reason != DLL_PROCESS_ATTACH) return TRUE;
+  ::DisableThreadLibraryCalls(module);
   try {
     plugin::OnModuleLoad(module);
   } catch (...) {
   }
-  return 1;
+  return TRUE;
 }

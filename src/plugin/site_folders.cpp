@@ -22,6 +22,13 @@ const char* LastComponent(const char* path) {
   return slash ? slash + 1 : path;
 }
 
+// The host's progress for a listing of folder: the folder as the source, how far the
+// listing is as the percent; the user's "abort" stops it.
+engine::Budget::Progress ListingProgress(const char* folder) {
+  const std::string source = folder;
+  return [source](int percent) { return !Progress(source.c_str(), "", percent); };
+}
+
 engine::ListingPtr Kept(const char* folder, engine::ListingPtr listing) {
   if (listing) State().listings.Keep(folder, listing);
   return listing;
@@ -38,14 +45,14 @@ common::ByteString BookmarkAddress(const char* folder) {
 }  // namespace
 
 engine::ListingPtr ListAddressFolder(const char* folder, const char* url) {
-  return Kept(folder, State().browser.Browse(url));
+  return Kept(folder, State().browser.Browse(url, ListingProgress(folder)));
 }
 
 engine::ListingPtr ListAlbumFolder(const char* folder, engine::NameSide side) {
   const engine::ListingPtr parent = ListingOf(ParentOf(folder).c_str(), side);
   const engine::Listing none;
-  return Kept(folder,
-              State().browser.BrowseAlbum(parent ? *parent : none, LastComponent(folder), side));
+  return Kept(folder, State().browser.BrowseAlbum(parent ? *parent : none, LastComponent(folder),
+                                                  side, ListingProgress(folder)));
 }
 
 engine::ListingPtr ListingOf(const char* folder, engine::NameSide side) {

@@ -50,10 +50,12 @@ void ShowOwnName(FindData* record, NameSide side) {
 constexpr platform::FileTime kNoTime = platform::kNoFileTime;
 
 void SetEntry(FindData* record, std::uint32_t attributes, platform::FileTime time,
-              std::uint32_t size, const char* name) {
+              std::uint64_t size, const char* name) {
   record->attributes = attributes;
   record->lastWriteTime = time;
-  record->sizeLow = size;
+  // Both halves: a photo past 4 GB is listed with its whole size.
+  record->sizeHigh = std::uint32_t(size >> 32);
+  record->sizeLow = std::uint32_t(size);
   CopyCut(record->fileName, name);
 }
 
@@ -116,7 +118,7 @@ const char* ExampleAlbumAddress() {
 }
 
 std::intptr_t FindFirst(const char* path, FindData* record, NameSide side) {
-  std::memset(record, 0, sizeof *record);
+  platform::ClearFindData(record);
   if (InsideDelete()) return 0;
   std::intptr_t handle = 0;
   if (UpdateListing(record, &handle, side)) return handle;
@@ -145,8 +147,11 @@ std::intptr_t FindFirst(const char* path, FindData* record, NameSide side) {
     }
     if (lang.LanguageFolderPath() == path) {
       std::string pattern = std::string(s.paths.languageFolder) + "\\*.*";
-      platform::DirectorySearch* search = platform::FindFirstEntry(pattern.c_str(), record);
+      // The system fills a whole record of its own; the host's gets the bytes it owns.
+      FindData found{};
+      platform::DirectorySearch* search = platform::FindFirstEntry(pattern.c_str(), &found);
       if (!search) return kInvalidHandle;
+      platform::CopyFindData(record, found);
       ShowOwnName(record, side);
       return NewHandle(Listing::kLanguageFolder, lang.LanguageFolderPath().c_str(), 0, side,
                        search);
@@ -162,7 +167,7 @@ std::intptr_t FindFirst(const char* path, FindData* record, NameSide side) {
 
 int FindNext(std::intptr_t value, FindData* record) {
   // The host may hand in the record of the previous entry: nothing of it may show through.
-  std::memset(record, 0, sizeof *record);
+  platform::ClearFindData(record);
   if (State().updater.offer().pending) return 0;
   if (InsideDelete()) return 0;
   if (value == 0 || value == kInvalidHandle) return 0;
@@ -173,7 +178,9 @@ int FindNext(std::intptr_t value, FindData* record) {
   // The error listing and the update listing end after their single entry.
   if (h->listing == Listing::kError || h->listing == Listing::kUpdate) return 0;
   if (h->listing == Listing::kLanguageFolder) {
-    if (!platform::FindNextEntry(h->search, record)) return 0;
+    FindData found{};
+    if (!platform::FindNextEntry(h->search, &found)) return 0;
+    platform::CopyFindData(record, found);
     ShowOwnName(record, h->side);
     return 1;
   }

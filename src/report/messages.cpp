@@ -48,6 +48,40 @@ const char kEntryCut[] = "чтения страницы: запись длинн
 const char kAddressRefused[] =
     "преобразования url: адрес длиннее 2 КБ или не путь на сервере сайта E44";
 const char kUpdateDigest[] = "загрузки обновления: контрольная сумма не совпала E45";
+const char kListingTimeCut[] =
+    "чтения альбома: время на список истекло, показано то, что найдено E46";
+const char kListingCancelled[] =
+    "чтения альбома: прервано пользователем, показано то, что найдено E47";
+const char kSizesGivenUp[] =
+    "запроса размеров: сервер не отвечает, остальные фотографии без размера E48";
+const char kPhotoBrokenOff[] =
+    "загрузки фотографии: передача оборвалась, файл не получен целиком E49";
+const char kPhotoTooLarge[] = "загрузки фотографии: ответ больше 20 МБ E50";
+const char kPhotoStalled[] = "загрузки фотографии: сервер перестал присылать данные E51";
+const char kAlbumWithoutAddress[] = "чтения альбома: у альбома нет адреса E52";
+const char kPhotoWithoutAddress[] = "загрузки фотографии: у фотографии нет адреса E53";
+
+std::string ListingKeptText(unsigned long long pages, unsigned long long entries,
+                            unsigned long long withoutSize) {
+  return "страниц прочитано: " + std::to_string(pages) + ", записей: " + std::to_string(entries) +
+         ", без размера: " + std::to_string(withoutSize);
+}
+
+std::string ReadFailureText(net::ReadFailure failure, unsigned long long bytes) {
+  switch (failure) {
+    case net::ReadFailure::kBrokenOff:
+      return "оборвалось после " + std::to_string(bytes) + " байт";
+    case net::ReadFailure::kTooLarge:
+      return "больше 20 МБ";
+    case net::ReadFailure::kStalled:
+      return "нет данных 15 с";
+    case net::ReadFailure::kStopped:
+      return "остановлено";
+    case net::ReadFailure::kNone:
+      break;
+  }
+  return std::string();
+}
 const char kCertificateIssuer[] = "проверки сертификата: издатель неизвестен E40";
 const char kCertificateName[] = "проверки сертификата: выдан для другого имени E40";
 const char kCertificateDate[] = "проверки сертификата: срок действия истёк или не начался E40";

@@ -3,6 +3,8 @@
 // character set).
 #pragma once
 
+#include <string>
+
 #include "net/failure.h"
 
 namespace report {
@@ -38,15 +40,30 @@ extern const char kRequestE32[];
 extern const char kReadE33[];
 extern const char kUrlE33[];
 extern const char kUrlE34[];
-extern const char kPagingCut[];       // E35: a listing stopped after its page limit
-extern const char kRunaway[];         // E36: a template's result grew past its bound
-extern const char kFormTooLong[];     // E37: a password form body over the encoder's limit
-extern const char kEntriesCut[];      // E38: a listing stopped at its entry limit
-extern const char kPhotoStatus[];     // E39: the photo server answered with an error status
-extern const char kPageTextCut[];     // E42: a listing stopped after 64 MB of page text
-extern const char kEntryCut[];        // E43: an entry longer than 64 KB was cut there
-extern const char kAddressRefused[];  // E44: an address over 2 KB, or not a path on the site
-extern const char kUpdateDigest[];    // E45: a downloaded update is not the file announced
+extern const char kPagingCut[];         // E35: a listing stopped after its page limit
+extern const char kRunaway[];           // E36: a template's result grew past its bound
+extern const char kFormTooLong[];       // E37: a password form body over the encoder's limit
+extern const char kEntriesCut[];        // E38: a listing stopped at its entry limit
+extern const char kPhotoStatus[];       // E39: the photo server answered with an error status
+extern const char kPageTextCut[];       // E42: a listing stopped after 64 MB of page text
+extern const char kEntryCut[];          // E43: an entry longer than 64 KB was cut there
+extern const char kAddressRefused[];    // E44: an address over 2 KB, or not a path on the site
+extern const char kUpdateDigest[];      // E45: a downloaded update is not the file announced
+extern const char kListingTimeCut[];    // E46: a listing's time ran out; it keeps what it found
+extern const char kListingCancelled[];  // E47: the user stopped a listing; it keeps what it found
+extern const char kSizesGivenUp[];      // E48: a photo server stopped answering size queries
+extern const char kPhotoBrokenOff[];    // E49: a photo's answer broke off before it was whole
+extern const char kPhotoTooLarge[];     // E50: a photo's answer is over the 20 MB bound
+extern const char kPhotoStalled[];      // E51: a photo's server stopped sending
+extern const char kAlbumWithoutAddress[];  // E52: an album not listed, or listed without address
+extern const char kPhotoWithoutAddress[];  // E53: a photo listed without an address
+// What stopped a read, for the expression cell of a page that could not be read: "broke off
+// after N bytes", "over 20 MB", "no byte for 15 s", "stopped"; null for kNone.
+std::string ReadFailureText(net::ReadFailure failure, unsigned long long bytes);
+// What a stopped listing kept, for its expression cell: pages read, entries found, photos
+// whose size was not asked.
+std::string ListingKeptText(unsigned long long pages, unsigned long long entries,
+                            unsigned long long withoutSize);
 // E40: a secure request failed its certificate check (or its secure channel), by cause.
 extern const char kCertificateIssuer[];
 extern const char kCertificateName[];

@@ -1,6 +1,7 @@
 // The browsing engine against hostile sites and scripts, through the real matching library
 // and the fixture web server: every case ends in a correct listing or a clear report, in
 // bounded time, with nothing written past a buffer (the native run has the sanitizers).
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,7 @@
 #include "report/error_page.h"
 #include "report/messages.h"
 #include "server_log.h"
+#include "test_clock.h"
 #include "test_files.h"
 
 namespace {
@@ -172,12 +174,61 @@ TEST_F(HostileSite, EntriesPastTheBoundAreLeftOutWithAReport) {
 }
 
 TEST_F(HostileSite, ANextPageThatAlwaysMatchesStopsAtThePageBound) {
+  // With time standing still, only the page bound ends the walk.
+  testing_support::VirtualClock clock(0);
   ASSERT_EQ(Browse("loop/"), 1);
   EXPECT_EQ(count(), engine::kMaxPages);
   const auto cut = Reports(report::msg::kPagingCut);
   ASSERT_EQ(cut.size(), 1u);
   EXPECT_EQ(cut[0].url, "/loop/");
   EXPECT_EQ(cut[0].host, "www.hostile.test");
+}
+
+TEST_F(HostileSite, AListingOutOfTimeOrCancelledKeepsWhatItFoundAndSaysWhy) {
+  // Each pause between reads moves the clock ten times its length, as over a slow
+  // network: endless paging runs into the listing's 30 seconds long before its page bound. The
+  // host, asked at least once a second, may stop it sooner. Either way the albums found are listed
+  // and the page says why.
+  const struct {
+    const char* title;
+    int stopAtQuestion;  // the host's answer to this question is "abort" (0: never)
+    const char* message;
+  } rows[] = {
+      {"time runs out", 0, report::msg::kListingTimeCut},
+      {"the host cancels", 3, report::msg::kListingCancelled},
+  };
+  for (const auto& r : rows) {
+    testing_support::VirtualClock clock(10);
+    const std::uint64_t start = clock.Now();
+    int questions = 0;
+    std::uint64_t lastQuestion = start;
+    std::uint64_t longestGap = 0;
+    history_.clear();
+    listing_ = browser_.Browse("http://www.hostile.test/loop/", [&](int percent) {
+      EXPECT_GE(percent, 0);
+      EXPECT_LE(percent, 100);
+      longestGap = std::max(longestGap, clock.Now() - lastQuestion);
+      lastQuestion = clock.Now();
+      return ++questions != r.stopAtQuestion;
+    });
+    ASSERT_NE(listing_, nullptr) << r.title;
+    EXPECT_GT(count(), 0) << r.title;
+    EXPECT_LT(count(), int(engine::kMaxPages)) << r.title;
+    const auto why = Reports(r.message);
+    ASSERT_EQ(why.size(), 1u) << r.title;
+    EXPECT_EQ(why[0].host, "www.hostile.test") << r.title;
+    EXPECT_NE(why[0].expression.find(std::to_string(count())), std::string::npos)
+        << r.title << ": " << why[0].expression;
+    EXPECT_TRUE(Reports(report::msg::kPagingCut).empty()) << r.title;
+    // Asked at least once a second of the listing's own clock (give or take one pause, here
+    // ten times the module's), and never held past its bound by more than that.
+    const std::uint64_t onePause = 10u * net::kReadPauseMs;
+    EXPECT_LE(longestGap, 1000u + onePause) << r.title;
+    EXPECT_LE(clock.Now() - start, 30000u + onePause) << r.title;
+    if (r.stopAtQuestion) {
+      EXPECT_EQ(questions, r.stopAtQuestion) << r.title;
+    }
+  }
 }
 
 TEST_F(HostileSite, TwentyMegabytePages) {
@@ -312,6 +363,18 @@ TEST_F(HostileSite, AListingReadsAtMost64MegabytesOfPages) {
                {"IfNextPageAlbum", "^A"},
                {"NextPageAlbum", "/" + big}});
   ASSERT_EQ(Browse(big), 1);
+  EXPECT_EQ(count(), 3);
+  EXPECT_EQ(Reports(report::msg::kPageTextCut).size(), 1u);
+
+  // The same pages each behind a small warning page: the page behind the warning counts
+  // against the same 64 MB.
+  const std::string warning = "_/repeat/1?text=" + UrlEncode("warn:/" + big + ";");
+  WriteScript({{"AlbumExpression", "^A(x)(y)"},
+               {"UrlAlbum", "/a/%s/`Match[1]"},
+               {"EroWarning", "/_/repeat/800000[^;]+"},
+               {"IfNextPageAlbum", "^A"},
+               {"NextPageAlbum", "/" + warning}});
+  ASSERT_EQ(Browse(warning), 1);
   EXPECT_EQ(count(), 3);
   EXPECT_EQ(Reports(report::msg::kPageTextCut).size(), 1u);
 }
@@ -651,7 +714,8 @@ class Analysis : public ::testing::Test {
   regex::Search search_{library_};
   report::ErrorReporter errors_;
   std::vector<report::ReportRecord> history_;
-  engine::Tools tools_{http_, search_, errors_, nullptr};
+  engine::Budget budget_;
+  engine::Tools tools_{http_, search_, errors_, nullptr, budget_};
   engine::Request request_;
   engine::SiteScript& script_ = request_.script;
 };
@@ -824,6 +888,64 @@ bool StopsHalfWay(platform::OpenFile* file, const void* data, std::size_t size) 
   platform::OverrideFileCalls(halfWayTable);
   platform::SetLastError(platform::kErrorWriteFault);
   return false;
+}
+
+TEST_F(HostileSite, AnEntryWithoutAnAddressIsNeverFetched) {
+  // A photo whose address could not be made is listed, but copying it fails at once:
+  // asking for "NULL" would save whatever page the server answers as the photo.
+  ASSERT_EQ(Browse("p/noaddr/"), 2);
+  ASSERT_EQ(count(), 2);
+  EXPECT_EQ(entry(1).address.str(), "NULL");
+  history_.clear();
+  std::size_t before = testing_support::LoggedRequests().size();
+  const std::string local = dir_.File("lost.jpg");
+  EXPECT_FALSE(browser_.DownloadPhoto(*listing_, entry(1), false, local.c_str()));
+  EXPECT_EQ(platform::LastError(), platform::kErrorFileNotFound);
+  EXPECT_EQ(Reports(report::msg::kPhotoWithoutAddress).size(), 1u);
+  EXPECT_EQ(testing_support::LoggedRequests().size(), before);
+  EXPECT_FALSE(dir_.Exists("lost.jpg"));
+
+  // An album listed without an address, and a name the listing does not hold: nothing is
+  // asked for and the page says so (never "no script for the host").
+  ASSERT_EQ(Browse(Repeat(1, "<a class=\"album\" href=\"http://other.test/x\">Away</a>")), 1);
+  for (const char* name : {"Away", "Missing"}) {
+    history_.clear();
+    before = testing_support::LoggedRequests().size();
+    EXPECT_EQ(browser_.BrowseAlbum(*listing_, name), nullptr) << name;
+    EXPECT_EQ(Reports(report::msg::kAlbumWithoutAddress).size(), 1u) << name;
+    EXPECT_TRUE(Reports(report::msg::kScript).empty()) << name;
+    EXPECT_EQ(testing_support::LoggedRequests().size(), before) << name;
+  }
+}
+
+TEST_F(HostileSite, AWarningLinkAndAFormActionFollowTheRulesOfEveryLink) {
+  // A warning page's link and a password form's action on another host, or over 2 KB, are
+  // refused as any link is (E44): nothing is fetched or posted there, no password asked.
+  const std::string longPath = "/" + std::string(3000, 'w');
+  const struct {
+    const char* title;
+    std::map<std::string, std::string> keys;
+    std::string link;
+  } rows[] = {
+      {"warning to another host",
+       {{"EroWarning", "http://other[.]test/enter/"}},
+       "http://other.test/enter/"},
+      {"warning over 2 KB", {{"EroWarning", "/www+"}}, longPath},
+      {"form to another host",
+       {{"PassRequest", "http://other[.]test/unlock"}, {"PassSendForm", "pw=%s`Match[1]"}},
+       "http://other.test/unlock"},
+  };
+  for (const auto& r : rows) {
+    WriteScript(r.keys);
+    answers_.asked = 0;
+    const std::size_t before = testing_support::LoggedRequests().size();
+    ASSERT_EQ(Browse(Repeat(1, r.link + " <a class=\"album\" href=\"/a/1\">One</a>")), 1)
+        << r.title;
+    EXPECT_EQ(count(), 1) << r.title;
+    EXPECT_EQ(Reports(report::msg::kAddressRefused).size(), 1u) << r.title;
+    EXPECT_EQ(answers_.asked, 0) << r.title;
+    EXPECT_EQ(testing_support::LoggedRequests().size(), before + 1) << r.title;  // the page
+  }
 }
 
 TEST_F(HostileSite, LocalFileFailuresAreReportedAndLeaveNoFile) {

@@ -35,7 +35,7 @@ std::string Photo(const char* src, const char* alt) {
 // The photo pages of the site, by path: each kind of answer a page can get.
 void SitePages(void*, const char* server, int, std::uint32_t, const char*, const char*,
                const std::vector<platform::HeaderQuery>& queries,
-               std::vector<platform::HeaderAnswer>* answers) {
+               std::vector<platform::HeaderAnswer>* answers, const platform::TransferWatch*) {
   answers->assign(queries.size(), platform::HeaderAnswer{});
   batches.push_back(Batch{server, {}});
   for (std::size_t i = 0; i < queries.size(); ++i) {
@@ -104,7 +104,7 @@ class FullSize : public ::testing::Test {
     }
     walk.pagePaths = {"/album/"};
     walk.page = 2;
-    walk.textRead = textRead;
+    budget_.CountText(textRead);  // the page text the walk read before
     std::vector<engine::Entry> entries;
     platform::OverrideFileCalls(&calls_);
     engine::ConvertEntries(tools_, request_, walk, &entries);
@@ -118,7 +118,8 @@ class FullSize : public ::testing::Test {
   regex::Search search_{library_};
   report::ErrorReporter errors_;
   std::vector<report::ReportRecord> history_;
-  engine::Tools tools_{http_, search_, errors_, nullptr};
+  engine::Budget budget_;
+  engine::Tools tools_{http_, search_, errors_, nullptr, budget_};
   engine::Request request_;
 };
 

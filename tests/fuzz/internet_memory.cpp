@@ -48,6 +48,11 @@ bool NetQueryContentLength(InternetHandle, std::uint32_t* length) {
   *length = 1234;
   return true;
 }
+bool NetQueryContentLength64(InternetHandle, std::uint64_t* length) {
+  *length = 1234;
+  return true;
+}
+void NetWatchRequest(InternetHandle, const TransferWatch&) {}
 bool NetQueryStatusCode(InternetHandle, std::uint32_t* status) {
   *status = 200;
   return true;
@@ -59,22 +64,16 @@ bool NetQueryLastModified(InternetHandle, SystemTime* time) {
   *time = SystemTime{2024, 5, 3, 1, 10, 20, 30, 0};
   return true;
 }
-bool NetGetCookie(const char*, char* buffer, std::uint32_t* size) {
-  static const char kCookies[] = "sid=1; id=2";
-  if (*size < sizeof kCookies) {
-    *size = sizeof kCookies;
-    SetLastError(kErrorInsufficientBuffer);
-    return false;
-  }
-  std::memcpy(buffer, kCookies, sizeof kCookies);
-  *size = sizeof kCookies;
+bool NetQuerySetCookies(InternetHandle, std::vector<std::string>* lines) {
+  *lines = {"sid=1; Path=/", "id=2"};
   return true;
 }
 void NetCloseHandle(InternetHandle handle) {
   if (handle != &theInternet && handle != &theConnection) delete static_cast<Handle*>(handle);
 }
 void NetQueryHeaders(InternetHandle, const char*, int, std::uint32_t, const char*, const char*,
-                     const std::vector<HeaderQuery>& queries, std::vector<HeaderAnswer>* answers) {
+                     const std::vector<HeaderQuery>& queries, std::vector<HeaderAnswer>* answers,
+                     const TransferWatch*) {
   answers->assign(queries.size(), HeaderAnswer{});
   for (HeaderAnswer& a : *answers) {
     ++fuzzing::requests;

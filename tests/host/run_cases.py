@@ -5,7 +5,10 @@ host program and compares what it printed, and the files it left, with the case.
 A case is a folder:
   commands       host-program commands, one per line (UTF-8 here, sent as Windows-1251)
   expected       the exact output expected (lines; "@DIR@" stands for the install folder;
-                 in "after", "@LIB@" stands for the matching library's file name)
+                 in "after", "@LIB@" stands for the matching library's file name; a line
+                 "@MANY@ LINE" stands for LINE any number of times, none included: the
+                 progress questions a call asks once a second while it waits on a server;
+                 "@PERCENT@" stands for any progress figure)
   expected.windows  optional: what the Windows module prints instead, where the two differ
                  (icons exist only there)
   module         optional: "relative" starts the host with the module's bare file name,
@@ -105,8 +108,16 @@ def install(args, case, root):
 
 
 def matches(want, got):
-    """Compares output with the expected text, where @TIME@ stands for any listed time."""
-    pattern = re.escape(want).replace(re.escape("@TIME@"), r"(?:no-time|module-time|[0-9TZ:-]+)")
+    """Compares output with the expected text, where @TIME@ stands for any listed time,
+    @PERCENT@ for any progress figure (a copy of unknown length rises by the bytes that came
+    by then), and a line "@MANY@ LINE" for LINE repeated any number of times."""
+    pattern = ""
+    for line in want.splitlines(keepends=True):
+        many = line.startswith("@MANY@ ")
+        text = re.escape(line[len("@MANY@ "):] if many else line)
+        text = text.replace(re.escape("@TIME@"), r"(?:no-time|module-time|[0-9TZ:-]+)")
+        text = text.replace(re.escape("@PERCENT@"), r"[0-9]{1,3}")
+        pattern += f"(?:{text})*" if many else text
     return re.fullmatch(pattern, got, re.S) is not None
 
 

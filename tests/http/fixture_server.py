@@ -14,7 +14,8 @@ Static files: ROOT/<host>/<path>. Behaviours any host offers under /_/:
   /_/login (POST)         sets the cookie "session" to the posted "password" value
   /_/private              "welcome" with the cookie session=secret, else "login required"
   /_/slow/MS              answers after MS milliseconds
-  /_/reset                promises 1000 bytes, sends 10, resets the connection
+  /_/reset                promises 1000 bytes, sends 10, ends the stream, and resets the
+                          connection once the client lets go of it (as the sidecar's reset)
   /_/repeat/N?text=T      T repeated N times ("{i}" in T becomes the repeat's number)
   /_/mount?dir=D          serves hosts from D/<host>/ before ROOT (a case's own sites)
   /_/unmount              forgets the mounted folder
@@ -49,6 +50,17 @@ closing "/" is redirected (301) to it, and a missing file answers 404 with an HT
   /_/hangup               a whole answer that keeps the connection, then the connection is
                           closed without a word (as a server whose keep-alive time ran out)
   /_/drop                 close the connection without answering
+Hostile answers, each ending as soon as the client lets go of the connection (and, whatever
+the client does, after HOSTILE_SECONDS); a HEAD gets the headers alone where there are any:
+  /_/silent               accepts the request and never answers
+  /_/stall-after-headers/N  headers with Content-Length N, then nothing
+  /_/trickle/N[?every=MS] Content-Length N, then one byte every MS milliseconds (100)
+  /_/endless-headers[?every=MS]  a status line, then header lines without end: as fast as
+                          the client takes them, or one every MS milliseconds
+  /_/endless-body         no Content-Length, then bytes without end as fast as they go
+  /_/huge-length          Content-Length 1000000000000, then 1000 bytes, then nothing
+  /_/gzip-bomb            1,100,000 bytes with Content-Encoding: gzip that inflate to 1 GiB
+                          of zeros (the gzip header names the file "zeros-1GiB")
 HTTPS: a client that asks the proxy to CONNECT to host:port gets a TLS server for that
 host inside the tunnel, with a certificate made for it by test_ca.py (--tls DIR keeps the
 CA and certificates; first labels wrongname, unknownca and expired get a faulty one). Its
@@ -61,16 +73,19 @@ serving each new connection, --answer-delay MS before each answer (counted from 
 request's arrival). --counters FILE keeps
 there, as JSON, the connections accepted, the requests by method and the body bytes sent
 by method (a CONNECT tunnel counts once, as the connection it came on); the file follows
-the counts within moments, written by a thread of its own.
+the counts within moments, written by a thread of its own. --cookies-per-answer N makes
+every answer set N cookies with names never used before (a site that tracks each request).
 Usage: fixture_server.py --root DIR --port N --log FILE [--pid FILE] [--tls DIR]
                          [--connect-delay MS] [--answer-delay MS] [--counters FILE]
 """
 import argparse
 import email.utils
+import functools
 import html
 import json
 import mimetypes
 import os
+import select
 import socket
 import socketserver
 import ssl
@@ -80,10 +95,12 @@ import sys
 import threading
 import time
 import urllib.parse
+import zlib
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 import test_ca
 
+COOKIES_SET = 0  # cookies the answers have set so far (--cookies-per-answer)
 LOCK = threading.Lock()
 MOUNT = {"dir": None}
 COUNTS = {"connections": 0, "requests": {}, "body_bytes": {}}
@@ -130,6 +147,33 @@ def read_sidecar(file):
                 name, _, arg = line.partition(" ")
                 directives.append((name, arg.strip()))
     return directives
+
+
+# A hostile answer ends by itself after this long, so that a client that never lets go
+# cannot hold one of the server's threads for good.
+HOSTILE_SECONDS = 300
+GZIP_BOMB_LENGTH = 1100000
+
+
+@functools.lru_cache(maxsize=1)
+def gzip_bomb():
+    """A gzip file of 1 GiB of zeros, padded to GZIP_BOMB_LENGTH bytes with its comment (so
+    that its length does not depend on zlib's output). Made in well under a second: one MiB
+    deflated with a full flush is a run of byte-aligned blocks that stands on its own, and
+    1024 of them in a row inflate to 1 GiB."""
+    mib = bytes(1 << 20)
+    deflate = zlib.compressobj(9, zlib.DEFLATED, -15)
+    segment = deflate.compress(mib) + deflate.flush(zlib.Z_FULL_FLUSH)
+    crc = 0
+    for _ in range(1024):
+        crc = zlib.crc32(mib, crc)
+    body = segment * 1024 + b"\x03\x00"  # an empty final block (fixed codes) ends the stream
+    name = b"zeros-1GiB\0"
+    trailer = struct.pack("<II", crc, (1 << 30) & 0xFFFFFFFF)
+    # Header: magic, deflate, FNAME and FCOMMENT present, no time, best compression, Unix.
+    header = b"\x1f\x8b\x08\x18\0\0\0\0\x02\x03" + name
+    padding = GZIP_BOMB_LENGTH - len(header) - len(body) - len(trailer) - 1
+    return header + b" " * max(padding, 0) + b"\0" + body + trailer
 
 
 NOT_FOUND_PAGE = (b"<!DOCTYPE html>\n<html><head><title>404 Not Found</title></head>"
@@ -290,6 +334,17 @@ class Handler(BaseHTTPRequestHandler):
         with LOCK, open(self.server.log, "a", encoding="utf-8") as log:
             log.write(json.dumps(entry) + "\n")
 
+    def send_response(self, code, message=None):
+        super().send_response(code, message)
+        # --cookies-per-answer: each answer sets that many cookies never set before.
+        if self.server.cookies_per_answer and self.command != "CONNECT":
+            global COOKIES_SET
+            with LOCK:
+                first = COOKIES_SET
+                COOKIES_SET += self.server.cookies_per_answer
+            for k in range(first, first + self.server.cookies_per_answer):
+                self.send_header("Set-Cookie", f"b{k}=v{k}; Path=/")
+
     def send(self, code, body, headers=(), length=True):
         self.send_response(code)
         for k, v in headers:
@@ -434,6 +489,94 @@ class Handler(BaseHTTPRequestHandler):
             return None
         return self.send(status, data, headers, length)
 
+    def hung_up(self, wait):
+        """Whether the client let go of the connection (closed it, or it failed) within wait
+        seconds. Anything else the client sends is read and ignored."""
+        try:
+            readable, _, _ = select.select([self.connection], [], [], wait)
+            return bool(readable) and not self.connection.recv(65536)
+        except OSError:
+            return True
+
+    def hold(self, until):
+        """Keeps the connection open and silent until the client lets go of it, or until."""
+        self.close_connection = True
+        while time.monotonic() < until and not self.hung_up(1.0):
+            pass
+
+    def hostile_headers(self, length=None):
+        """A 200's status line and headers, flushed; True when the answer goes on (not a HEAD).
+        Without a length the connection closes after the body."""
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        if length is None:
+            self.send_header("Connection", "close")
+        else:
+            self.send_header("Content-Length", str(length))
+        self.end_headers()
+        self.wfile.flush()
+        if length is None:
+            self.close_connection = True
+        return self.command != "HEAD"
+
+    def hostile(self, name, arg, query):
+        """The hostile answers (see the list above); False when name is not one of them. A
+        write that fails means the client has gone: the answer ends there."""
+        until = time.monotonic() + HOSTILE_SECONDS
+        # A write that waits this long means the client stopped reading: the answer ends.
+        self.connection.settimeout(60)
+        every = int(query.get("every", ["0"])[0] or 0) / 1000.0
+        try:
+            if name == "silent":
+                self.hold(until)
+            elif name == "stall-after-headers":
+                if self.hostile_headers(int(arg) if arg.isdigit() else 0):
+                    self.hold(until)
+            elif name == "trickle":
+                n = int(arg) if arg.isdigit() else 0
+                if self.hostile_headers(n):
+                    self.close_connection = True
+                    for _ in range(n):
+                        if time.monotonic() >= until or self.hung_up(every or 0.1):
+                            break
+                        self.wfile.write(b"x")
+            elif name == "endless-headers":
+                self.close_connection = True
+                self.wfile.write(b"HTTP/1.1 200 OK\r\n")
+                line = 0
+                while time.monotonic() < until:
+                    # Fast: a hundred lines a write; slow: one line, then the wait.
+                    batch = 1 if every else 100
+                    self.wfile.write(b"".join(b"X-Filler-%d: %s\r\n" % (line + i, b"x" * 64)
+                                              for i in range(batch)))
+                    line += batch
+                    if every and self.hung_up(every):
+                        break
+            elif name == "endless-body":
+                if self.hostile_headers():
+                    chunk = b"0123456789abcdef" * 4096
+                    while time.monotonic() < until:
+                        self.wfile.write(chunk)
+            elif name == "huge-length":
+                if self.hostile_headers(1000000000000):
+                    self.wfile.write(b"0123456789" * 100)
+                    self.hold(until)
+            elif name == "gzip-bomb":
+                headers = [("Content-Type", "image/jpeg"), ("Content-Encoding", "gzip")]
+                if self.command == "HEAD":
+                    self.send_response(200)
+                    for k, v in headers:
+                        self.send_header(k, v)
+                    self.send_header("Content-Length", str(GZIP_BOMB_LENGTH))
+                    self.end_headers()
+                else:
+                    self.send(200, gzip_bomb(), headers)
+            else:
+                return False
+        except OSError:
+            self.close_connection = True
+        return True
+
     def behaviour(self, parts, query, body):
         name = parts[0] if parts else ""
         arg = parts[1] if len(parts) > 1 else ""
@@ -519,9 +662,21 @@ class Handler(BaseHTTPRequestHandler):
             self.end_headers()
             self.wfile.write(b"0123456789")
             self.wfile.flush()
+            # As the sidecar's "reset": the end of the stream first, the reset once the client
+            # has read to it and let go. A reset sent at once may overtake the headers, and
+            # then what a client sees depends on timing.
+            self.connection.shutdown(socket.SHUT_WR)
+            self.connection.settimeout(60)
+            try:
+                while self.connection.recv(65536):
+                    pass
+            except OSError:
+                pass
             self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER,
                                        struct.pack("ii", 1, 0))
             self.close_connection = True
+            return None
+        if self.hostile(name, arg, query):
             return None
         return self.send(404, b"no such behaviour")
 
@@ -572,6 +727,7 @@ def main():
     p.add_argument("--connect-delay", type=int, default=0)
     p.add_argument("--answer-delay", type=int, default=0)
     p.add_argument("--counters")
+    p.add_argument("--cookies-per-answer", type=int, default=0)
     args = p.parse_args()
     # A listen backlog as a real web server has: with Python's default of 5, a client that
     # opens several connections at once loses some of its SYNs and waits a second to retry.
@@ -594,6 +750,7 @@ def main():
     server.connect_delay = args.connect_delay
     server.answer_delay = args.answer_delay
     server.counters = args.counters
+    server.cookies_per_answer = args.cookies_per_answer
     if args.counters:
         threading.Thread(target=write_counters, args=(args.counters,), daemon=True).start()
     if args.pid:

@@ -16,6 +16,13 @@
 
 namespace {
 
+// The sizes of entries asked without a deadline or a host to ask.
+std::vector<engine::PhotoSize> SizesOf(net::HttpSession& http,
+                                       const std::vector<engine::Entry>& entries) {
+  engine::Budget budget;
+  return engine::QuerySizes(http, budget, entries).sizes;
+}
+
 using testing_support::Field;
 
 engine::Entry Photo(const std::string& server, const std::string& address) {
@@ -76,8 +83,7 @@ TEST_F(QuerySizesTest, EachPhotoGetsItsOwnSizeAndTimeOrNone) {
     entries.push_back(Photo(r.server, r.address));
   net::HttpSession http;
   const std::size_t from = testing_support::LoggedRequests().size();
-  const std::vector<engine::Entry> listed =
-      engine::WithSizes(entries, engine::QuerySizes(http, entries));
+  const std::vector<engine::Entry> listed = engine::WithSizes(entries, SizesOf(http, entries));
   ASSERT_EQ(listed.size(), entries.size());
   for (std::size_t i = 0; i < listed.size(); ++i) {
     EXPECT_EQ(listed[i].size, rows[i].size) << rows[i].address;
@@ -110,7 +116,7 @@ TEST_F(QuerySizesTest, AServerThatRefusesHeadIsAskedWithGetOnceItsFirstAnswersSa
   }
   net::HttpSession http;
   const std::size_t from = testing_support::LoggedRequests().size();
-  const std::vector<engine::PhotoSize> sizes = engine::QuerySizes(http, entries);
+  const std::vector<engine::PhotoSize> sizes = SizesOf(http, entries);
   ASSERT_EQ(sizes.size(), want.size());
   for (std::size_t i = 0; i < sizes.size(); ++i)
     EXPECT_EQ(sizes[i].size, want[i]) << i;
@@ -123,7 +129,7 @@ TEST_F(QuerySizesTest, AServerThatRefusesHeadIsAskedWithGetOnceItsFirstAnswersSa
   EXPECT_EQ(seen, expected);
   // A new listing asks with HEAD again.
   const std::size_t before = testing_support::LoggedRequests().size();
-  EXPECT_EQ(engine::QuerySizes(http, {Photo("refuses.example.test", "/_/bytes/15")})[0].size, 15u);
+  EXPECT_EQ(SizesOf(http, {Photo("refuses.example.test", "/_/bytes/15")})[0].size, 15u);
   const std::vector<std::string> last = testing_support::LoggedSince(before);
   ASSERT_EQ(last.size(), 1u);
   EXPECT_EQ(Field(last[0], "method"), "HEAD");
@@ -135,7 +141,7 @@ TEST_F(QuerySizesTest, ManyPhotosAreAskedWithHeadOnFewConnectionsAndTheUsualHead
     entries.push_back(Photo("photos.example.test", "/_/bytes/" + std::to_string(i)));
   net::HttpSession http;
   const std::size_t from = testing_support::LoggedRequests().size();
-  const std::vector<engine::PhotoSize> sizes = engine::QuerySizes(http, entries);
+  const std::vector<engine::PhotoSize> sizes = SizesOf(http, entries);
   for (std::size_t i = 0; i < sizes.size(); ++i)
     EXPECT_EQ(sizes[i].size, i + 1) << i;
   const std::vector<std::string> got = testing_support::LoggedSince(from);
@@ -181,7 +187,7 @@ TEST_F(QuerySizesTest, ThePlatformBatchAnswersEachQueryByIndexAndFollowsNothing)
   };
   std::vector<platform::HeaderQuery> queries;
   for (const auto& r : rows)
-    queries.push_back(platform::HeaderQuery{r.verb, r.object});
+    queries.push_back(platform::HeaderQuery{r.verb, r.object, 0, {}});
   std::vector<platform::HeaderAnswer> answers;
   ASSERT_TRUE(AskFixtureBatch(queries, &answers));
   ASSERT_EQ(answers.size(), queries.size());
@@ -229,7 +235,7 @@ TEST_F(QuerySizesTest, ThePlatformBatchReadsAPageWholeOrNotAtAll) {
   };
   std::vector<platform::HeaderQuery> queries;
   for (const auto& r : rows)
-    queries.push_back(platform::HeaderQuery{r.verb, r.object, r.cap});
+    queries.push_back(platform::HeaderQuery{r.verb, r.object, r.cap, {}});
   std::vector<platform::HeaderAnswer> answers;
   ASSERT_TRUE(AskFixtureBatch(queries, &answers));
   ASSERT_EQ(answers.size(), queries.size());
@@ -305,7 +311,7 @@ std::vector<std::vector<Asked>> batches;
 // Answers as a server would: by path, HEAD and GET alike unless said otherwise.
 void FakeBatch(void*, const char* server, int, std::uint32_t, const char*, const char*,
                const std::vector<platform::HeaderQuery>& queries,
-               std::vector<platform::HeaderAnswer>* answers) {
+               std::vector<platform::HeaderAnswer>* answers, const platform::TransferWatch*) {
   answers->assign(queries.size(), platform::HeaderAnswer{});
   batches.emplace_back();
   for (std::size_t i = 0; i < queries.size(); ++i) {
@@ -370,7 +376,7 @@ TEST(QuerySizesBatch, AnswersAreTakenByIndexAsOneQueryAfterAnotherWouldTakeThem)
   batches.clear();
   net::HttpSession http;
   platform::OverrideFileCalls(&calls);
-  const std::vector<engine::PhotoSize> sizes = engine::QuerySizes(http, entries);
+  const std::vector<engine::PhotoSize> sizes = SizesOf(http, entries);
   platform::OverrideFileCalls(nullptr);
   ASSERT_EQ(sizes.size(), entries.size());
   for (std::size_t i = 0; i < sizes.size(); ++i) {
@@ -442,6 +448,10 @@ bool FakeLength(void* request, std::uint32_t* length) {
   *length = std::uint32_t(Number(request));
   return true;
 }
+bool FakeLength64(void* request, std::uint64_t* length) {
+  *length = std::uint64_t(Number(request));
+  return true;
+}
 bool FakeModified(void*, platform::SystemTime*) {
   return false;
 }
@@ -460,12 +470,13 @@ TEST(HeaderBatchPool, EveryQueryIsAnsweredByIndexAndNoHandleOutlivesTheCall) {
   calls.netSendRequest = FakeSend;
   calls.netQueryStatusCode = FakeStatus;
   calls.netQueryContentLength = FakeLength;
+  calls.netQueryContentLength64 = FakeLength64;
   calls.netQueryLastModified = FakeModified;
   calls.netQueryLocation = FakeLocation;
   calls.netCloseHandle = FakeClose;
   std::vector<platform::HeaderQuery> queries;
   for (int i = 1; i <= 50; ++i)
-    queries.push_back(platform::HeaderQuery{"HEAD", "/n/" + std::to_string(i)});
+    queries.push_back(platform::HeaderQuery{"HEAD", "/n/" + std::to_string(i), 0, {}});
   std::vector<platform::HeaderAnswer> answers;
   platform::OverrideFileCalls(&calls);
   platform::NetQueryHeaders(&internetStandIn, "img.example.test", 80, 0, net::kExtraHeaders, "*/*",

@@ -1,6 +1,8 @@
 // What the web, the update server or a damaged file hands the plug-in, and failures the
 // system will not give on demand, provoked through the platform's table of calls.
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -256,6 +258,43 @@ TEST_F(SafeWriter, ReplacesOnlyWhenAllowedAndOnlyWhenWhole) {
   EXPECT_EQ(Names(), (std::vector<std::string>{"late.jpg", "photo.jpg"}));
 }
 
+#ifndef _WIN32
+// A disk without hard links (FAT, exFAT, many FUSE mounts), and one that cannot rename
+// without replacing either: the copy still lands, and never over a file already there.
+int NoLinks(const char*, const char*) {
+  errno = EPERM;
+  return -1;
+}
+int NoRenameWithoutReplacing(const char*, const char*) {
+  errno = EINVAL;
+  return -1;
+}
+
+TEST(SafeWriterWithoutHardLinks, CopiesLandAndKeepWhatIsThere) {
+  testing_support::ScratchFolder dir;
+  platform::FileCallOverrides noLinks{}, neither{};
+  noLinks.posixLink = NoLinks;
+  neither.posixLink = NoLinks;
+  neither.posixRenameNoReplace = NoRenameWithoutReplacing;
+  for (const platform::FileCallOverrides* calls : {&noLinks, &neither}) {
+    const std::string target = dir.File("photo.jpg");
+    std::remove(dir.File("photo.jpg").c_str());
+    platform::OverrideFileCalls(calls);
+    const platform::WriteOutcome first = platform::WriteFileSafely(target.c_str(), "one", 3, false);
+    dir.Write("kept.jpg", "the user's");
+    const platform::WriteOutcome second =
+        platform::WriteFileSafely(dir.File("kept.jpg").c_str(), "two", 3, false);
+    platform::OverrideFileCalls(nullptr);
+    EXPECT_EQ(first, platform::WriteOutcome::kWritten);
+    EXPECT_EQ(dir.Read("photo.jpg"), "one");
+    EXPECT_EQ(second, platform::WriteOutcome::kTargetExists);
+    EXPECT_EQ(dir.Read("kept.jpg"), "the user's");
+    EXPECT_FALSE(dir.Exists(".photo.jpg.part"));
+    EXPECT_FALSE(dir.Exists(".kept.jpg.part"));
+  }
+}
+#endif
+
 TEST_F(SafeWriter, TemporaryNamesStayBesideTheTargetAndAvoidLeftovers) {
   // A leftover of a killed process is neither reused nor removed.
   dir_.Write(".photo.jpg.part", "leftover");
@@ -294,46 +333,26 @@ TEST_F(SafeWriter, CopiesOfTheModulesFilesFollowTheSameRules) {
   EXPECT_EQ(Names(), (std::vector<std::string>{"copy.ini", "source.ini"}));
 }
 
-// ---- The cookie read: at most two calls of the library ------------------------------------------
+// ---- The cookie read: a string longer than the template buffer is refused, never cut ----------
 
-int cookieCalls = 0;
-std::uint32_t cookieAsks = 0;  // the size the stand-in asks for; 0: it has the cookie
-bool Cookie(const char*, char* buffer, std::uint32_t* size) {
-  ++cookieCalls;
-  const char text[] = "session=secret";
-  if (cookieAsks == 0 && *size >= sizeof text) {
-    std::memcpy(buffer, text, sizeof text);
-    *size = sizeof text - 1;
-    return true;
-  }
-  platform::SetLastError(platform::kErrorInsufficientBuffer);
-  *size = cookieAsks ? cookieAsks : sizeof text;
-  return false;
-}
-
-TEST(ReadCookie, CallsTheLibraryAtMostTwice) {
-  platform::FileCallOverrides calls{};
-  calls.netGetCookie = Cookie;
+TEST(ReadCookie, TheTemplateBufferTakesAWholeStringOrNone) {
   const struct {
-    std::uint32_t asks;
+    std::size_t valueLength;
     bool read;
-    const char* text;
   } rows[] = {
-      {0, true, "session=secret"},  // size first, then the text
-      {20, false, ""},              // a library that keeps asking for more
-      {4000000000u, false, ""},     // more than the buffer holds: refused at once
+      {1, true},
+      {net::kCookieBufferSize - 1 - 2, true},  // "s=" and the value fill the buffer but its NUL
+      {net::kCookieBufferSize - 2, false},
+      {3000, false},
   };
   for (const auto& r : rows) {
-    cookieCalls = 0;
-    cookieAsks = r.asks;
     net::HttpSession session;
+    const std::string value(r.valueLength, 'v');
+    ASSERT_TRUE(session.cookies().Take("s=" + value, {"photos.example.test", "/", false}));
     char buffer[net::kCookieBufferSize];
-    platform::OverrideFileCalls(&calls);
-    const bool read = session.ReadCookie("http://photos.example.test/", buffer);
-    platform::OverrideFileCalls(nullptr);
-    EXPECT_EQ(read, r.read) << r.asks;
-    EXPECT_STREQ(buffer, r.text) << r.asks;
-    EXPECT_LE(cookieCalls, 2) << r.asks;
+    std::memset(buffer, 'x', sizeof buffer);
+    EXPECT_EQ(session.ReadCookie("http://photos.example.test/", buffer), r.read) << r.valueLength;
+    EXPECT_EQ(std::string(buffer), r.read ? "s=" + value : "") << r.valueLength;
   }
 }
 

@@ -98,6 +98,30 @@ TEST(MakeUtf8NamesUnique, ComparesCharactersNotCodePageBytes) {
        {"\xCE\xA9\xCE\xBC", "\xCF\x89\xCE\x9C (2)"}},
       {{"\xD0\x81", "\xD1\x91"}, true, {"\xD0\x81", "\xD1\x91 (2)"}},
       {{"\xC3\x89.jpg", "\xC3\xA9.jpg"}, false, {"\xC3\x89.jpg", "\xC3\xA9 (2).jpg"}},
+      // Every script's letters meet, as a case-insensitive disk sees them: Latin Extended
+      // ("Čech" and "čech"), Armenian, Georgian Mtavruli, Cherokee, the capital sharp s,
+      // the Kelvin sign and a letter outside the basic plane (Deseret).
+      {{"\xC4\x8C"
+        "ech.jpg",
+        "\xC4\x8D"
+        "ech.jpg"},
+       false,
+       {"\xC4\x8C"
+        "ech.jpg",
+        "\xC4\x8D"
+        "ech (2).jpg"}},
+      {{"\xD4\xB1", "\xD5\xA1"}, true, {"\xD4\xB1", "\xD5\xA1 (2)"}},
+      {{"\xE1\xB2\x90", "\xE1\x83\x90"}, true, {"\xE1\xB2\x90", "\xE1\x83\x90 (2)"}},
+      {{"\xE1\x8E\xA0", "\xEA\xAD\xB0"}, true, {"\xE1\x8E\xA0", "\xEA\xAD\xB0 (2)"}},
+      {{"\xE1\xBA\x9E", "\xC3\x9F"}, true, {"\xE1\xBA\x9E", "\xC3\x9F (2)"}},
+      {{"\xE2\x84\xAA", "k"}, true, {"\xE2\x84\xAA", "k (2)"}},
+      {{"\xF0\x90\x90\x80", "\xF0\x90\x90\xA8"},
+       true,
+       {"\xF0\x90\x90\x80", "\xF0\x90\x90\xA8 (2)"}},
+      // The dotted capital I folds to no single letter: "İ" and "i" stay two names.
+      {{"\xC4\xB0", "i"}, true, {"\xC4\xB0", "i"}},
+      // Bytes that are no character are compared as they are: an overlong "A" is not "a".
+      {{"\xC1\x81", "a", "\xC3"}, true, {"\xC1\x81", "a", "\xC3"}},
       // Composed and decomposed accents are different names.
       {{"\xC3\xA9", "e\xCC\x81"}, true, {"\xC3\xA9", "e\xCC\x81"}},
       {{"\xE7\x8C\xAB.jpg", "\xE7\x8C\xAB.jpg"},

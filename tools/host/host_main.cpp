@@ -326,6 +326,18 @@ void Reenter() {
   Out("reentered: find-first=" + std::to_string(handle) + " get=" + std::to_string(got) +
       " mkdir=" + std::to_string(made));
   if (handle != -1) p.findClose(handle);
+  // Listings the host opened before are walked to their end and closed meanwhile, as a file
+  // manager redrawing its other panel may.
+  for (const auto& held : std::map<int, std::intptr_t>(OpenHandles())) {
+    platform::FindData entry{};
+    int entries = 0;
+    while (entries < 100000 && p.findNext(held.second, &entry))
+      ++entries;
+    const int closed = p.findClose(held.second);
+    OpenHandles().erase(held.first);
+    Out("reentered: handle " + std::to_string(held.first) + " next=" + std::to_string(entries) +
+        " close=" + std::to_string(closed));
+  }
 }
 
 class Host {
@@ -426,8 +438,9 @@ class Host {
       }
       if (cmd == "find-next") {
         FindData d;
-        std::memset(&d, 0xA5, sizeof d);
+        FillRecord(&d);
         const int r = p_.findNext(at->second, &d);
+        CheckRecordEnd(d);
         if (r) PrintEntry(d);
         Out("find-next: " + std::to_string(r));
       } else {
@@ -507,9 +520,10 @@ class Host {
   void FindFirst(const std::string& path) {
     std::string copy = path;
     FindData d;
-    std::memset(&d, 0xA5, sizeof d);
+    FillRecord(&d);
     ClearSystemError();
     const std::intptr_t h = p_.findFirst(&copy[0], &d);
+    CheckRecordEnd(d);
     if (h == -1) {
       Out(NoMoreFilesError() ? "find-first: empty (-1)" : "find-first: failed (-1)");
     } else if (h == 0) {
@@ -522,12 +536,27 @@ class Host {
     }
   }
 
+  // A record as a host lays it out packed owns 318 bytes; the two padding bytes after them
+  // are watched: a plug-in that writes there writes past such a host's record.
+  static void FillRecord(FindData* d) { std::memset(d, 0xA5, sizeof *d); }
+  static void CheckRecordEnd(const FindData& d) {
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&d);
+    for (std::size_t i = platform::kFindDataHostBytes; i < sizeof d; ++i) {
+      if (bytes[i] != 0xA5) {
+        Out("error: the record was written past its " +
+            std::to_string(platform::kFindDataHostBytes) + " bytes");
+        return;
+      }
+    }
+  }
+
   void List(const std::string& path) {
     std::string copy = path;
     FindData d;
-    std::memset(&d, 0xA5, sizeof d);  // the plug-in must clear what it hands back
+    FillRecord(&d);  // the plug-in must clear what it hands back
     ClearSystemError();
     std::intptr_t h = p_.findFirst(&copy[0], &d);
+    CheckRecordEnd(d);
     if (h == -1) {
       Out(NoMoreFilesError() ? "list: empty (-1)" : "list: failed (-1)");
     } else if (h == 0) {
@@ -537,8 +566,8 @@ class Host {
       do {
         PrintEntry(d);
         ++n;
-        std::memset(&d, 0, sizeof d);
-      } while (p_.findNext(h, &d) && n < 100000);
+        FillRecord(&d);
+      } while (p_.findNext(h, &d) && (CheckRecordEnd(d), n < 100000));
       p_.findClose(h);
       Out("list: " + std::to_string(n) + (n == 1 ? " entry" : " entries"));
     }
@@ -602,7 +631,7 @@ std::string Narrow(const WideChar* text, std::size_t max) {
 
 // The wide record as the ANSI one, its name in UTF-8 (cut to the field between characters).
 void ToNarrow(const plugin::FindDataW& w, FindData* d) {
-  std::memset(d, 0, sizeof *d);
+  platform::ClearFindData(d);  // the record's own bytes: its padding is the caller's
   d->attributes = w.attributes;
   d->creationTime = w.creationTime;
   d->lastAccessTime = w.lastAccessTime;

@@ -1,10 +1,10 @@
 // The internet layer over libcurl, behaving as the Windows library does for the calls the
 // session makes: the proxy comes from the environment (http_proxy, https_proxy, no_proxy),
-// redirects are followed unless the request says not to, one cookie store serves the whole
-// process, and a connection handle keeps one curl handle so that its requests share a
-// kept-alive connection. Secure requests check the certificate whole (issuer against the
-// system's trust store, name, dates); CURL_CA_BUNDLE in the environment names another CA
-// file, as for the curl program (the tests' own CA).
+// redirects are followed unless the request says not to, curl's cookie engine is never on
+// (the session keeps cookies itself and hands them over as a header), and a connection handle keeps
+// one curl handle so that its requests share a kept-alive connection. Secure requests check the
+// certificate whole (issuer against the system's trust store, name, dates); CURL_CA_BUNDLE in the
+// environment names another CA file, as for the curl program (the tests' own CA).
 #include <curl/curl.h>
 #include <time.h>
 #include <unistd.h>
@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <limits>
 #include <mutex>
 #include <set>
 #include <sstream>
@@ -27,16 +28,59 @@ namespace platform {
 namespace {
 
 // A body is kept up to this size; a longer one makes the final read fail.
-constexpr std::size_t kBodyLimit = 20000001;
+constexpr std::size_t kBodyLimit = std::size_t(limits::kMaxAnswerBytes) + 1;
 
-CURLSH* CookieStore() {
-  static CURLSH* share = [] {
-    curl_global_init(CURL_GLOBAL_DEFAULT);
-    CURLSH* s = curl_share_init();
-    curl_share_setopt(s, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
-    return s;
-  }();
-  return share;
+void InitOnce() {
+  static const bool done = [] { return curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; }();
+  (void)done;
+}
+
+// The time bounds of one transfer, watched from curl's progress callback on the calling
+// thread: the stall rule (no byte, header or body, for kStallMs), the watch's deadline and
+// its proceed. Every time is read from the one clock, NowMilliseconds.
+struct TransferGuard {
+  TransferWatch watch;
+  std::uint64_t lastByteAt = 0;
+  curl_off_t lastBytes = 0;
+  std::uint32_t stop = 0;  // why the guard stopped the transfer; 0 while it runs
+  std::string location;    // the Location of the last response (a new status line forgets it)
+  std::vector<std::string> setCookies;  // its Set-Cookie values, as many as the bound allows
+  // Its Content-Length as sent (-1: none): curl keeps none of a length it refused.
+  curl_off_t announced = -1;
+
+  void Start(const TransferWatch& w) {
+    watch = w;
+    lastByteAt = NowMilliseconds();
+    lastBytes = 0;
+    stop = 0;
+    location.clear();
+    setCookies.clear();
+    announced = -1;
+  }
+};
+
+// curl's progress callback: 1 stops the transfer, with the reason kept in the guard.
+int WatchTransfer(void* user, curl_off_t total, curl_off_t now, curl_off_t, curl_off_t) {
+  auto* g = static_cast<TransferGuard*>(user);
+  const std::uint64_t clock = NowMilliseconds();
+  if (now != g->lastBytes) {
+    g->lastBytes = now;
+    g->lastByteAt = clock;
+  }
+  if (clock - g->lastByteAt >= limits::kStallMs) {
+    g->stop = kErrorTimeout;
+    return 1;
+  }
+  if (g->watch.deadline != 0 && clock >= g->watch.deadline) {
+    g->stop = kErrorCancelled;
+    return 1;
+  }
+  if (g->watch.proceed &&
+      !g->watch.proceed(g->watch.context, std::uint64_t(now), total > 0 ? total : -1)) {
+    g->stop = kErrorCancelled;
+    return 1;
+  }
+  return 0;
 }
 
 struct Request;
@@ -70,30 +114,42 @@ struct Request : Handle {
   std::string body;
   std::size_t readAt = 0;
   bool tooLong = false;
-  bool cutShort = false;  // the body ended before its Content-Length: the last read fails
+  // Why the body ended before it was whole (reset, stalled or stopped), once the headers
+  // were in: the read that reaches that point fails with it. 0: the body is whole.
+  std::uint32_t readError = 0;
   bool sent = false;
   bool headersOnly = false;  // a size-and-date query: the body is not fetched
   curl_off_t contentLength = -1;
   long lastModified = -1;
   long status = 0;
-  std::string location;
+  TransferWatch watch;  // given by NetWatchRequest for the next send
+  TransferGuard guard;
 };
 
 std::size_t Collect(char* data, std::size_t size, std::size_t count, void* user) {
   auto* r = static_cast<Request*>(user);
   const std::size_t n = size * count;
   if (r->headersOnly) return 0;  // headers are in: stop here
-  if (r->body.size() + n > kBodyLimit) {
-    r->body.append(data, kBodyLimit - r->body.size());
+  // Nothing may be thrown through curl: memory that cannot be had ends the body as too long.
+  try {
+    if (r->body.size() + n > kBodyLimit) {
+      r->body.append(data, kBodyLimit - r->body.size());
+      r->tooLong = true;
+      return 0;
+    }
+    r->body.append(data, n);
+  } catch (...) {
     r->tooLong = true;
     return 0;
   }
-  r->body.append(data, n);
   return n;
 }
 
-// The Windows library's error code for a failed transfer.
-std::uint32_t ErrorOf(CURLcode rc, long verifyResult) {
+// The Windows library's error code for a failed transfer; stop is the guard's reason when
+// the guard stopped it.
+std::uint32_t ErrorOf(CURLcode rc, long verifyResult, std::uint32_t stop) {
+  if (rc == CURLE_ABORTED_BY_CALLBACK && stop != 0) return stop;
+  if (rc == CURLE_OPERATION_TIMEDOUT) return kErrorTimeout;
   // OpenSSL's verification results (X509_V_ERR_...).
   enum : long {
     kUnableToGetIssuer = 2,
@@ -138,20 +194,52 @@ std::uint32_t ErrorOf(CURLcode rc, long verifyResult) {
   return kErrorCannotConnect;
 }
 
-// Keeps the Location header of the last response (a new status line forgets it).
-std::size_t KeepLocation(char* data, std::size_t size, std::size_t count, void* user) {
-  auto* location = static_cast<std::string*>(user);
+// A header's value: what follows its name, without the blanks and line end around it.
+std::string HeaderValue(const char* data, std::size_t n, std::size_t nameLength) {
+  std::size_t from = nameLength;
+  while (from < n && (data[from] == ' ' || data[from] == '\t'))
+    ++from;
+  std::size_t to = n;
+  while (to > from && (data[to - 1] == '\r' || data[to - 1] == '\n' || data[to - 1] == ' '))
+    --to;
+  return std::string(data + from, to - from);
+}
+
+// Keeps the Location and Set-Cookie headers of the last response (a new status line forgets
+// them); a header line is a byte received, for the stall rule. Nothing is thrown through
+// curl: a line that cannot be kept is left out.
+std::size_t KeepHeaders(char* data, std::size_t size, std::size_t count, void* user) {
+  auto* guard = static_cast<TransferGuard*>(user);
+  guard->lastByteAt = NowMilliseconds();
   const std::size_t n = size * count;
-  std::string line(data, n);
-  if (line.compare(0, 5, "HTTP/") == 0) location->clear();
-  if (n > 9 && strncasecmp(data, "Location:", 9) == 0) {
-    std::size_t from = 9;
-    while (from < line.size() && (line[from] == ' ' || line[from] == '\t'))
-      ++from;
-    std::size_t to = line.size();
-    while (to > from && (line[to - 1] == '\r' || line[to - 1] == '\n' || line[to - 1] == ' '))
-      --to;
-    *location = line.substr(from, to - from);
+  try {
+    if (n >= 5 && std::memcmp(data, "HTTP/", 5) == 0) {
+      guard->location.clear();
+      guard->setCookies.clear();
+      guard->announced = -1;
+    }
+    if (n > 15 && strncasecmp(data, "Content-Length:", 15) == 0) {
+      // Digits only; a length past what curl counts is as good as endless.
+      constexpr curl_off_t kMaxOffset = std::numeric_limits<curl_off_t>::max();
+      const std::string value = HeaderValue(data, n, 15);
+      curl_off_t length = value.empty() ? -1 : 0;
+      for (char c : value) {
+        if (c < '0' || c > '9') {
+          length = -1;
+          break;
+        }
+        length = length > (kMaxOffset - 9) / 10 ? kMaxOffset : length * 10 + (c - '0');
+      }
+      guard->announced = length;
+    }
+    if (n > 9 && strncasecmp(data, "Location:", 9) == 0) {
+      guard->location = HeaderValue(data, n, 9);
+    } else if (n > 11 && strncasecmp(data, "Set-Cookie:", 11) == 0 &&
+               guard->setCookies.size() < kMaxSetCookieLines) {
+      std::string value = HeaderValue(data, n, 11);
+      if (value.size() <= limits::kMaxCookieBytes) guard->setCookies.push_back(std::move(value));
+    }
+  } catch (...) {
   }
   return n;
 }
@@ -208,17 +296,24 @@ curl_slist* HeaderList(const std::string& accept, const char* headers) {
 }
 
 // The options every request of a handle shares: a handle is reused, so each request sets
-// them all again.
+// them all again. The guard watches the transfer's time.
 void SetCommonOptions(CURL* curl, const std::string& url, const std::string& agent,
-                      curl_slist* list) {
+                      curl_slist* list, TransferGuard* guard) {
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl, CURLOPT_USERAGENT, agent.c_str());
   curl_easy_setopt(curl, CURLOPT_HTTPHEADER, list);
   curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, nullptr);
   curl_easy_setopt(curl, CURLOPT_FILETIME, 1L);
-  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 60L);
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(limits::kConnectMs));
+  // The stall rule is the guard's, on the module's clock; curl's own is kept behind it.
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 60L);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, long(limits::kStallMs / 1000));
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, WatchTransfer);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, guard);
+  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, KeepHeaders);
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, guard);
+  curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(0));
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
@@ -233,11 +328,6 @@ std::string UrlOf(bool secure, const std::string& server, int port, const std::s
   return url + object;
 }
 
-// What the Windows library says of an answer that came without a status line.
-constexpr std::uint32_t kErrorInvalidServerResponse = 12152;
-// ... and of a connection the server broke off in the middle of a body.
-constexpr std::uint32_t kErrorConnectionReset = 12031;
-
 void Detach(Request* r) {
   if (r->connection) r->connection->requests.erase(r);
   r->connection = nullptr;
@@ -247,7 +337,7 @@ void Detach(Request* r) {
 
 InternetHandle NetOpen(const char* agent) {
   FL_OVERRIDABLE(netOpen, agent);
-  CookieStore();
+  InitOnce();
   auto* h = new Internet;
   h->agent = agent ? agent : "";
   return h;
@@ -270,8 +360,6 @@ InternetHandle NetConnect(InternetHandle internet, const char* server, int port)
     delete c;
     return nullptr;
   }
-  curl_easy_setopt(c->curl, CURLOPT_SHARE, CookieStore());
-  curl_easy_setopt(c->curl, CURLOPT_COOKIEFILE, "");  // the cookie engine, nothing loaded
   return c;
 }
 
@@ -312,16 +400,16 @@ bool NetSendRequest(InternetHandle request, const char* headers, const void* bod
   r->readAt = 0;
   r->tooLong = false;
   r->headersOnly = (r->flags & kRequestFlagKeepConnection) != 0;
-  SetCommonOptions(curl, url, c->agent, list);
+  r->guard.Start(r->watch);
+  SetCommonOptions(curl, url, c->agent, list, &r->guard);
+  // A body is read up to the bound: a longer length announced ends the transfer at once.
+  if (!r->headersOnly) curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(kBodyLimit));
   curl_easy_setopt(curl, CURLOPT_REFERER, r->referrer.empty() ? nullptr : r->referrer.c_str());
   const bool follow = (r->flags & kRequestFlagNoRedirect) == 0;
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, follow ? 1L : 0L);
   curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 20L);
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, r);
-  r->location.clear();
-  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, KeepLocation);
-  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &r->location);
   // The handle is reused: every request says whether it wants a body.
   curl_easy_setopt(curl, CURLOPT_NOBODY, 0L);
   if (r->verb == "GET") {
@@ -337,15 +425,23 @@ bool NetSendRequest(InternetHandle request, const char* headers, const void* bod
   }
   const CURLcode rc = curl_easy_perform(curl);
   curl_slist_free_all(list);
-  const bool stoppedByUs = rc == CURLE_WRITE_ERROR && (r->tooLong || r->headersOnly);
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &r->status);
+  // A length past the bound, announced or reached: the answer stands, its body does not.
+  if (rc == CURLE_FILESIZE_EXCEEDED && r->status > 0) r->tooLong = true;
+  const bool stoppedByUs =
+      (rc == CURLE_WRITE_ERROR || rc == CURLE_FILESIZE_EXCEEDED) && (r->tooLong || r->headersOnly);
   // As the Windows library: once the status line and headers are in, the request was sent;
   // a body the server broke off short of its length fails the read that reaches the break.
-  r->cutShort = (rc == CURLE_PARTIAL_FILE || rc == CURLE_RECV_ERROR) && r->status > 0;
-  if (rc != CURLE_OK && !stoppedByUs && !r->cutShort) {
+  r->readError = 0;
+  if (r->status > 0 && !stoppedByUs) {
+    if (rc == CURLE_PARTIAL_FILE || rc == CURLE_RECV_ERROR) r->readError = kErrorConnectionReset;
+    if (rc == CURLE_ABORTED_BY_CALLBACK || rc == CURLE_OPERATION_TIMEDOUT)
+      r->readError = ErrorOf(rc, 0, r->guard.stop);
+  }
+  if (rc != CURLE_OK && !stoppedByUs && r->readError == 0) {
     long verifyResult = 0;
     curl_easy_getinfo(curl, CURLINFO_SSL_VERIFYRESULT, &verifyResult);
-    SetLastError(ErrorOf(rc, verifyResult));
+    SetLastError(ErrorOf(rc, verifyResult, r->guard.stop));
     return false;
   }
   if (r->status <= 0) {  // no status line: no answer at all
@@ -353,6 +449,7 @@ bool NetSendRequest(InternetHandle request, const char* headers, const void* bod
     return false;
   }
   curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &r->contentLength);
+  if (r->contentLength < 0) r->contentLength = r->guard.announced;
   curl_easy_getinfo(curl, CURLINFO_FILETIME, &r->lastModified);
   r->sent = true;
   return true;
@@ -368,11 +465,11 @@ bool NetReadFile(InternetHandle request, void* buffer, std::uint32_t size, std::
   }
   const std::size_t n = std::min<std::size_t>(size, r->body.size() - r->readAt);
   if (n == 0 && r->tooLong) {
-    SetLastError(12002);  // ERROR_INTERNET_TIMEOUT stands for a transfer cut short
+    SetLastError(kErrorConnectionAborted);  // the transfer was ended at the bound
     return false;
   }
-  if (n == 0 && r->cutShort) {
-    SetLastError(kErrorConnectionReset);
+  if (n == 0 && r->readError != 0) {
+    SetLastError(r->readError);
     return false;
   }
   std::memcpy(buffer, r->body.data() + r->readAt, n);
@@ -383,10 +480,24 @@ bool NetReadFile(InternetHandle request, void* buffer, std::uint32_t size, std::
 
 bool NetQueryContentLength(InternetHandle request, std::uint32_t* length) {
   FL_OVERRIDABLE(netQueryContentLength, request, length);
+  std::uint64_t whole = 0;
+  if (!NetQueryContentLength64(request, &whole) || whole > 0xFFFFFFFFu) return false;
+  *length = std::uint32_t(whole);
+  return true;
+}
+
+bool NetQueryContentLength64(InternetHandle request, std::uint64_t* length) {
+  FL_OVERRIDABLE(netQueryContentLength64, request, length);
   auto* r = static_cast<Request*>(request);
   if (!r || r->kind != Handle::kRequest || !r->sent || r->contentLength < 0) return false;
-  *length = std::uint32_t(r->contentLength);
+  *length = std::uint64_t(r->contentLength);
   return true;
+}
+
+void NetWatchRequest(InternetHandle request, const TransferWatch& watch) {
+  FL_OVERRIDABLE(netWatchRequest, request, watch);
+  auto* r = static_cast<Request*>(request);
+  if (r && r->kind == Handle::kRequest) r->watch = watch;
 }
 
 bool NetQueryStatusCode(InternetHandle request, std::uint32_t* status) {
@@ -400,8 +511,8 @@ bool NetQueryStatusCode(InternetHandle request, std::uint32_t* status) {
 bool NetQueryLocation(InternetHandle request, std::string* location) {
   FL_OVERRIDABLE(netQueryLocation, request, location);
   auto* r = static_cast<Request*>(request);
-  if (!r || r->kind != Handle::kRequest || !r->sent || r->location.empty()) return false;
-  *location = r->location;
+  if (!r || r->kind != Handle::kRequest || !r->sent || r->guard.location.empty()) return false;
+  *location = r->guard.location;
   return true;
 }
 
@@ -413,61 +524,12 @@ bool NetQueryLastModified(InternetHandle request, SystemTime* time) {
   return true;
 }
 
-bool NetGetCookie(const char* url, char* buffer, std::uint32_t* size) {
-  FL_OVERRIDABLE(netGetCookie, url, buffer, size);
-  // The host and path the cookie must fit.
-  std::string u = url ? url : "";
-  const bool secure = u.rfind("https://", 0) == 0;
-  const std::size_t hostAt = u.find("://") == std::string::npos ? 0 : u.find("://") + 3;
-  const std::size_t pathAt = u.find('/', hostAt);
-  std::string host =
-      u.substr(hostAt, pathAt == std::string::npos ? std::string::npos : pathAt - hostAt);
-  host = host.substr(0, host.find(':'));
-  const std::string path = pathAt == std::string::npos ? "/" : u.substr(pathAt);
-
-  CURL* curl = curl_easy_init();
-  if (!curl) return false;
-  curl_easy_setopt(curl, CURLOPT_SHARE, CookieStore());  // its cookies are the store's
-  curl_slist* cookies = nullptr;
-  curl_easy_getinfo(curl, CURLINFO_COOKIELIST, &cookies);
-  std::string out;
-  const long now = long(std::time(nullptr));
-  for (curl_slist* c = cookies; c; c = c->next) {
-    // domain, subdomains, path, secure, expiry, name, value: tab-separated
-    std::vector<std::string> f;
-    std::stringstream line(c->data);
-    for (std::string part; std::getline(line, part, '\t');)
-      f.push_back(part);
-    if (f.size() < 7) continue;
-    std::string domain = f[0];
-    if (domain.rfind("#HttpOnly_", 0) == 0) domain = domain.substr(10);
-    if (!domain.empty() && domain[0] == '.') domain = domain.substr(1);
-    const bool tail = host.size() > domain.size() &&
-                      host.compare(host.size() - domain.size(), domain.size(), domain) == 0 &&
-                      host[host.size() - domain.size() - 1] == '.';
-    const bool domainOk = strcasecmp(host.c_str(), domain.c_str()) == 0 || (f[1] == "TRUE" && tail);
-    const bool pathOk = path.rfind(f[2], 0) == 0;
-    const bool secureOk = f[3] != "TRUE" || secure;
-    const long expires = std::atol(f[4].c_str());
-    if (!domainOk || !pathOk || !secureOk || (expires != 0 && expires < now)) continue;
-    if (!out.empty()) out += "; ";
-    out += f[5] + "=" + f[6];
-  }
-  curl_slist_free_all(cookies);
-  curl_easy_cleanup(curl);
-  if (out.empty()) {
-    SetLastError(259);  // ERROR_NO_MORE_ITEMS: nothing stored for the address
-    *size = 0;
-    return false;
-  }
-  const std::uint32_t need = std::uint32_t(out.size() + 1);
-  if (!buffer || *size < need) {
-    SetLastError(kErrorInsufficientBuffer);
-    *size = need;
-    return false;
-  }
-  std::memcpy(buffer, out.c_str(), need);
-  *size = need - 1;
+bool NetQuerySetCookies(InternetHandle request, std::vector<std::string>* lines) {
+  FL_OVERRIDABLE(netQuerySetCookies, request, lines);
+  auto* r = static_cast<Request*>(request);
+  lines->clear();
+  if (!r || r->kind != Handle::kRequest || !r->sent) return false;
+  *lines = r->guard.setCookies;
   return true;
 }
 
@@ -507,10 +569,11 @@ struct Slot {
   CURL* curl = nullptr;
   std::size_t index = 0;  // the query it carries now
   bool head = true;
-  std::string location;
+  TransferGuard guard;        // the stall rule of this query (the batch's watch is the caller's)
   std::uint32_t bodyCap = 0;  // a page's body is kept up to this; 0: stop at the body
   bool overflow = false;
   std::string body;
+  curl_slist* ownHeaders = nullptr;  // the batch's headers and this query's Cookie
 };
 
 // A GET of a header batch stops at its first body byte: the headers are in.
@@ -526,22 +589,34 @@ std::size_t KeepBody(char* data, std::size_t size, std::size_t count, void* user
     slot->overflow = true;
     return 0;
   }
-  slot->body.append(data, n);
+  // Nothing may be thrown through curl: memory that cannot be had fails this page alone.
+  try {
+    slot->body.append(data, n);
+  } catch (...) {
+    slot->overflow = true;
+    return 0;
+  }
   return n;
 }
 
 void StartQuery(CURLM* multi, Slot* slot, std::size_t index, const HeaderQuery& query,
-                const std::string& url, const std::string& agent, curl_slist* list) {
+                const std::string& url, const std::string& agent, curl_slist* list,
+                const char* accept, const char* headers) {
   slot->index = index;
   slot->head = query.verb == "HEAD";
-  slot->location.clear();
+  slot->guard.Start(TransferWatch{});
   slot->bodyCap = query.bodyCap;
   slot->overflow = false;
   slot->body.clear();
   CURL* curl = slot->curl;
-  SetCommonOptions(curl, url, agent, list);
-  curl_easy_setopt(curl, CURLOPT_SHARE, CookieStore());
-  curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");
+  curl_slist_free_all(slot->ownHeaders);
+  slot->ownHeaders = nullptr;
+  if (!query.cookie.empty()) {
+    const std::string withCookie =
+        std::string(headers ? headers : "") + "Cookie: " + query.cookie + "\r\n";
+    slot->ownHeaders = HeaderList(accept ? accept : "", withCookie.c_str());
+  }
+  SetCommonOptions(curl, url, agent, slot->ownHeaders ? slot->ownHeaders : list, &slot->guard);
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
   if (query.bodyCap > 0) {
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, KeepBody);
@@ -550,8 +625,6 @@ void StartQuery(CURLM* multi, Slot* slot, std::size_t index, const HeaderQuery& 
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, StopAtBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
   }
-  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, KeepLocation);
-  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &slot->location);
   curl_easy_setopt(curl, CURLOPT_PRIVATE, slot);
   curl_easy_setopt(curl, CURLOPT_NOBODY, 0L);
   if (slot->head) {
@@ -578,7 +651,7 @@ HeaderAnswer AnswerOf(Slot& slot, CURLcode rc) {
   if (rc != CURLE_OK && !stoppedByUs) {
     long verifyResult = 0;
     curl_easy_getinfo(slot.curl, CURLINFO_SSL_VERIFYRESULT, &verifyResult);
-    a.error = ErrorOf(rc, verifyResult);
+    a.error = ErrorOf(rc, verifyResult, slot.guard.stop);
     return a;
   }
   if (status <= 0) {
@@ -591,7 +664,7 @@ HeaderAnswer AnswerOf(Slot& slot, CURLcode rc) {
   curl_easy_getinfo(slot.curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
   if (length >= 0) {
     a.hasLength = true;
-    a.length = std::uint32_t(length);
+    a.length = std::uint64_t(length);
   }
   long modified = -1;
   curl_easy_getinfo(slot.curl, CURLINFO_FILETIME, &modified);
@@ -599,7 +672,8 @@ HeaderAnswer AnswerOf(Slot& slot, CURLcode rc) {
     a.hasTime = true;
     CivilFromUnix(modified, &a.time);
   }
-  a.location = slot.location;
+  a.location = slot.guard.location;
+  if (slot.bodyCap > 0) a.setCookies.swap(slot.guard.setCookies);
   if (slot.bodyCap > 0 && rc == CURLE_OK && !slot.overflow) {
     a.bodyRead = true;
     a.body.swap(slot.body);
@@ -615,8 +689,10 @@ HeaderAnswer AnswerOf(Slot& slot, CURLcode rc) {
 // belongs to the internet handle, so the next batch finds the connections this one kept.
 void NetQueryHeaders(InternetHandle internet, const char* server, int port, std::uint32_t flags,
                      const char* headers, const char* accept,
-                     const std::vector<HeaderQuery>& queries, std::vector<HeaderAnswer>* answers) {
-  FL_OVERRIDABLE(netQueryHeaders, internet, server, port, flags, headers, accept, queries, answers);
+                     const std::vector<HeaderQuery>& queries, std::vector<HeaderAnswer>* answers,
+                     const TransferWatch* watch) {
+  FL_OVERRIDABLE(netQueryHeaders, internet, server, port, flags, headers, accept, queries, answers,
+                 watch);
   answers->assign(queries.size(), HeaderAnswer{});
   auto* i = static_cast<Internet*>(internet);
   if (queries.empty()) return;
@@ -646,7 +722,7 @@ void NetQueryHeaders(InternetHandle internet, const char* server, int port, std:
     slot.curl = curl_easy_init();
     if (!slot.curl) continue;
     StartQuery(multi, &slot, next, queries[next], UrlOf(secure, server, port, queries[next].object),
-               i->agent, list);
+               i->agent, list, accept, headers);
     ++next;
   }
   std::size_t running = 0;
@@ -671,21 +747,34 @@ void NetQueryHeaders(InternetHandle internet, const char* server, int port, std:
       ++done;
       if (next < queries.size()) {
         StartQuery(multi, slot, next, queries[next],
-                   UrlOf(secure, server, port, queries[next].object), i->agent, list);
+                   UrlOf(secure, server, port, queries[next].object), i->agent, list, accept,
+                   headers);
         ++next;
       }
     }
-    if (done < queries.size()) curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+    if (done == queries.size()) break;
+    // The batch's watch, asked between waits of at most a second: at its deadline or at its
+    // word, every query still on its way or not yet started fails.
+    const bool late = watch && watch->deadline != 0 && NowMilliseconds() >= watch->deadline;
+    if (late ||
+        (watch && watch->proceed && !watch->proceed(watch->context, done, queries.size()))) {
+      for (HeaderAnswer& a : *answers)
+        if (!a.answered && a.error == 0) a.error = kErrorCancelled;
+      break;
+    }
+    curl_multi_poll(multi, nullptr, 0, int(limits::kProgressIntervalMs), nullptr);
   }
   for (Slot& slot : slots) {
     if (!slot.curl) continue;
     curl_multi_remove_handle(multi, slot.curl);
     curl_easy_cleanup(slot.curl);
+    curl_slist_free_all(slot.ownHeaders);
   }
   curl_slist_free_all(list);
 }
 
 void SleepMilliseconds(std::uint32_t milliseconds) {
+  FL_OVERRIDABLE(sleepMilliseconds, milliseconds);
   ::usleep(milliseconds * 1000u);
 }
 

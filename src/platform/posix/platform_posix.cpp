@@ -166,6 +166,32 @@ bool CloseFile(OpenFile* file) {
   return ok;
 }
 
+namespace {
+
+int Link(const char* from, const char* to) {
+  FL_OVERRIDABLE(posixLink, from, to);
+  return ::link(from, to);
+}
+
+int RenameNoReplace(const char* from, const char* to) {
+  FL_OVERRIDABLE(posixRenameNoReplace, from, to);
+#ifdef RENAME_NOREPLACE
+  return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+#else
+  errno = ENOSYS;
+  return -1;
+#endif
+}
+
+// A disk that makes no hard links (FAT and exFAT sticks, many FUSE mounts) or that cannot
+// rename without replacing says so with one of these.
+bool Unsupported(int error) {
+  return error == EPERM || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL ||
+         error == EMLINK;
+}
+
+}  // namespace
+
 bool MoveFileTo(const char* from, const char* to, bool replace) {
   FL_OVERRIDABLE(moveFileTo, from, to, replace);
   const std::string source = PosixPath(from), target = PosixPath(to);
@@ -174,13 +200,35 @@ bool MoveFileTo(const char* from, const char* to, bool replace) {
     lastError = FromErrno(errno);
     return false;
   }
-  // A hard link is made only where nothing is: the one step that cannot replace a file
-  // that appeared meanwhile. The source name then goes.
-  if (::link(source.c_str(), target.c_str()) != 0) {
+  // Never over a file that appeared meanwhile. A hard link is made only where nothing is;
+  // the source name then goes.
+  if (Link(source.c_str(), target.c_str()) == 0) {
+    ::unlink(source.c_str());
+    return true;
+  }
+  if (!Unsupported(errno)) {
     lastError = FromErrno(errno);
     return false;
   }
-  ::unlink(source.c_str());
+  // Without hard links: a rename that refuses to replace.
+  if (RenameNoReplace(source.c_str(), target.c_str()) == 0) return true;
+  if (!Unsupported(errno)) {
+    lastError = FromErrno(errno);
+    return false;
+  }
+  // Without that either: the name is taken for this file alone (created only where nothing
+  // is), and the finished file is renamed over what is then its own reservation.
+  const int reserved = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (reserved < 0) {
+    lastError = FromErrno(errno);
+    return false;
+  }
+  ::close(reserved);
+  if (::rename(source.c_str(), target.c_str()) != 0) {
+    lastError = FromErrno(errno);
+    ::unlink(target.c_str());
+    return false;
+  }
   return true;
 }
 
@@ -502,7 +550,15 @@ bool SystemTimeToFileTime(const SystemTime& in, FileTime* out) {
 }
 
 std::int64_t CurrentUnixTime() {
+  FL_OVERRIDABLE(currentUnixTime);
   return std::int64_t(std::time(nullptr));
+}
+
+std::uint64_t NowMilliseconds() {
+  FL_OVERRIDABLE(nowMilliseconds);
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return std::uint64_t(now.tv_sec) * 1000u + std::uint64_t(now.tv_nsec) / 1000000u;
 }
 
 bool ShellOpen(const char*) {

@@ -202,10 +202,15 @@ std::string Utf8ToAnsi(const std::string& utf8) {
   if (wide <= 0) return std::string();
   std::vector<wchar_t> w(wide);
   MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), w.data(), wide);
-  int narrow = WideCharToMultiByte(CP_ACP, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
+  // No "best fit": it turns full-width "．／＼：" into ". / \\ :" and so brings back path
+  // separators and device names a name was cleaned of. A character the code page lacks
+  // becomes the default "?" instead, which callers make safe.
+  int narrow = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.data(), wide, nullptr, 0,
+                                   nullptr, nullptr);
   if (narrow <= 0) return std::string();
   std::string out(narrow, '\0');
-  WideCharToMultiByte(CP_ACP, 0, w.data(), wide, &out[0], narrow, nullptr, nullptr);
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.data(), wide, &out[0], narrow, nullptr,
+                      nullptr);
   return out;
 }
 
@@ -238,10 +243,16 @@ bool SystemTimeToFileTime(const SystemTime& in, FileTime* out) {
 }
 
 std::int64_t CurrentUnixTime() {
+  FL_OVERRIDABLE(currentUnixTime);
   FILETIME ft;
   GetSystemTimeAsFileTime(&ft);
   std::uint64_t t = (std::uint64_t(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
   return std::int64_t(t / 10000000ULL) - 11644473600LL;
+}
+
+std::uint64_t NowMilliseconds() {
+  FL_OVERRIDABLE(nowMilliseconds);
+  return std::uint64_t(::GetTickCount64());
 }
 
 bool ShellOpen(const char* path) {
