@@ -30,9 +30,35 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
   missing+=(wine32)
 fi
+# A mirror caught mid-sync serves an index of the wrong size for a while: ask again after a
+# pause. An index that never settles (seen: the security updates of one architecture) leaves
+# the two architectures of a library at different versions, which multiarch refuses; the
+# release itself holds both at one version, so the install falls back to taking it from there.
+retry() {
+  local try
+  for try in 1 2 3; do
+    "$@" && return 0
+    [ "$try" = 3 ] || { echo "setup: '$1 ${*:2:1}' failed (try $try of 3), again in $((try * 10)) s" >&2; sleep $((try * 10)); }
+  done
+  return 1
+}
+install_missing() {
+  apt-get install -y -qq --no-install-recommends "$@" && return 0
+  local release
+  release=$(. /etc/os-release && echo "$VERSION_CODENAME")
+  echo "setup: installing from $release itself, without its later updates" >&2
+  apt-get install -y -qq --no-install-recommends -t "$release" "$@"
+}
 if [ ${#missing[@]} -gt 0 ]; then
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # apt-get update answers 0 even when an index failed: its "E:" lines tell.
+  update() {
+    local out status=0
+    out=$(apt-get update -qq 2>&1) || status=$?
+    [ -z "$out" ] || echo "$out" >&2
+    [ "$status" = 0 ] && ! grep -q '^E:' <<<"$out"
+  }
+  retry update || echo "setup: package index not read whole; installing from what was read" >&2
+  retry install_missing "${missing[@]}"
 fi
 # Wine takes its ANSI code page from the locale: ru_RU gives Windows-1251. The native tests
 # run under ru_RU.CP1251, whose character set the POSIX layer takes as its code page.
