@@ -70,6 +70,12 @@ constexpr std::size_t kMaxKeptListings = 64;
 constexpr std::size_t kMaxKeptBytes = std::size_t(64) << 20;
 // Addresses of folders listed so far: small, but a hostile site can make folders without end.
 constexpr std::size_t kMaxKeptAddresses = 100000;
+// ... and their bytes (folder keys and addresses together): addresses up to 2 KB each would
+// otherwise keep 400 MB alive.
+constexpr std::size_t kMaxKeptAddressBytes = std::size_t(16) << 20;
+// Addresses typed at the address prompt that keep a folder of their own while the module is
+// loaded; the oldest goes first.
+constexpr std::size_t kMaxTypedAddresses = 64;
 // Hosts whose password cookies are kept; the oldest goes first.
 constexpr std::size_t kMaxCookieHosts = 64;
 // No walk of the bookmark keys goes further than this, whatever the file's "count" says.

@@ -15,61 +15,45 @@ namespace {
 
 constexpr std::uint32_t kShortAnswer = 2000;
 constexpr std::uint32_t kErrorStatus = 400;
-constexpr std::uint32_t kErrorCannotConnect = 12029;
 
-// A copy the user stopped: the last error says so (the host's "aborted"), nothing is
-// reported and nothing was written.
-bool Stopped() {
-  platform::SetLastError(platform::kErrorCancelled);
-  return false;
-}
-
-// A photo that could not be requested is a read error to the host on every platform,
-// whatever the internet library left as the last error. A certificate or a redirect that
-// was refused says so on the error page, and so does a server that stalled.
-bool RequestFailed(Tools& e, const char* host, const common::ByteString& path) {
-  if (e.budget.stopped()) return Stopped();
+// A photo that could not be requested is a read error to the host. A certificate or a
+// redirect that was refused says so on the error page, and so does a server that stalled.
+CopyResult RequestFailed(Tools& e, const char* host, const common::ByteString& path) {
+  if (e.budget.stopped()) return CopyResult::kCancelled;
   if (e.http.failure() == net::Failure::kStalled) {
     e.errors.Report(report::msg::kPhotoStalled, host, path.c_str(), report::kBlankCell);
   } else {
     ReportRequestFailure(e, host, nullptr, path.c_str());
   }
-  platform::SetLastError(kErrorCannotConnect);
-  return false;
+  return CopyResult::kReadFailed;
 }
 
 // An answer whose body could not be read whole: what stopped it is said (broke off after
 // so many bytes, over the bound, stalled), never that the server sent nothing.
-bool ReadFailed(Tools& e, const char* host, const common::ByteString& path) {
+CopyResult ReadFailed(Tools& e, const char* host, const common::ByteString& path) {
   const net::ReadFailure failure = e.http.readFailure();
-  if (failure == net::ReadFailure::kStopped && e.budget.stopped()) return Stopped();
+  if (failure == net::ReadFailure::kStopped && e.budget.stopped()) return CopyResult::kCancelled;
   const char* message = failure == net::ReadFailure::kTooLarge  ? report::msg::kPhotoTooLarge
                         : failure == net::ReadFailure::kStalled ? report::msg::kPhotoStalled
                                                                 : report::msg::kPhotoBrokenOff;
   const std::string why = report::msg::ReadFailureText(failure, e.http.bytesArrived());
   e.errors.Report(message, host, path.c_str(), why.empty() ? report::kBlankCell : why.c_str());
-  platform::SetLastError(kErrorCannotConnect);
-  return false;
+  return CopyResult::kReadFailed;
 }
 
-// Writes the photo's bytes beside localPath and moves them over it only when whole (an
-// existing file is replaced only under the host's overwrite flag); a file that cannot be
-// created (E26) or written whole (E27) is reported, and the user's file is never touched.
-bool WritePhoto(Tools& e, const char* host, const common::ByteString& path, const char* localPath,
-                const char* data, std::uint32_t length) {
-  const platform::WriteOutcome outcome =
-      platform::WriteFileSafely(localPath, data, length, platform::DownloadMayReplace());
-  if (outcome == platform::WriteOutcome::kWritten) return true;
-  const std::uint32_t error = platform::LastError();
-  if (outcome == platform::WriteOutcome::kNotCreated) {
-    e.errors.Report(report::msg::kCreateFile, host, path.c_str(), localPath);
-  } else if (outcome != platform::WriteOutcome::kTargetExists) {
-    e.errors.Report(report::msg::kWriteFile, host, path.c_str(), localPath);
-  }
-  platform::SetLastError(outcome == platform::WriteOutcome::kNotWritten
-                             ? std::uint32_t(platform::kErrorWriteFault)
-                             : error);
-  return false;
+// Writes the photo's bytes into the temporary file opened beside localPath and moves it over
+// localPath only when whole (an existing file is replaced only under the host's overwrite
+// flag); a file that cannot be written whole (E27) is reported, and the user's file is never
+// touched.
+CopyResult WritePhoto(Tools& e, platform::SafeFileWriter& file, const char* host,
+                      const common::ByteString& path, const char* localPath, const char* data,
+                      std::uint32_t length) {
+  file.Write(data, length);
+  const platform::WriteOutcome outcome = file.Commit(platform::DownloadMayReplace());
+  if (outcome == platform::WriteOutcome::kWritten) return CopyResult::kCopied;
+  if (outcome == platform::WriteOutcome::kTargetExists) return CopyResult::kExists;
+  e.errors.Report(report::msg::kWriteFile, host, path.c_str(), localPath);
+  return CopyResult::kWriteFailed;
 }
 
 // Whether data begins as an image file does (JPEG, PNG, GIF, BMP, TIFF, WebP, and the
@@ -85,8 +69,8 @@ bool LooksLikeImage(const char* data, std::uint32_t length) {
 
 }  // namespace
 
-bool DownloadPhoto(Tools& e, const Listing& listing, const Entry& photo, bool preview,
-                   const char* localPath) {
+CopyResult DownloadPhoto(Tools& e, const Listing& listing, const Entry& photo, bool preview,
+                         const char* localPath) {
   const char* host = listing.host.c_str();
   common::ByteString path = preview ? photo.preview : photo.address;
   // A photo whose address could not be made (E31) is listed, but never fetched: asking for
@@ -94,8 +78,14 @@ bool DownloadPhoto(Tools& e, const Listing& listing, const Entry& photo, bool pr
   if (!HasAddress(path)) {
     e.errors.Report(report::msg::kPhotoWithoutAddress, host, listing.url.c_str(),
                     photo.name.empty() ? report::kBlankCell : photo.name.c_str());
-    platform::SetLastError(platform::kErrorFileNotFound);
-    return false;
+    return CopyResult::kNotFound;
+  }
+  // The local side first: a folder that cannot be written, or a target that is a folder,
+  // is found out before the photo is fetched (E26).
+  platform::SafeFileWriter file;
+  if (!file.Open(localPath)) {
+    e.errors.Report(report::msg::kCreateFile, host, path.c_str(), localPath);
+    return CopyResult::kWriteFailed;
   }
   const common::ByteString& server = photo.server;
   e.http.CloseAll();  // every download starts with a new internet handle
@@ -117,34 +107,33 @@ bool DownloadPhoto(Tools& e, const Listing& listing, const Entry& photo, bool pr
     const common::ByteString firstPath = path;
     path = common::ByteString(std::string(path.c_str(), path.size() - 3) + "JPG");
     const bool sent = e.http.Get(server.c_str(), path.c_str(), nullptr, net::Fetch::kPhoto);
-    if (e.budget.stopped()) return Stopped();
+    if (e.budget.stopped()) return CopyResult::kCancelled;
     if (!sent && !firstUsable) return RequestFailed(e, host, path);
     data = sent ? e.http.ReadAll(&length) : nullptr;
     status = sent ? e.http.Status() : 0;
-    if (e.budget.stopped()) return Stopped();
+    if (e.budget.stopped()) return CopyResult::kCancelled;
     if (!data && !firstUsable && e.http.readFailure() != net::ReadFailure::kNone)
       return ReadFailed(e, host, path);
     const bool secondIsImage =
         data && length > 0 && status >= 200 && status < 300 && LooksLikeImage(data, length);
     if (firstUsable && !secondIsImage) {
-      return WritePhoto(e, host, firstPath, localPath, first.data(), std::uint32_t(first.size()));
+      return WritePhoto(e, file, host, firstPath, localPath, first.data(),
+                        std::uint32_t(first.size()));
     }
   }
   // An empty answer or an error page is no photo: nothing is written under its name.
   if (!data || length == 0) {
     e.errors.Report(report::msg::kZeroSize, host, path.c_str(), " ");
     // A read that broke off is a read error to the host; an empty answer, a missing photo.
-    platform::SetLastError(data ? platform::kErrorFileNotFound : kErrorCannotConnect);
-    return false;
+    return data ? CopyResult::kNotFound : CopyResult::kReadFailed;
   }
   if (status >= kErrorStatus) {
     char code[32];
     std::snprintf(code, sizeof code, "HTTP %u", status);
     e.errors.Report(report::msg::kPhotoStatus, server.c_str(), path.c_str(), code);
-    platform::SetLastError(platform::kErrorFileNotFound);
-    return false;
+    return CopyResult::kNotFound;
   }
-  return WritePhoto(e, host, path, localPath, data, length);
+  return WritePhoto(e, file, host, path, localPath, data, length);
 }
 
 }  // namespace engine

@@ -166,11 +166,11 @@ ListingPtr SiteBrowser::BrowseAlbum(const Listing& parent, const char* name, Nam
   return Browse(url.c_str(), progress);
 }
 
-bool SiteBrowser::DownloadPhoto(const Listing& listing, const Entry& photo, bool preview,
-                                const char* localPath, const Budget::Progress& progress) {
+CopyResult SiteBrowser::DownloadPhoto(const Listing& listing, const Entry& photo, bool preview,
+                                      const char* localPath, const Budget::Progress& progress) {
   if (!regex_.bound()) {
     ReportLibraryFailure();
-    return false;
+    return CopyResult::kReadFailed;
   }
   // A copy has no overall deadline (a large photo over a slow link is legitimate); only the
   // stall rule and the user bound it.

@@ -12,6 +12,7 @@
 #include "engine/fetch.h"
 #include "engine/host_prompts.h"
 #include "engine/listing.h"
+#include "engine/photo_download.h"
 #include "engine/request.h"
 #include "net/http_session.h"
 #include "regex/regex_library.h"
@@ -47,8 +48,8 @@ class SiteBrowser {
 
   // Copies photo, an entry of listing, into localPath (its preview when preview is set).
   // progress (may be empty) is asked with the percent as bytes arrive; false stops the copy
-  // (Stopped() then tells so).
-  bool DownloadPhoto(const Listing& listing, const Entry& photo, bool preview,
+  // (kCancelled).
+  CopyResult DownloadPhoto(const Listing& listing, const Entry& photo, bool preview,
                      const char* localPath, const Budget::Progress& progress = {});
 
   // The seconds one listing may take: [listing] seconds of the settings file, kept between

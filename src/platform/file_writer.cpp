@@ -34,6 +34,12 @@ bool SafeFileWriter::Open(const char* target) {
     SetLastError(kErrorPathNotFound);
     return false;
   }
+  // A folder can never take the bytes, with or without the overwrite flag: said before
+  // anything is fetched or written.
+  if (IsFolder(target_.c_str())) {
+    SetLastError(kErrorAccessDenied);
+    return false;
+  }
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     const std::string candidate = TemporaryPathFor(target_, attempt);
     file_ = CreateNewFile(candidate.c_str());

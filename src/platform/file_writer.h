@@ -32,7 +32,8 @@ class SafeFileWriter {
   // An unfinished write is abandoned: its temporary file goes.
   ~SafeFileWriter() { Abandon(); }
 
-  // Creates the temporary file beside target; false (kNotCreated) when none can be made.
+  // Creates the temporary file beside target; false (kNotCreated) when none can be made or
+  // target is a folder.
   bool Open(const char* target);
   // Appends data; false once any write has failed.
   bool Write(const void* data, std::size_t size);

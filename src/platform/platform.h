@@ -104,6 +104,8 @@ bool CloseFile(OpenFile* file);
 bool MoveFileTo(const char* from, const char* to, bool replace);
 // True when something (a file or a folder) exists at path.
 bool PathExists(const char* path);
+// True when path names a folder.
+bool IsFolder(const char* path);
 // The error code of the last failed platform call on this thread.
 std::uint32_t LastError();
 void SetLastError(std::uint32_t code);

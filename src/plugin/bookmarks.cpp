@@ -161,6 +161,9 @@ int RenameBookmark(const char* oldName, const char* newName) {
   Write(kTabs, Key(i).c_str(), newName + 1);
   const std::string url = Read(oldName + 1, "url", "");
   Write(newName + 1, "url", url.c_str());
+  // What was listed under either name belongs to no bookmark now.
+  State().listings.DropUnder(oldName);
+  State().listings.DropUnder(newName);
   return Progress(oldName, newName, 100) ? kFileUserAbort : kFileOk;
 }
 
@@ -179,6 +182,7 @@ int DeleteBookmark(const char* path) {
     if (next.empty()) break;  // the keys after the first empty one are not listed
   }
   Write(kTabs, "count", Key(count - 1).c_str());
+  State().listings.DropUnder(("\\" + name).c_str());
   return 1;
 }
 

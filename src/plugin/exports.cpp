@@ -24,6 +24,10 @@ namespace plugin {
 
 int StartUp() {
   plugin::PluginState& s = State();
+  // A host may call both FsInit and FsInitW: the second call keeps its callbacks only, so the
+  // update check (and its offer) runs once per process.
+  if (s.started) return 0;
+  s.started = true;
   s.language.Load(s.paths.settingsFile, s.paths.languageFolder);
   s.errors.SetPath(s.paths.errorPage);
   s.browser.LoadRegexLibrary(s.paths.regexLibrary, s.paths.scriptsFolder, s.paths.settingsFile);

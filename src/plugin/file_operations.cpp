@@ -17,9 +17,12 @@ namespace {
 constexpr std::size_t kLanguageNameSize = 20;
 
 // A download replaces a local file only when the host says so: without the overwrite flag
-// an existing file is reported before anything is fetched, and the host asks the user.
+// an existing file is reported before anything is fetched, and the host asks the user. A
+// folder is no file to replace: the copy fails as a write (no question the user could
+// answer would let it succeed).
 bool KeepsExistingFile(const char* localPath, int copyFlags) {
-  return (copyFlags & kCopyOverwrite) == 0 && platform::PathExists(localPath);
+  return (copyFlags & kCopyOverwrite) == 0 && platform::PathExists(localPath) &&
+         !platform::IsFolder(localPath);
 }
 
 // Copies one of the module's own files out; the last error tells why it failed.
@@ -67,6 +70,25 @@ int CopyFailure() {
   return error == platform::kErrorFileExists ? kFileExists : kFileReadError;
 }
 
+// The host's answer for how a photo's copy ended.
+int HostResult(engine::CopyResult result) {
+  switch (result) {
+    case engine::CopyResult::kCopied:
+      return kFileOk;
+    case engine::CopyResult::kCancelled:
+      return kFileUserAbort;
+    case engine::CopyResult::kNotFound:
+      return kFileNotFound;
+    case engine::CopyResult::kWriteFailed:
+      return kFileWriteError;
+    case engine::CopyResult::kExists:
+      return kFileExists;
+    case engine::CopyResult::kReadFailed:
+      break;
+  }
+  return kFileReadError;
+}
+
 // Copies the photo remotePath names out of its own folder's listing. A name the folder does
 // not list is not found, and nothing is requested for it.
 int DownloadListedPhoto(const char* remotePath, const char* localPath, engine::NameSide side) {
@@ -81,9 +103,7 @@ int DownloadListedPhoto(const char* remotePath, const char* localPath, engine::N
   const bool preview = std::strstr(localPath, "_tc") != nullptr;
   // The host's progress as the bytes arrive; its "abort" stops the copy.
   const auto progress = [&](int percent) { return !Progress(remotePath, localPath, percent); };
-  return State().browser.DownloadPhoto(*listing, *photo, preview, localPath, progress)
-             ? kFileOk
-             : CopyFailure();
+  return HostResult(State().browser.DownloadPhoto(*listing, *photo, preview, localPath, progress));
 }
 
 }  // namespace

@@ -56,6 +56,7 @@ struct PluginState {
   ListingCache listings;  // the site listings the panels show, by folder
   update::UpdateChecker updater{&browser.http(), &errors};  // the session is the browser's
   char urlBuffer[kUrlBufferSize] = {};  // the address prompt's value, kept between prompts
+  bool started = false;                 // the start-up has run (FsInit or FsInitW)
 };
 
 PluginState& State();
@@ -82,7 +83,7 @@ bool Ask(int type, const char* title, const char* text, char* buffer, int size);
 bool Progress(const char* source, const char* target, int percent);
 
 // What FsInit and FsInitW do once the host's callbacks are kept: the language, the error
-// page, the matching library and the update check. 0.
+// page, the matching library and the update check, the first time either is called. 0.
 int StartUp();
 
 }  // namespace plugin

@@ -658,7 +658,9 @@ TEST_F(HostileSite, AShortPhotoIsReplacedOnlyByAnImage) {
   for (int i = 0; i < 4; ++i) {
     ASSERT_STREQ(Name(i), rows[i].name);
     const std::string local = dir_.File(rows[i].name);
-    ASSERT_TRUE(browser_.DownloadPhoto(*listing_, entry(i), false, local.c_str())) << rows[i].name;
+    ASSERT_EQ(browser_.DownloadPhoto(*listing_, entry(i), false, local.c_str()),
+              engine::CopyResult::kCopied)
+        << rows[i].name;
     EXPECT_EQ(dir_.Read(rows[i].name), rows[i].bytes) << rows[i].name;
   }
 }
@@ -899,8 +901,8 @@ TEST_F(HostileSite, AnEntryWithoutAnAddressIsNeverFetched) {
   history_.clear();
   std::size_t before = testing_support::LoggedRequests().size();
   const std::string local = dir_.File("lost.jpg");
-  EXPECT_FALSE(browser_.DownloadPhoto(*listing_, entry(1), false, local.c_str()));
-  EXPECT_EQ(platform::LastError(), platform::kErrorFileNotFound);
+  EXPECT_EQ(browser_.DownloadPhoto(*listing_, entry(1), false, local.c_str()),
+            engine::CopyResult::kNotFound);
   EXPECT_EQ(Reports(report::msg::kPhotoWithoutAddress).size(), 1u);
   EXPECT_EQ(testing_support::LoggedRequests().size(), before);
   EXPECT_FALSE(dir_.Exists("lost.jpg"));
@@ -948,43 +950,50 @@ TEST_F(HostileSite, AWarningLinkAndAFormActionFollowTheRulesOfEveryLink) {
   }
 }
 
-TEST_F(HostileSite, LocalFileFailuresAreReportedAndLeaveNoFile) {
+TEST_F(HostileSite, LocalFileFailuresAreWriteFailuresAndLeaveNoFile) {
   ASSERT_EQ(Browse("p/dl/"), 2);
   ASSERT_STREQ(Name(0), "five.jpg");
-  const std::string local = dir_.File("five.jpg");
   platform::FileCallOverrides cannotCreate{};
   cannotCreate.createNewFile = CannotCreate;
   platform::FileCallOverrides halfWay{};
   halfWay.writeToFile = StopsHalfWay;
   halfWayTable = &halfWay;
+  const platform::FileCallOverrides real{};
+  dir_.MakeFolder("folder.jpg");
+  // A target that cannot be made is found out before the photo is asked for; one that
+  // fails while it is written is found out after.
   const struct {
     const char* title;
+    const char* target;
     const platform::FileCallOverrides* calls;
     const char* message;
+    std::size_t requests;
   } rows[] = {
-      {"cannot be created", &cannotCreate, report::msg::kCreateFile},
-      {"stops half-way", &halfWay, report::msg::kWriteFile},
+      {"cannot be created", "five.jpg", &cannotCreate, report::msg::kCreateFile, 0},
+      {"the target is a folder", "folder.jpg", &real, report::msg::kCreateFile, 0},
+      {"stops half-way", "five.jpg", &halfWay, report::msg::kWriteFile, 1},
   };
   for (const auto& r : rows) {
     history_.clear();
+    const std::string local = dir_.File(r.target);
+    const std::size_t before = testing_support::LoggedRequests().size();
     platform::OverrideFileCalls(r.calls);
-    const bool ok = browser_.DownloadPhoto(*listing_, entry(0), false, local.c_str());
+    const engine::CopyResult result =
+        browser_.DownloadPhoto(*listing_, entry(0), false, local.c_str());
     platform::OverrideFileCalls(nullptr);
-    EXPECT_FALSE(ok) << r.title;
+    EXPECT_EQ(result, engine::CopyResult::kWriteFailed) << r.title;
+    EXPECT_EQ(testing_support::LoggedRequests().size(), before + r.requests) << r.title;
     EXPECT_FALSE(dir_.Exists("five.jpg")) << r.title;
-    EXPECT_FALSE(dir_.Exists(".five.jpg.part")) << r.title;
+    EXPECT_FALSE(dir_.Exists(std::string(".") + r.target + ".part")) << r.title;
     const auto reports = Reports(r.message);
     ASSERT_EQ(reports.size(), 1u) << r.title;
     EXPECT_EQ(reports[0].url, "/img/five.jpg") << r.title;
     EXPECT_EQ(reports[0].expression, local) << r.title;
   }
-  // The host learns why the file could not be created.
-  platform::OverrideFileCalls(&cannotCreate);
-  browser_.DownloadPhoto(*listing_, entry(0), false, local.c_str());
-  platform::OverrideFileCalls(nullptr);
-  EXPECT_EQ(platform::LastError(), platform::kErrorAccessDenied);
-  // With the real call the photo arrives whole.
-  EXPECT_TRUE(browser_.DownloadPhoto(*listing_, entry(0), false, local.c_str()));
+  EXPECT_TRUE(dir_.Exists("folder.jpg"));
+  // With the real calls the photo arrives whole.
+  EXPECT_EQ(browser_.DownloadPhoto(*listing_, entry(0), false, dir_.File("five.jpg").c_str()),
+            engine::CopyResult::kCopied);
   EXPECT_EQ(dir_.Read("five.jpg").size(), 5000u);
 }
 

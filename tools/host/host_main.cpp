@@ -1,10 +1,11 @@
 // fl-host: loads a file-system plug-in the way the file manager does and drives it with
 // commands, one per line, printing what the plug-in answers in plain, stable lines.
 //
-//   fl-host MODULE [-c COMMAND]... [-f FILE] [--wide]
+//   fl-host MODULE [-c COMMAND]... [-f FILE] [--wide] [--both-inits]
 //
 // With --wide the host drives the module's wide (UTF-16) functions, as a file manager that
-// finds them does: commands are read and names printed in UTF-8.
+// finds them does: commands are read and names printed in UTF-8. With --both-inits the host
+// starts the module through FsInit and then FsInitW, as one file manager does.
 //
 // Without -c or -f the commands come from standard input. See README.md for the language.
 #include <cstdint>
@@ -770,7 +771,7 @@ int main(int argc, char** argv) {
   if (argc < 2) {
     std::fprintf(stderr,
                  "usage: fl-host MODULE [-c COMMAND]... [-f FILE] [--offer accept|decline|leave] "
-                 "[--sync-wait] [--wide]\n");
+                 "[--sync-wait] [--wide] [--both-inits]\n");
     return 2;
   }
   std::vector<std::string> commands;
@@ -778,6 +779,7 @@ int main(int argc, char** argv) {
   OfferAnswer offer = OfferAnswer::kDecline;
   bool syncWait = false;  // each sync marker waits for a line on standard input
   bool useWide = false;
+  bool bothInits = false;  // FsInit, then FsInitW
   for (int i = 2; i < argc; ++i) {
     if (std::strcmp(argv[i], "-c") == 0 && i + 1 < argc) {
       commands.push_back(argv[++i]);
@@ -787,6 +789,8 @@ int main(int argc, char** argv) {
       syncWait = true;
     } else if (std::strcmp(argv[i], "--wide") == 0) {
       useWide = true;
+    } else if (std::strcmp(argv[i], "--both-inits") == 0) {
+      bothInits = true;
     } else if (std::strcmp(argv[i], "--offer") == 0 && i + 1 < argc) {
       const std::string answer = argv[++i];
       if (answer == "accept") {
@@ -823,9 +827,16 @@ int main(int argc, char** argv) {
             Find(lib, "FsExtractCustomIcon", &p.extractCustomIcon) &&
             Find(lib, "FsPutFile", &p.putFile) && Find(lib, "FsRemoveDir", &p.removeDir) &&
             Find(lib, "FsSetAttr", &p.setAttr) && Find(lib, "FsSetTime", &p.setTime);
+  // Both start-ups: FsInit first, then FsInitW, whichever set the commands drive.
+  const FsInitFn ansiInit = p.init;
   if (!ok || (useWide && !wide::Bind(lib, &p))) return 1;
+  if (bothInits && !useWide && !Find(lib, "FsInitW", &wide::initW)) return 1;
   // The start-up may offer a newer version in a dialog: answer it as asked.
   BeginOfferAnswers(offer);
+  if (bothInits) {
+    Out("init: " + std::to_string(ansiInit(0, OnProgress, OnLog, OnRequest)));
+    p.init = wide::Init;
+  }
   const int init = p.init(0, OnProgress, OnLog, OnRequest);
   EndOfferAnswers();
   Out("init: " + std::to_string(init));

@@ -237,6 +237,11 @@ bool PathExists(const char* path) {
   return path && ::stat(PosixPath(path).c_str(), &st) == 0;
 }
 
+bool IsFolder(const char* path) {
+  struct stat st;
+  return path && ::stat(PosixPath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 bool CopyFileTo(const char* source, const char* target, bool failIfExists) {
   FL_OVERRIDABLE(copyFileTo, source, target, failIfExists);
   int in = ::open(PosixPath(source).c_str(), O_RDONLY | O_CLOEXEC);

@@ -161,6 +161,12 @@ bool PathExists(const char* path) {
          INVALID_FILE_ATTRIBUTES;
 }
 
+bool IsFolder(const char* path) {
+  const std::wstring wide = MarkedPath(path);
+  const DWORD attributes = wide.empty() ? GetFileAttributesA(path) : GetFileAttributesW(wide.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 std::uint32_t LastError() {
   return GetLastError();
 }
