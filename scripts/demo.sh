@@ -26,19 +26,23 @@ cat > "$out/commands.txt" <<'CMDS'
 list \
 echo -- the demo user's albums (two pages on the site)
 answer http://photos.example.test/user/demo/
+echo -- (each address typed gets a folder of its own, named after the address)
 list \[connection]
+list \[connection]\photos.example.test_user_demo
 echo -- one album's photos (two pages), with sizes and dates from the photo server
-list \[connection]\Harbour at dawn
+list \[connection]\photos.example.test_user_demo\Harbour at dawn
 echo -- the URL prompt's own example address: an album of the demo site
 list \
 accept
 list \[connection]
+list \[connection]\photos.example.test_user_demo_album_harbour
 echo -- copying one photo out of the drive downloads it from the photo server
-get \[connection]\boats.jpg boats.jpg
+get \[connection]\photos.example.test_user_demo_album_harbour\boats.jpg boats.jpg
 echo -- the same album over HTTPS: every page, size query and copy over TLS
 answer https://photos.example.test/user/demo/album/harbour/
 list \[connection]
-get \[connection]\boats.jpg boats-https.jpg
+list \[connection]\photos.example.test_user_demo_album_harbour (2)
+get "\\[connection]\\photos.example.test_user_demo_album_harbour (2)\\boats.jpg" boats-https.jpg
 CMDS
 # The demo site on a free loopback port.
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')

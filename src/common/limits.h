@@ -76,6 +76,9 @@ constexpr std::size_t kMaxKeptAddressBytes = std::size_t(16) << 20;
 // Addresses typed at the address prompt that keep a folder of their own while the module is
 // loaded; the oldest goes first.
 constexpr std::size_t kMaxTypedAddresses = 64;
+// ... and the bytes of such a folder's name: long enough to tell addresses apart, short
+// enough that the folder's photos still fit a Windows path below a target folder.
+constexpr std::size_t kMaxTypedNameLength = 100;
 // Hosts whose password cookies are kept; the oldest goes first.
 constexpr std::size_t kMaxCookieHosts = 64;
 // No walk of the bookmark keys goes further than this, whatever the file's "count" says.

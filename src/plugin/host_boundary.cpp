@@ -43,10 +43,14 @@ std::string WideNamesToCore(const std::string& utf8Path) {
   const std::string errorEntry = platform::AnsiToUtf8(lang.ErrorEntry().c_str());
   const bool inLanguageFolder =
       names.size() > 1 && "\\" + platform::Utf8ToAnsi(names[1]) == lang.LanguageFolderPath();
+  // The folders of typed addresses are named by the module, in the code page.
+  const bool inUrlFolder =
+      names.size() > 2 && "\\" + platform::Utf8ToAnsi(names[1]) == lang.UrlFolderPath();
   std::string core;
   for (std::size_t i = 0; i < names.size(); ++i) {
     // names[0] is what comes before the first separator: empty for a rooted path.
-    const bool ownName = i <= 1 || inLanguageFolder || names[i] == errorEntry;
+    const bool ownName =
+        i <= 1 || inLanguageFolder || (inUrlFolder && i == 2) || names[i] == errorEntry;
     if (i > 0) core += '\\';
     core += ownName ? platform::Utf8ToAnsi(names[i]) : names[i];
   }

@@ -22,8 +22,8 @@ namespace plugin {
 //
 // A path of the wide calls becomes the same path with each name in the form the core finds
 // it by: the names of the root (bookmarks and the module's own entries), the files of the
-// language folder and the error entry in the code page, the names of site listings in UTF-8
-// (as Entry::wideName holds them).
+// language folder, the folders of typed addresses and the error entry in the code page, the names
+// of site listings in UTF-8 (as Entry::wideName holds them).
 class CorePath {
  public:
   enum Kind { kFile, kFolderToList };

@@ -9,6 +9,7 @@
 #include "plugin/host_api.h"
 #include "plugin/listing_cache.h"
 #include "plugin/module_paths.h"
+#include "plugin/typed_addresses.h"
 #include "report/error_page.h"
 #include "settings/language_strings.h"
 #include "update/update_checker.h"
@@ -54,6 +55,7 @@ struct PluginState {
   HostPrompts prompts;
   engine::SiteBrowser browser{errors, &prompts};
   ListingCache listings;  // the site listings the panels show, by folder
+  TypedAddresses typed;   // the addresses typed at the prompt, a folder each
   update::UpdateChecker updater{&browser.http(), &errors};  // the session is the browser's
   char urlBuffer[kUrlBufferSize] = {};  // the address prompt's value, kept between prompts
   bool started = false;                 // the start-up has run (FsInit or FsInitW)

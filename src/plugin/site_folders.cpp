@@ -34,15 +34,54 @@ engine::ListingPtr Kept(const char* folder, engine::ListingPtr listing) {
   return listing;
 }
 
-// The address of a bookmark folder of the root; empty for any other folder.
-common::ByteString BookmarkAddress(const char* folder) {
-  if (common::PathDepth(folder) != 1) return common::ByteString();
+// The folder's path below the address folder ("\[connection]\Name\A" gives "Name\A"); null
+// for a path outside it.
+const char* BelowUrlFolder(const char* folder) {
+  const std::string& url = State().language.UrlFolderPath();
+  if (std::strncmp(folder, url.c_str(), url.size()) != 0 || folder[url.size()] != '\\') {
+    return nullptr;
+  }
+  return folder + url.size() + 1;
+}
+
+// A bookmark's address ("-1" where the root holds no such bookmark).
+common::ByteString BookmarkAddress(const char* name) {
   char url[kPathSize];
-  platform::ReadIniValue(folder + 1, "url", "-1", url, sizeof url, State().paths.bookmarkFile);
+  platform::ReadIniValue(name, "url", "-1", url, sizeof url, State().paths.bookmarkFile);
   return std::strcmp(url, "-1") == 0 ? common::ByteString() : common::ByteString(url);
 }
 
+// How many names the folder has below its site root: 0 for the root itself; -1 for a
+// folder of no site.
+int DepthBelowRoot(const char* folder) {
+  if (!folder || folder[0] != '\\' || folder[1] == '\0') return -1;
+  if (const char* typed = BelowUrlFolder(folder)) return *typed ? common::PathDepth(typed) : -1;
+  const settings::LanguageStrings& lang = State().language;
+  const std::string first = std::string(folder, std::strcspn(folder + 1, "\\") + 1);
+  if (first == lang.UrlFolderPath() || first == lang.BookmarkFolderPath() ||
+      first == lang.LanguageFolderPath()) {
+    return -1;
+  }
+  return common::PathDepth(folder) - 1;
+}
+
 }  // namespace
+
+SiteFolderKind KindOfFolder(const char* folder) {
+  const int depth = DepthBelowRoot(folder);
+  return depth == 0   ? SiteFolderKind::kRoot
+         : depth == 1 ? SiteFolderKind::kAlbum
+                      : SiteFolderKind::kNone;
+}
+
+common::ByteString RootAddress(const char* folder) {
+  if (KindOfFolder(folder) != SiteFolderKind::kRoot) return common::ByteString();
+  if (const char* typed = BelowUrlFolder(folder)) {
+    const std::string* address = State().typed.AddressOf(typed);
+    return address ? common::ByteString(*address) : common::ByteString();
+  }
+  return BookmarkAddress(folder + 1);
+}
 
 engine::ListingPtr ListAddressFolder(const char* folder, const char* url) {
   return Kept(folder, State().browser.Browse(url, ListingProgress(folder)));
@@ -59,12 +98,17 @@ engine::ListingPtr ListingOf(const char* folder, engine::NameSide side) {
   if (engine::ListingPtr kept = State().listings.Find(folder)) return kept;
   const common::ByteString address = State().listings.AddressOf(folder);
   if (!address.empty()) return ListAddressFolder(folder, address.c_str());
-  const int depth = common::PathDepth(folder);
-  if (depth == 1) {
-    const common::ByteString bookmark = BookmarkAddress(folder);
-    return bookmark.empty() ? nullptr : ListAddressFolder(folder, bookmark.c_str());
+  switch (KindOfFolder(folder)) {
+    case SiteFolderKind::kRoot: {
+      const common::ByteString root = RootAddress(folder);
+      return root.empty() ? nullptr : ListAddressFolder(folder, root.c_str());
+    }
+    case SiteFolderKind::kAlbum:
+      return ListAlbumFolder(folder, side);
+    case SiteFolderKind::kNone:
+      break;
   }
-  return depth == 2 ? ListAlbumFolder(folder, side) : nullptr;
+  return nullptr;
 }
 
 }  // namespace plugin

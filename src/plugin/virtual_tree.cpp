@@ -21,7 +21,7 @@ constexpr char kExampleAddress[] = "http://photos.example.test/user/demo/album/h
 
 // What a listing walks. It is told by the handle, never by the names the handle holds: an
 // album may be called like any fixed entry.
-enum class Listing { kRoot, kUpdate, kLanguageFolder, kSite, kError };
+enum class Listing { kRoot, kUpdate, kLanguageFolder, kTyped, kSite, kError };
 
 struct FindHandle {
   Listing listing;
@@ -102,6 +102,31 @@ std::intptr_t SiteListing(engine::ListingPtr listing, FindData* record, NameSide
   return NewHandle(Listing::kSite, record->fileName, 1, side, nullptr, std::move(listing));
 }
 
+// The address folder's entry i: the folder of the i-th address typed (oldest first). False
+// past the last.
+bool TypedEntry(std::size_t i, FindData* record, NameSide side) {
+  const std::vector<TypedAddresses::Typed>& typed = State().typed.all();
+  if (i >= typed.size()) return false;
+  SetDirectory(record, typed[i].name.c_str());
+  ShowOwnName(record, side);
+  return true;
+}
+
+// The address prompt: the address typed gets a folder of its own, and the address folder
+// lists the folders of every address typed so far. A cancelled prompt lists nothing.
+std::intptr_t AddressFolder(const char* path, FindData* record, NameSide side) {
+  PluginState& s = State();
+  if (!Ask(kRequestUrl, "Totall Commander", "Url", s.urlBuffer, kUrlBufferSize)) {
+    return kInvalidHandle;
+  }
+  std::string forgotten;
+  s.typed.Add(s.urlBuffer, &forgotten);
+  // A folder forgotten to make room takes what was kept under it along.
+  if (!forgotten.empty()) s.listings.DropUnder((std::string(path) + "\\" + forgotten).c_str());
+  if (!TypedEntry(0, record, side)) return kInvalidHandle;
+  return NewHandle(Listing::kTyped, record->fileName, 1, side);
+}
+
 bool UpdateListing(FindData* record, std::intptr_t* handle, NameSide side) {
   const update::UpdateOffer& u = State().updater.offer();
   if (!u.pending) return false;
@@ -134,13 +159,7 @@ std::intptr_t FindFirst(const char* path, FindData* record, NameSide side) {
       CopyCut(s.urlBuffer, kExampleAddress);
       return NewHandle(Listing::kRoot, record->fileName, 1, side);
     }
-    if (lang.UrlFolderPath() == path) {
-      if (!Ask(kRequestUrl, "Totall Commander", "Url", s.urlBuffer, kUrlBufferSize)) {
-        return kInvalidHandle;
-      }
-      std::string location = s.urlBuffer;  // the buffer may be refilled while browsing
-      return SiteListing(ListAddressFolder(path, location.c_str()), record, side);
-    }
+    if (lang.UrlFolderPath() == path) return AddressFolder(path, record, side);
     if (lang.BookmarkFolderPath() == path) {
       AddBookmarkByPrompts();
       return kInvalidHandle;
@@ -156,12 +175,23 @@ std::intptr_t FindFirst(const char* path, FindData* record, NameSide side) {
       return NewHandle(Listing::kLanguageFolder, lang.LanguageFolderPath().c_str(), 0, side,
                        search);
     }
-    char url[kPathSize];
-    platform::ReadIniValue(path + 1, "url", "-1", url, sizeof url, s.paths.bookmarkFile);
-    if (std::strcmp(url, "-1") == 0) return 0;
-    return SiteListing(ListAddressFolder(path, url), record, side);
   }
-  if (depth == 2) return SiteListing(ListAlbumFolder(path, side), record, side);
+  // A site root is listed from its address anew, an album from its parent's listing.
+  switch (KindOfFolder(path)) {
+    case SiteFolderKind::kRoot: {
+      const common::ByteString address = RootAddress(path);
+      if (address.empty()) {
+        // A bookmark that is gone lists nothing; so does the folder of an address typed
+        // before the module was loaded, which no longer exists.
+        return common::PathDepth(path) == 1 ? 0 : kInvalidHandle;
+      }
+      return SiteListing(ListAddressFolder(path, address.c_str()), record, side);
+    }
+    case SiteFolderKind::kAlbum:
+      return SiteListing(ListAlbumFolder(path, side), record, side);
+    case SiteFolderKind::kNone:
+      break;
+  }
   return 0;
 }
 
@@ -177,6 +207,12 @@ int FindNext(std::intptr_t value, FindData* record) {
 
   // The error listing and the update listing end after their single entry.
   if (h->listing == Listing::kError || h->listing == Listing::kUpdate) return 0;
+  if (h->listing == Listing::kTyped) {
+    if (h->cursor < 0 || !TypedEntry(std::size_t(h->cursor), record, h->side)) return 0;
+    ++h->cursor;
+    CopyCut(h->name, record->fileName);
+    return 1;
+  }
   if (h->listing == Listing::kLanguageFolder) {
     FindData found{};
     if (!platform::FindNextEntry(h->search, &found)) return 0;

@@ -29,6 +29,7 @@ import time
 
 WAIT_LIMIT = 120  # seconds; only a hanging run reaches it
 DEMO_ADDRESS = "http://photos.example.test/user/demo/"
+TYPED_FOLDER = "photos.example.test_user_demo"  # the folder the typed address gets
 ROOT_ENTRIES = ["[connection]", "[add bookmark]", "[choose language]", "settings", "Demo harbour"]
 # The root in Russian: the package's language file, readable in a UTF-8 locale.
 RUSSIAN_ROOT = ["[соединение]", "[добавить закладку]", "[выбрать язык]", "настройки",
@@ -288,6 +289,9 @@ class Run:
         self.x("xdotool", "windowfocus", "--sync", prompt)
         self.x("xdotool", "type", "--delay", "20", DEMO_ADDRESS)
         self.keys("Return", window=prompt)
+        names = self.wait_for_names("the typed address's folder", [TYPED_FOLDER])
+        self.screenshot("typed-folder")
+        self.open_entry(names, TYPED_FOLDER)
         names = self.wait_for_names("the demo user's albums", ALBUMS)
         self.screenshot("albums")
 

@@ -48,8 +48,17 @@ PHOTO = '<img src="/p/1.jpg" alt="one">\n'
 def page(body):
     return "<html><body>\n" + body + "</body></html>\n"
 
+def folder(url):
+    """The folder the module gives an address typed at [connection]."""
+    name = url.split("://", 1)[1].rstrip("/")
+    return "".join("_" if c in '\\/:*?"<>|' else c for c in name).rstrip(". ") or "_"
+
+def typed(url):
+    """Types url at [connection] and opens the folder it gets."""
+    return f"answer {url}\nlist \\[connection]\nlist \\[connection]\\{folder(url)}\n"
+
 def browse(url, name):
-    return f"answer {url}\nlist \\[connection]\nget \\[connection]\\error.htm @DIR@/{name}.htm\n"
+    return typed(url) + f"get \\[connection]\\{folder(url)}\\error.htm @DIR@/{name}.htm\n"
 
 # ---- The analysis of an address ------------------------------------------------------
 case("site-errors-address",
@@ -65,7 +74,7 @@ case("site-errors-address",
      + "# Nothing after the host's slash: reported, and the site's root is listed.\n"
      + browse("http://www.err.test/", "e11-path")
      + "# The site's ServFoto has a placeholder and no name: reported on every photo listing.\n"
-     + "answer http://www.err.test/u/x/a/one/\nlist \\[connection]\n",
+     + typed("http://www.err.test/u/x/a/one/"),
      """contains e22.htm <b>Ошибка не возможно определить имя хоста E22</b>
 contains e22.htm <p></p></blockquote></td></tr><tr>
 contains e22.htm <p>http:///u/x/</p>

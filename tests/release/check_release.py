@@ -24,7 +24,8 @@ WANT_TOP = {"pluginst.inf", "frameleaf.wfx", "frameleaf.dll", "frameleaf.wfx64",
 WANT_KEYS = {"description": None, "type": "wfx", "file": "frameleaf.wfx",
              "defaultdir": "frameleaf", "version": "2.6.0"}
 COMMANDS = ("list \\\nlist \\[choose language]\n"
-            "answer http://photos.example.test/user/demo/\nlist \\[connection]\n")
+            "answer http://photos.example.test/user/demo/\nlist \\[connection]\n"
+            "list \\[connection]\\photos.example.test_user_demo\n")
 
 
 def fixture_control(path):

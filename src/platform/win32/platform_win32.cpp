@@ -163,7 +163,8 @@ bool PathExists(const char* path) {
 
 bool IsFolder(const char* path) {
   const std::wstring wide = MarkedPath(path);
-  const DWORD attributes = wide.empty() ? GetFileAttributesA(path) : GetFileAttributesW(wide.c_str());
+  const DWORD attributes =
+      wide.empty() ? GetFileAttributesA(path) : GetFileAttributesW(wide.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
