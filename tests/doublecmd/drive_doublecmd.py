@@ -5,7 +5,9 @@ On a private virtual display, with a private configuration folder in which the p
 frameleaf.wfx is registered, the run opens the virtual file systems list, enters frameleaf,
 checks the root's entries, opens "[connection]" and answers the address prompt with the demo
 site (served by the fixture web server, reached as the proxy), opens an album, copies a
-photo out with F5 and compares it with the served file, copies "settings" out, switches the
+photo out with F5 and compares it with the served file, starts copying a photo served
+slowly and presses Cancel in the copy's progress window (the copy must stop at once, leave
+no file, and the panel must answer right after), copies "settings" out, switches the
 plug-in's language to Russian (the root's texts must arrive readable in the UTF-8 locale),
 and exits Double Commander, which must close at once: an operation that never ended keeps
 it open.
@@ -30,13 +32,19 @@ import time
 WAIT_LIMIT = 120  # seconds; only a hanging run reaches it
 DEMO_ADDRESS = "http://photos.example.test/user/demo/"
 TYPED_FOLDER = "photos.example.test_user_demo"  # the folder the typed address gets
-ROOT_ENTRIES = ["[connection]", "[add bookmark]", "[choose language]", "settings", "Demo harbour"]
+ROOT_ENTRIES = ["[connection]", "[add bookmark]", "[choose language]", "settings", "Demo harbour",
+                "Slow link"]
 # The root in Russian: the package's language file, readable in a UTF-8 locale.
 RUSSIAN_ROOT = ["[соединение]", "[добавить закладку]", "[выбрать язык]", "настройки",
                 "Demo harbour"]
 ALBUMS = ["Harbour at dawn", "Город"]
 PHOTO = "boats.jpg"
 SERVED_PHOTO = "demo/img.example.test/photos/harbour/boats.jpg"
+# An album of the demo site's user "slow" with one photo of 4 MB sent 16 KB every 100 ms:
+# its copy would take 25 s, and Cancel must end it long before.
+SLOW_ALBUM = "photos.example.test/user/slow/album/big/index.html"
+SLOW_PHOTO = "img.example.test/photos/big/slow.jpg"
+SLOW_BYTES = 4 << 20
 PROGRAMS = ["doublecmd", "xdotool", "xclip", "Xvfb", "xwd", "xwdtopnm", "pnmtopng"]
 
 # Only plain keys: a modifier held by one key event and lost by the next is a known trouble
@@ -173,6 +181,31 @@ class Run:
         self.wait_for(f"{os.path.basename(target)} copied", copied)
         self.screenshot(stage)
 
+    def cancel_copy(self, names, name, target):
+        """Starts copying name, presses Cancel in the progress window once bytes arrive, and
+        checks that the copy ends at once and leaves nothing in the target folder."""
+        self.keys("Home", *(["Down"] * (names.index(name) + 1)))
+        self.keys("F5")
+        dialog = self.wait_for("the copy dialog", lambda: self.other_window("Copy"))
+        self.keys("Return", window=dialog)
+        progress = self.wait_for("the copy's progress window", lambda: self.other_window("Cop"))
+        folder = os.path.dirname(target)
+        # Bytes are arriving once the copy's temporary file is there.
+        self.wait_for("the copy under way",
+                      lambda: any(n.endswith(".part") for n in os.listdir(folder)))
+        self.screenshot("slow-copy")
+        cancelled = time.monotonic()
+        self.keys("Escape", window=progress)
+
+        # A copy that ignored Cancel would end only with the whole photo in place: the
+        # verdict is what is left on disk, whatever the time taken.
+        self.wait_for("the copy to end after Cancel", lambda: not self.other_window("Cop"))
+        print(f"the copy ended {time.monotonic() - cancelled:.1f} s after Cancel")
+        self.screenshot("slow-copy-cancelled")
+        left = [n for n in os.listdir(folder) if n.startswith((name, "." + name))]
+        if left:
+            raise Failure(f"the cancelled copy left {left}")
+
     # ---- the run ------------------------------------------------------------------------
     def start_display(self):
         read, write = os.pipe()
@@ -196,9 +229,19 @@ class Run:
         s.bind(("127.0.0.1", 0))
         self.port = s.getsockname()[1]
         s.close()
+        # The demo site, and beside it the slow album.
+        site = os.path.join(self.work, "site")
+        shutil.copytree(os.path.join(self.args.source, "demo"), site)
+        for path, data in ((SLOW_ALBUM, b'<html><body>\n<img class="photo" '
+                            b'src="/photos/big/slow.jpg" alt="slow">\n</body></html>\n'),
+                           (SLOW_PHOTO, b"\xff\xd8\xff\xe0" + b"s" * (SLOW_BYTES - 4)),
+                           (SLOW_PHOTO + ".http", b"pace 16384 100\n")):
+            os.makedirs(os.path.dirname(os.path.join(site, path)), exist_ok=True)
+            with open(os.path.join(site, path), "wb") as f:
+                f.write(data)
         ctl = os.path.join(self.args.source, "tests", "http", "server_ctl.sh")
-        subprocess.run([ctl, "start", os.path.join(self.work, "http"), str(self.port),
-                        os.path.join(self.args.source, "demo")], check=True)
+        subprocess.run([ctl, "start", os.path.join(self.work, "http"), str(self.port), site],
+                       check=True)
 
     def install_package(self):
         package = os.path.join(self.work, "frameleaf-linux.tar.gz")
@@ -221,8 +264,9 @@ class Run:
         folder = os.path.join(plugins, "frameleaf")
         # A user's bookmark, as "[add bookmark]" keeps it.
         with open(os.path.join(folder, "frameleaf.tab"), "wb") as f:
-            f.write(b"[tabs]\r\ncount=1\r\n1=Demo harbour\r\n[Demo harbour]\r\n"
-                    b"url=http://photos.example.test/user/demo/album/harbour/\r\n")
+            f.write(b"[tabs]\r\ncount=2\r\n1=Demo harbour\r\n2=Slow link\r\n[Demo harbour]\r\n"
+                    b"url=http://photos.example.test/user/demo/album/harbour/\r\n"
+                    b"[Slow link]\r\nurl=http://photos.example.test/user/slow/album/big/\r\n")
         return folder
 
     def write_config(self, module):
@@ -303,9 +347,16 @@ class Run:
         self.copy_entry(names, PHOTO, os.path.join(target, PHOTO), served, "photo-copied")
 
         # Back to the plug-in's root (its parent "[connection]" would ask for an address
-        # again), then the settings entry.
+        # again), then the photo over a slow link, cancelled.
         self.keys("F7")
         names = self.wait_for_names("the plug-in's root again", ROOT_ENTRIES)
+        self.open_entry(names, "Slow link")
+        names = self.wait_for_names("the slow album", ["slow.jpg"])
+        self.cancel_copy(names, "slow.jpg", os.path.join(target, "slow.jpg"))
+        self.keys("F7")
+        names = self.wait_for_names("the plug-in's root after the cancel", ROOT_ENTRIES)
+
+        # The settings entry.
         with open(os.path.join(module_folder, "frameleaf.ini"), "rb") as f:
             settings = f.read()
         self.copy_entry(names, "settings", os.path.join(target, "settings"), settings,
@@ -339,6 +390,10 @@ class Run:
             time.sleep(0.1)
         if self.dc.returncode != 0:
             raise Failure(f"Double Commander exited with code {self.dc.returncode}")
+        # A copy that had only hidden its window would have finished by now, or kept
+        # Double Commander from exiting.
+        if os.path.exists(os.path.join(target, "slow.jpg")):
+            raise Failure("the cancelled copy of slow.jpg went on to the end")
         print("Double Commander exited cleanly")
 
     def backtrace(self):

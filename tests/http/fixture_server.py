@@ -34,6 +34,9 @@ line ("#" starts a comment):
   when-body B FILE        when the request's body is exactly B, serve FILE instead
   otherwise FILE          when no when-... matched, serve FILE instead
   https-only              a plain http request gets 301 to the same address over https
+  pace N MS               send the body N bytes at a time, one batch every MS milliseconds
+                          (a photo over a slow link); the answer ends early when the client
+                          lets go of the connection
 FILE is a path relative to the sidecar's folder; what it names is served by these rules too.
 A host folder holding a file ".served-as" is served as a real web server serves a folder,
 one directive a line:
@@ -443,6 +446,7 @@ class Handler(BaseHTTPRequestHandler):
         with open(file, "rb") as f:
             data = f.read()
         status, headers, length, reset = 200, [("Content-Type", "text/html")], True, None
+        pace = None
         for name, arg in directives:
             if name == "status":
                 status = int(arg)
@@ -453,6 +457,9 @@ class Handler(BaseHTTPRequestHandler):
                 length = False
             elif name == "reset":
                 reset = int(arg)
+            elif name == "pace":
+                batch, _, every = arg.partition(" ")
+                pace = (max(1, int(batch)), int(every) / 1000.0)
             elif name == "garbage":
                 self.close_connection = True
                 self.wfile.write(b"garbage\r\n\r\n")
@@ -487,7 +494,33 @@ class Handler(BaseHTTPRequestHandler):
                                        struct.pack("ii", 1, 0))
             self.close_connection = True
             return None
+        if pace is not None:
+            return self.send_paced(status, data, headers, pace)
         return self.send(status, data, headers, length)
+
+    def send_paced(self, status, data, headers, pace):
+        """data with its length announced, sent a batch at a time, a pause after each."""
+        batch, every = pace
+        self.send_response(status)
+        for k, v in headers:
+            self.send_header(k, v)
+        self.send_header("Content-Length", str(len(data)))
+        self.end_headers()
+        self.wfile.flush()
+        if self.command == "HEAD":
+            return None
+        for at in range(0, len(data), batch):
+            try:
+                self.wfile.write(data[at:at + batch])
+                self.wfile.flush()
+            except OSError:
+                self.close_connection = True
+                return None
+            self.body_sent(len(data[at:at + batch]))
+            if at + batch < len(data) and self.hung_up(every):
+                self.close_connection = True
+                return None
+        return None
 
     def hung_up(self, wait):
         """Whether the client let go of the connection (closed it, or it failed) within wait
