@@ -25,6 +25,10 @@ constexpr std::size_t kMaxEntryLength = std::size_t(64) << 10;
 // Addresses longer than this are refused: no real page links one, and a template fed from
 // a page could otherwise make megabytes of them.
 constexpr std::size_t kMaxAddressLength = 2048;
+// Albums inside albums below a site's folder: deeper than any gallery people keep (a year,
+// a month, a day, an event), shallow enough that a site whose every album links a new
+// one ends within a few listings.
+constexpr int kMaxAlbumDepth = 16;
 
 // ---- Time -----------------------------------------------------------------------------------
 // One listing (one FsFindFirst) returns within this many seconds unless the settings say

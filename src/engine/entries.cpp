@@ -62,10 +62,10 @@ struct Place {
   std::vector<std::string> sites;
 };
 
-Entry ConvertAlbum(Tools& t, const Request& r, int page, const ByteString& raw,
-                   const Place& place) {
-  const EntryRules rules = RulesFor(r, false);
+Entry ConvertAlbum(Tools& t, const Request& r, int page, const ByteString& raw, const Place& place,
+                   const EntryRules& rules) {
   Entry e;
+  e.album = true;
   // An address goes as the page wrote it (the request encodes it): never through the code
   // page, which would turn UTF-8 into other bytes.
   const ByteString link = Convert(t, r, page, raw, rules, *rules.address, report::msg::kUrlE33);
@@ -167,13 +167,31 @@ class Repeats {
   std::map<std::string, std::size_t> seen_;
 };
 
+// A nested script's sub-albums, as the walk found them beside the photos, listed before
+// them: the same address twice on a page is one album.
+void ConvertSubAlbums(Tools& t, const Request& r, const PageWalk& walk,
+                      std::vector<Entry>* entries) {
+  const SiteScript& s = r.script;
+  const EntryRules rules = {&s.subAlbumExpression, &s.subAlbumExpression, &s.urlSubAlbum, nullptr,
+                            &s.nameSubAlbum};
+  const std::vector<std::string> sites = SiteServers(r, ByteString());
+  Repeats repeats;
+  for (std::size_t i = 0; i < walk.subAlbums.size(); ++i) {
+    const std::size_t page = i < walk.subAlbumPageOf.size() ? walk.subAlbumPageOf[i] : 0;
+    const Place place{page < walk.pagePaths.size() ? walk.pagePaths[page] : r.pagePath, sites};
+    const Entry e = ConvertAlbum(t, r, walk.page, walk.subAlbums[i], place, rules);
+    if (!repeats.Merge(page, e, entries)) entries->push_back(e);
+  }
+}
+
 }  // namespace
 
 bool ConvertEntries(Tools& t, const Request& request, const PageWalk& walk,
                     std::vector<Entry>* entries) {
   Request r = request;
   r.cookieText = walk.cookieText;
-  entries->reserve(walk.raw.size());
+  entries->reserve(walk.raw.size() + walk.subAlbums.size());
+  ConvertSubAlbums(t, r, walk, entries);
   const bool albums = r.mode == kModeAlbums;
   const std::vector<std::string> sites = SiteServers(r, albums ? ByteString() : r.photoServer);
   // Where entry i was found.
@@ -185,14 +203,17 @@ bool ConvertEntries(Tools& t, const Request& request, const PageWalk& walk,
   Repeats repeats;
   if (albums || !r.script.fullSize) {
     for (std::size_t i = 0; i < walk.raw.size(); ++i) {
-      const Entry e = albums ? ConvertAlbum(t, r, walk.page, walk.raw[i], placeOf(i))
-                             : ConvertPhoto(t, r, walk.page, walk.raw[i], walk.unlocked,
-                                            r.photoServer, placeOf(i));
+      const Entry e =
+          albums ? ConvertAlbum(t, r, walk.page, walk.raw[i], placeOf(i), RulesFor(r, false))
+                 : ConvertPhoto(t, r, walk.page, walk.raw[i], walk.unlocked, r.photoServer,
+                                placeOf(i));
       if (!repeats.Merge(pageOf(i), e, entries)) entries->push_back(e);
     }
     return true;
   }
   if (walk.raw.empty()) {
+    // An album holding only albums has no photo to take apart.
+    if (!entries->empty()) return true;
     Report(t, r, report::msg::kNames, r.pagePath.c_str(), report::kBlankCell);
     return false;
   }

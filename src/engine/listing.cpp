@@ -21,6 +21,8 @@ std::size_t Listing::Footprint() const {
   for (const Entry& e : entries)
     bytes += sizeof e + e.utf8Name.size() + e.name.size() + e.wideName.size() + e.address.size() +
              e.preview.size() + e.server.size();
+  for (const common::ByteString& page : trail)
+    bytes += sizeof page + page.size();
   return bytes;
 }
 

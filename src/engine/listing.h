@@ -30,6 +30,7 @@ struct Entry {
   common::ByteString server;    // photos: the photo server the addresses refer to
   std::uint64_t size = 0;
   platform::FileTime time = {0, 0};
+  bool album = false;  // a folder: an album of an album list, or a sub-album beside photos
 };
 
 // Whether an entry's address (or preview) was made: a conversion that failed leaves "NULL",
@@ -44,6 +45,9 @@ struct Listing {
   common::ByteString host;  // the host album addresses are on
   bool secure = false;      // its requests, and its albums', use https
   std::vector<Entry> entries;
+  // The paths on host of this listing's pages and of the albums above it, top first: an
+  // album links back up to none of them.
+  std::vector<common::ByteString> trail;
 
   // The entry called name (the whole name, letter case aside) on the given side; null when
   // there is none.

@@ -121,6 +121,20 @@ bool CutLongEntries(std::vector<ByteString>* raw, std::size_t first) {
   return cut;
 }
 
+// A nested script's sub-albums on an album's page, added to walk->subAlbums within the
+// listing's bound on entries (*more set when the bound left some out). True when the page
+// held any.
+bool FindSubAlbums(Tools& t, const Request& r, const ByteString& page, PageWalk* walk, bool* more) {
+  if (r.mode != kModePhotos || !r.script.nested() || *more || t.budget.stopped()) return false;
+  const std::size_t room = kMaxEntries - walk->raw.size() - walk->subAlbums.size();
+  if (room == 0) return false;
+  bool cut = false;
+  const bool found = t.search.FindAll(r.script.subAlbumExpression.c_str(), page.c_str(), room,
+                                      &walk->subAlbums, &cut);
+  if (cut) *more = true;
+  return found;
+}
+
 }  // namespace
 
 bool Answered(Tools& t, const Request& r, const char* message, const char* url) {
@@ -196,17 +210,28 @@ bool WalkPages(Tools& t, const Request& request, PageWalk* walk) {
     const ByteString& expression = photos && opened.passEntries ? r.script.passExpression : shown;
     bool more = false;
     const std::size_t found = walk->raw.size();
-    if (!t.search.FindAll(expression.c_str(), page.c_str(), kMaxEntries - walk->raw.size(),
-                          &walk->raw, &more)) {
+    const std::size_t subFound = walk->subAlbums.size();
+    const bool hasEntries =
+        t.search.FindAll(expression.c_str(), page.c_str(),
+                         kMaxEntries - walk->raw.size() - subFound, &walk->raw, &more);
+    // An album's page may hold albums too: they share the listing's bound on entries.
+    const bool hasSubAlbums = FindSubAlbums(t, r, page, walk, &more);
+    if (!hasEntries && !hasSubAlbums) {
       // A page the budget cut short (the warning page's or the password's answer) is no
       // page without entries: the listing says why it stopped.
       if (t.budget.stopped()) return !walk->raw.empty();
+      // A later page without entries ends the paging with what the pages before it held
+      // (a gallery whose last page holds only the other kind of entry); only a first page
+      // without entries is a listing with nothing to show.
+      if (pagesRead > 1) return true;
       Report(t, r, kind.noEntries, r.pagePath.c_str(), shown.c_str());
       return false;
     }
     walk->pagePaths.push_back(base);
     walk->pageOf.resize(walk->raw.size(), walk->pagePaths.size() - 1);
-    if (CutLongEntries(&walk->raw, found) && !entryCut) {
+    walk->subAlbumPageOf.resize(walk->subAlbums.size(), walk->pagePaths.size() - 1);
+    const bool cutSubAlbum = CutLongEntries(&walk->subAlbums, subFound);
+    if ((CutLongEntries(&walk->raw, found) || cutSubAlbum) && !entryCut) {
       entryCut = true;
       Report(t, r, report::msg::kEntryCut, r.pagePath.c_str(), expression.c_str());
     }

@@ -24,8 +24,11 @@ using limits::kMaxPages;
 using limits::kMaxPageText;
 
 struct PageWalk {
-  std::vector<common::ByteString> raw;        // the entries found, in page order
-  std::vector<std::size_t> pageOf;            // for each entry: its page, an index of pagePaths
+  std::vector<common::ByteString> raw;  // the entries found, in page order
+  std::vector<std::size_t> pageOf;      // for each entry: its page, an index of pagePaths
+  // An album's pages with a nested script: the sub-albums found beside the photos.
+  std::vector<common::ByteString> subAlbums;
+  std::vector<std::size_t> subAlbumPageOf;
   std::vector<common::ByteString> pagePaths;  // each page's path as answered, in order
   int page = 1;                               // Page after the walk: one past the last page read
   bool unlocked = false;                      // the last page belonged to an opened album

@@ -120,6 +120,8 @@ bool DetermineMode(Tools& t, Request* r) {
 void DeterminePagePath(Tools& t, Request* r) {
   if (t.search.FindGroup(kPagePath, r->url.c_str(), 4, &r->pagePath)) return;
   r->pagePath.Clear();
+  // A site without users is a gallery: its bare host is the gallery's top, not a fault.
+  if (r->script.userGroup == 0) return;
   Report(t, *r, report::msg::kPagePath, r->url.c_str(), kPagePathShown);
 }
 
@@ -137,8 +139,13 @@ bool AddressGroup(Tools& t, const Request& r, int group, ByteString* out, const 
 }  // namespace
 
 bool DetermineUserAndAlbum(Tools& t, Request* r) {
-  return AddressGroup(t, *r, r->script.userGroup, &r->user, report::msg::kAuthor) &&
-         AddressGroup(t, *r, r->script.albumGroup, &r->album, report::msg::kAlbumName);
+  // A site without users (a gallery) has no user to find: its User is empty.
+  r->user.Clear();
+  if (r->script.userGroup > 0 &&
+      !AddressGroup(t, *r, r->script.userGroup, &r->user, report::msg::kAuthor)) {
+    return false;
+  }
+  return AddressGroup(t, *r, r->script.albumGroup, &r->album, report::msg::kAlbumName);
 }
 
 ByteString Expand(Tools& tools, const Request& request, const ByteString& text, int page,
@@ -250,6 +257,7 @@ bool AnalyseRequest(Tools& t, const ScriptPlaces& places, const ByteString& url,
   s.passExpression = Expand(t, *r, s.passExpression, 1, none);
   s.fotoExpression = Expand(t, *r, s.fotoExpression, 1, none);
   s.albumExpression = Expand(t, *r, s.albumExpression, 1, none);
+  if (s.nested()) s.subAlbumExpression = Expand(t, *r, s.subAlbumExpression, 1, none);
   s.origExpression = Expand(t, *r, s.origExpression, 1, none);
   return true;
 }

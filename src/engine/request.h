@@ -56,7 +56,8 @@ bool BoundScript(const std::string& settingsFile, const common::ByteString& host
 // The steps of the analysis, in the order AnalyseRequest runs them; false after a report.
 bool DetermineHost(Tools& tools, Request* request);
 bool DetermineMode(Tools& tools, Request* request);
-// A missing page path is reported (naming the address) but stops nothing.
+// A missing page path is reported (naming the address) but stops nothing; for a site
+// without users (a gallery) the bare host is its top, and nothing is reported.
 void DeterminePagePath(Tools& tools, Request* request);
 bool DetermineUserAndAlbum(Tools& tools, Request* request);
 

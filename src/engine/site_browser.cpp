@@ -1,5 +1,6 @@
 #include "engine/site_browser.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -36,7 +37,7 @@ void SettleNames(const Request& r, Entry* e) {
       r.script.utf ? extract::SafeName(extract::Utf8ToAnsi(extract::SafeUtf8Name(site)))
                    : extract::SafeName(site);
   common::ByteString wide = e->utf8Name;
-  if (r.mode == kModeAlbums && !failed) {
+  if (e->album && !failed) {
     ansi = extract::TrimNameEnd(ansi);
     wide = extract::TrimNameEnd(wide);
   }
@@ -54,19 +55,49 @@ void ReportStop(Tools& t, const Request& r, const PageWalk& walk, std::size_t no
   Report(t, r, message, r.pagePath.c_str(), kept.c_str());
 }
 
+// The trail of a listing: the albums above it, then the pages it was read from (as asked
+// and as answered).
+std::vector<common::ByteString> TrailOf(const Request& r, const PageWalk& walk,
+                                        const std::vector<common::ByteString>& above) {
+  std::vector<common::ByteString> trail = above;
+  trail.push_back(common::ByteString("/") + r.pagePath);
+  for (const common::ByteString& page : walk.pagePaths)
+    trail.push_back(page);
+  return trail;
+}
+
+// An album beside photos that leads back to a page of the trail (the album itself, its
+// parent, the gallery's top) is a link up, not an album of this one: listing it would
+// open the same pages again, one level deeper each time.
+std::vector<Entry> WithoutLinksUp(std::vector<Entry> entries,
+                                  const std::vector<common::ByteString>& trail) {
+  std::vector<Entry> kept;
+  kept.reserve(entries.size());
+  for (Entry& e : entries) {
+    const bool up = e.album && std::find(trail.begin(), trail.end(), e.address) != trail.end();
+    if (!up) kept.push_back(std::move(e));
+  }
+  return kept;
+}
+
 // The listing handed to the host: each side's names made safe for a file system (no path,
 // device or stream in them), cut to the host's field and made unique on that side.
-ListingPtr MakeListing(const Request& r, std::vector<Entry> entries) {
+ListingPtr MakeListing(const Request& r, std::vector<Entry> entries,
+                       std::vector<common::ByteString> trail) {
   std::vector<common::ByteString> ansi, wide;
+  std::vector<bool> folders;
   ansi.reserve(entries.size());
   wide.reserve(entries.size());
+  folders.reserve(entries.size());
   for (Entry& e : entries) {
     SettleNames(r, &e);
     ansi.push_back(e.name);
     wide.push_back(e.wideName);
+    folders.push_back(e.album);
   }
-  extract::MakeNamesUnique(&ansi, r.mode == kModeAlbums);
-  extract::MakeUtf8NamesUnique(&wide, r.mode == kModeAlbums);
+  // Albums and photos of one folder share its names: albums come first and keep theirs.
+  extract::MakeNamesUnique(&ansi, folders);
+  extract::MakeUtf8NamesUnique(&wide, folders);
   for (std::size_t i = 0; i < entries.size(); ++i) {
     entries[i].name = ansi[i];
     entries[i].wideName = wide[i];
@@ -77,6 +108,7 @@ ListingPtr MakeListing(const Request& r, std::vector<Entry> entries) {
   listing->host = r.host;
   listing->secure = r.secure;
   listing->entries = std::move(entries);
+  listing->trail = std::move(trail);
   return listing;
 }
 
@@ -110,7 +142,8 @@ int SiteBrowser::ListingSeconds() const {
   return int(seconds);
 }
 
-ListingPtr SiteBrowser::Browse(const char* url, const Budget::Progress& progress) {
+ListingPtr SiteBrowser::Browse(const char* url, const Budget::Progress& progress,
+                               const std::vector<common::ByteString>& above) {
   // Without a complete library nothing can be matched: say so again on every request.
   if (!regex_.bound()) {
     ReportLibraryFailure();
@@ -146,12 +179,15 @@ ListingPtr SiteBrowser::Browse(const char* url, const Budget::Progress& progress
     entries = WithSizes(std::move(entries), sizes.sizes);
   }
   if (budget.stopped()) ReportStop(tools, request, walk, notAsked);
-  return MakeListing(request, std::move(entries));
+  std::vector<common::ByteString> trail = TrailOf(request, walk, above);
+  if (request.script.nested()) entries = WithoutLinksUp(std::move(entries), trail);
+  return MakeListing(request, std::move(entries), std::move(trail));
 }
 
 ListingPtr SiteBrowser::BrowseAlbum(const Listing& parent, const char* name, NameSide side,
                                     const Budget::Progress& progress) {
-  const Entry* album = parent.mode == kModeAlbums ? parent.Find(name, side) : nullptr;
+  const Entry* album = parent.Find(name, side);
+  if (album && !album->album) album = nullptr;
   // An album the listing does not hold, or holds without an address (its conversion failed,
   // E30): nothing to ask for, and the page says which.
   if (!album || !HasAddress(album->address)) {
@@ -163,7 +199,7 @@ ListingPtr SiteBrowser::BrowseAlbum(const Listing& parent, const char* name, Nam
   // The album is listed with its parent's scheme.
   const common::ByteString url =
       common::ByteString(parent.secure ? "https://" : "http://") + parent.host + address;
-  return Browse(url.c_str(), progress);
+  return Browse(url.c_str(), progress, parent.trail);
 }
 
 CopyResult SiteBrowser::DownloadPhoto(const Listing& listing, const Entry& photo, bool preview,

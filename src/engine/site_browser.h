@@ -40,9 +40,12 @@ class SiteBrowser {
   // ListingSeconds); progress (may be empty) is asked at least once a second with how far
   // it is, and stops it by answering false. A listing stopped either way keeps what it
   // found and says so on the error page.
-  ListingPtr Browse(const char* url, const Budget::Progress& progress = {});
+  // above: the trail of the listing this one is an album of (empty for an address).
+  ListingPtr Browse(const char* url, const Budget::Progress& progress = {},
+                    const std::vector<common::ByteString>& above = {});
   // Lists the album called name in parent, on parent's host; an album the parent does not
-  // list is reported as the site's address analysis reports an unknown address.
+  // list is reported as the site's address analysis reports an unknown address. An album
+  // may hold albums of its own, to any depth the caller allows.
   ListingPtr BrowseAlbum(const Listing& parent, const char* name, NameSide side = NameSide::kAnsi,
                          const Budget::Progress& progress = {});
 
@@ -50,7 +53,7 @@ class SiteBrowser {
   // progress (may be empty) is asked with the percent as bytes arrive; false stops the copy
   // (kCancelled).
   CopyResult DownloadPhoto(const Listing& listing, const Entry& photo, bool preview,
-                     const char* localPath, const Budget::Progress& progress = {});
+                           const char* localPath, const Budget::Progress& progress = {});
 
   // The seconds one listing may take: [listing] seconds of the settings file, kept between
   // limits::kMinListingSeconds and limits::kMaxListingSeconds (the default without one).

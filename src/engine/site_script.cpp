@@ -74,13 +74,16 @@ bool ReadScript(const std::string& scriptsFolder, const ByteString& host, ByteSt
     if (Absent(value) && !paging) return false;
     *texts[i] = value;
   }
-  int* const numbers[] = {&s->userGroup, &s->albumGroup, &s->utf};
-  const char* const numberKeys[] = {"User", "Album", "Utf"};
-  for (std::size_t i = 0; i < 3; ++i) {
+  int* const numbers[] = {&s->albumGroup, &s->utf};
+  const char* const numberKeys[] = {"Album", "Utf"};
+  for (std::size_t i = 0; i < 2; ++i) {
     value = r.Read(numberKeys[i]);
     if (Absent(value)) return false;
     *numbers[i] = Number(value);
   }
+  // A gallery has no users: without User (or with 0) its addresses name no user.
+  const int user = Number(r.Read("User", "0"));
+  s->userGroup = user > 0 ? user : 0;
   value = r.Read("OrigExpression");
   if (Absent(value)) return false;
   s->origExpression = value;
@@ -99,6 +102,10 @@ bool ReadScript(const std::string& scriptsFolder, const ByteString& host, ByteSt
   s->fullSize = Number(r.Read("Original", "0"));
   s->secure = Number(r.Read("Secure", "0"));
   s->decodeNames = Number(r.Read("DecodeNames", "0"));
+
+  s->subAlbumExpression = r.Read("SubAlbumExpression");
+  s->urlSubAlbum = r.Read("UrlSubAlbum", s->urlAlbum.c_str());
+  s->nameSubAlbum = r.Read("NameSubAlbum", s->nameAlbum.c_str());
 
   s->cookieNames.clear();
   for (int n = 1; n <= kMaxCookieKeys; ++n) {

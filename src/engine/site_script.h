@@ -21,8 +21,8 @@ struct SiteScript {
   common::ByteString fotoExpression;   // photo entries (expanded per request)
   common::ByteString urlFoto, urlPrev, urlAlbum, nameFoto, nameAlbum;
   common::ByteString nextPageFoto, nextPageAlbum, ifNextPageFoto, ifNextPageAlbum;
-  int userGroup = 0;
   int albumGroup = 0;
+  int userGroup = 0;  // optional: 0 when the site's addresses name no user
   int utf = 0;
   common::ByteString origExpression;  // takes a photo entry apart (expanded per request)
   // Optional; "-1" when absent.
@@ -35,6 +35,12 @@ struct SiteScript {
   int secure = 0;       // not 0: every request of the site uses https
   int decodeNames = 0;  // not 0: names are percent-decoded (names taken from addresses)
   std::vector<common::ByteString> cookieNames;  // Cookie1, Cookie2, ... up to the first absent
+  // Optional nesting: the albums an album's page holds beside its photos. Absent ("-1"), an
+  // album lists photos only. UrlSubAlbum and NameSubAlbum take the sub-album expression's
+  // groups, as UrlAlbum and NameAlbum (their default) take the album expression's.
+  common::ByteString subAlbumExpression;  // (expanded per request)
+  common::ByteString urlSubAlbum, nameSubAlbum;
+  bool nested() const { return !(subAlbumExpression == common::ByteString(kAbsent)); }
 };
 
 // At most this many CookieN keys are read; only the first five are reachable by templates.
@@ -44,7 +50,7 @@ constexpr int kMaxCookieKeys = 1000;
 // FileExpression, those named host (and *scriptName becomes host). *path is the file read.
 // False when the script is rejected: no FileExpression under either name, or a required
 // key missing or "-1" (the paging keys IfNextPage... and NextPage... may be "-1": no
-// paging). Keys read before a rejection stay replaced.
+// paging; User may be missing: no user level). Keys read before a rejection stay replaced.
 bool ReadScript(const std::string& scriptsFolder, const common::ByteString& host,
                 common::ByteString* scriptName, std::string* path, SiteScript* script);
 

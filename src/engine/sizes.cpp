@@ -11,7 +11,8 @@ SizeAnswers QuerySizes(net::HttpSession& http, Budget& budget, const std::vector
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const Entry& e = entries[i];
     // An entry without an address (its conversion failed) has nothing on the server to ask.
-    if (e.address.empty() || e.address == common::ByteString("NULL")) continue;
+    // An album beside the photos is a folder: it has no size.
+    if (e.album || !HasAddress(e.address)) continue;
     asked.push_back(net::FileQuery{e.server.str(), e.address.str()});
     linked.push_back(i);
   }

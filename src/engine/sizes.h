@@ -27,7 +27,8 @@ struct SizeAnswers {
 // The size and time of every entry, by entry index, asked of the entries' photo servers
 // together within the budget. A photo whose server names no time, or whose query failed or
 // was answered with an error status, has no time (the host shows a blank date); a failed
-// query gives size 0. An entry without an address is not asked for: size 0, no time. Past
+// query gives size 0. An entry without an address, or an album, is not asked for: size 0,
+// no time. Past
 // the budget's deadline, or once the user stopped it, the photos not yet asked keep size 0.
 SizeAnswers QuerySizes(net::HttpSession& http, Budget& budget, const std::vector<Entry>& entries);
 

@@ -41,7 +41,8 @@ std::string WithSuffix(const std::string& name, bool folders, unsigned n, bool u
   return stem + suffix + extension;
 }
 
-void MakeUnique(std::vector<common::ByteString>* names, bool folders, bool utf8) {
+void MakeUnique(std::vector<common::ByteString>* names, const std::vector<bool>& folders,
+                bool utf8) {
   const auto keyOf = [utf8](const std::string& text) {
     return utf8 ? common::FoldedUtf8Key(text.c_str()) : common::FoldedKey(text.c_str());
   };
@@ -50,13 +51,15 @@ void MakeUnique(std::vector<common::ByteString>* names, bool folders, bool utf8)
   // them in one pass, not by trying every number again for each.
   std::unordered_map<std::string, unsigned> next;
   taken.reserve(names->size() * 2);
-  for (common::ByteString& name : *names) {
+  for (std::size_t i = 0; i < names->size(); ++i) {
+    common::ByteString& name = (*names)[i];
+    const bool folder = i < folders.size() && folders[i];
     const std::string plain = name.c_str();
     const std::string key = keyOf(plain);
     if (taken.insert(key).second) continue;
     unsigned& n = next.emplace(key, 2).first->second;
     for (;; ++n) {
-      const std::string candidate = WithSuffix(plain, folders, n, utf8);
+      const std::string candidate = WithSuffix(plain, folder, n, utf8);
       if (taken.insert(keyOf(candidate)).second) {
         name = candidate;
         break;
@@ -68,10 +71,18 @@ void MakeUnique(std::vector<common::ByteString>* names, bool folders, bool utf8)
 }  // namespace
 
 void MakeNamesUnique(std::vector<common::ByteString>* names, bool folders) {
-  MakeUnique(names, folders, false);
+  MakeUnique(names, std::vector<bool>(names->size(), folders), false);
 }
 
 void MakeUtf8NamesUnique(std::vector<common::ByteString>* names, bool folders) {
+  MakeUnique(names, std::vector<bool>(names->size(), folders), true);
+}
+
+void MakeNamesUnique(std::vector<common::ByteString>* names, const std::vector<bool>& folders) {
+  MakeUnique(names, folders, false);
+}
+
+void MakeUtf8NamesUnique(std::vector<common::ByteString>* names, const std::vector<bool>& folders) {
   MakeUnique(names, folders, true);
 }
 

@@ -17,4 +17,8 @@ void MakeNamesUnique(std::vector<common::ByteString>* names, bool folders);
 // common::FoldedUtf8Key, and a name is only ever cut between two characters.
 void MakeUtf8NamesUnique(std::vector<common::ByteString>* names, bool folders);
 
+// The same for a folder holding both kinds: folders[i] says whether names[i] is a folder.
+void MakeNamesUnique(std::vector<common::ByteString>* names, const std::vector<bool>& folders);
+void MakeUtf8NamesUnique(std::vector<common::ByteString>* names, const std::vector<bool>& folders);
+
 }  // namespace extract

@@ -96,9 +96,9 @@ int DownloadListedPhoto(const char* remotePath, const char* localPath, engine::N
   const std::string folder(remotePath, std::size_t(name - 1 - remotePath));
   const engine::ListingPtr listing = ListingOf(folder.c_str(), side);
   if (!listing) return kFileReadError;
-  const engine::Entry* photo =
-      listing->mode == engine::kModePhotos ? listing->Find(name, side) : nullptr;
-  if (!photo) return kFileNotFound;
+  const engine::Entry* photo = listing->Find(name, side);
+  // An album (a folder) is no photo to copy.
+  if (!photo || photo->album) return kFileNotFound;
   // The host copies previews into a folder of its own whose name holds "_tc".
   const bool preview = std::strstr(localPath, "_tc") != nullptr;
   // The host's progress as the bytes arrive; its "abort" stops the copy.

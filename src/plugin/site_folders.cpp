@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/fixed_text.h"
+#include "common/limits.h"
 #include "plugin/plugin_state.h"
 
 namespace plugin {
@@ -69,9 +70,19 @@ int DepthBelowRoot(const char* folder) {
 
 SiteFolderKind KindOfFolder(const char* folder) {
   const int depth = DepthBelowRoot(folder);
-  return depth == 0   ? SiteFolderKind::kRoot
-         : depth == 1 ? SiteFolderKind::kAlbum
-                      : SiteFolderKind::kNone;
+  if (depth == 0) return SiteFolderKind::kRoot;
+  // An album may hold albums, down to the bound on depth.
+  if (depth >= 1 && depth <= limits::kMaxAlbumDepth) return SiteFolderKind::kAlbum;
+  return SiteFolderKind::kNone;
+}
+
+bool BelowLostRoot(const char* folder) {
+  if (KindOfFolder(folder) != SiteFolderKind::kAlbum) return false;
+  std::string root = ParentOf(folder);
+  if (KindOfFolder(root.c_str()) == SiteFolderKind::kRoot) return false;
+  while (KindOfFolder(root.c_str()) == SiteFolderKind::kAlbum)
+    root = ParentOf(root.c_str());
+  return RootAddress(root.c_str()).empty();
 }
 
 common::ByteString RootAddress(const char* folder) {

@@ -80,7 +80,7 @@ std::intptr_t NewHandle(Listing listing, const char* name, std::int32_t cursor, 
 void SiteEntry(const engine::Listing& listing, std::size_t i, FindData* record, NameSide side) {
   const engine::Entry& e = listing.entries[i];
   const char* name = side == NameSide::kWide ? e.wideName.c_str() : e.name.c_str();
-  if (listing.mode == engine::kModeAlbums) {
+  if (e.album) {
     SetDirectory(record, name);
   } else {
     SetEntry(record, 0, e.time, e.size, name);
@@ -188,6 +188,7 @@ std::intptr_t FindFirst(const char* path, FindData* record, NameSide side) {
       return SiteListing(ListAddressFolder(path, address.c_str()), record, side);
     }
     case SiteFolderKind::kAlbum:
+      if (BelowLostRoot(path)) return 0;
       return SiteListing(ListAlbumFolder(path, side), record, side);
     case SiteFolderKind::kNone:
       break;

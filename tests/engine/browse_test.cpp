@@ -596,6 +596,94 @@ TEST_F(HostileSite, AnErrorStatusIsAFailedRequestNamingThePageThatFailed) {
   }
 }
 
+TEST_F(HostileSite, ALaterPageWithoutEntriesEndsPagingWithoutAReport) {
+  // Galleries page albums and photos as one sequence: the last page may hold only the other
+  // kind. Only a first page without entries is a listing with nothing to show.
+  const struct {
+    const char* path;
+    int mode;
+    int entries;
+    const char* report;  // null: no report at all
+  } rows[] = {
+      {"gempty/", 1, 1, nullptr},
+      {"p/empty2/", 2, 1, nullptr},
+      {"nothing/", 0, 0, report::msg::kNoAlbum},
+      {"p/empty2/page2.html", 0, 0, report::msg::kNoPhoto},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(Browse(row.path), row.mode) << row.path;
+    EXPECT_EQ(count(), row.entries) << row.path;
+    if (row.report) {
+      EXPECT_EQ(Reports(row.report).size(), 1u) << row.path;
+    } else {
+      EXPECT_TRUE(history_.empty()) << row.path << ": " << history_[0].message;
+    }
+  }
+}
+
+TEST_F(HostileSite, AScriptWithoutUsersListsWithoutAReport) {
+  // A gallery's addresses name no user: User missing, 0 or -1 all mean none, and nothing is
+  // reported for it.
+  for (const char* user : {"<absent>", "0", "-1", "1"}) {
+    WriteScript({{"User", user}, {"DirExpression", "^http://[^/]+/(gempty)/$"}});
+    EXPECT_EQ(Browse("gempty/"), 1) << user;
+    EXPECT_EQ(count(), 1) << user;
+    EXPECT_TRUE(history_.empty()) << user << ": " << history_[0].message;
+  }
+}
+
+// The entries of a listing as "name" for a photo and "name/" for an album, in order.
+std::vector<std::string> Shown(const engine::ListingPtr& listing) {
+  std::vector<std::string> shown;
+  if (!listing) return shown;
+  for (const engine::Entry& e : listing->entries)
+    shown.push_back(e.name.str() + (e.album ? "/" : ""));
+  return shown;
+}
+
+TEST_F(HostileSite, AnAlbumListsItsAlbumsBesideItsPhotosToAnyDepth) {
+  using Names = std::vector<std::string>;
+  // Without the nesting keys an album lists its photos only, as it always did.
+  ASSERT_EQ(Browse("p/nest/"), 2);
+  EXPECT_EQ(Shown(listing_), (Names{"first.jpg", "first (2).jpg"}));
+  EXPECT_TRUE(history_.empty());
+
+  WriteScript({{"SubAlbumExpression", "<a class=\"sub\" href=\"([^\"]+)\">([^<]*)</a>"}});
+  ASSERT_EQ(Browse("p/nest/"), 2);
+  // Albums first, each once, none leading back to a page of the trail; a photo named like
+  // an album gets the next free name. Both pages of the album are read for both kinds.
+  EXPECT_EQ(Shown(listing_), (Names{"Island/", "first.jpg/", "first (2).jpg", "first (3).jpg"}));
+  EXPECT_TRUE(history_.empty()) << history_[0].message;
+  EXPECT_EQ(entry(0).size, 0u);
+  EXPECT_GT(entry(2).size, 0u);
+  const engine::ListingPtr trip = listing_;
+
+  const struct {
+    const engine::ListingPtr* parent;
+    const char* album;
+    Names shown;
+  } levels[] = {
+      // Links up to the album itself and to the trip are not albums of the island.
+      {&trip, "Island", {"Beach/", "shore.jpg"}},
+      // An album holding only albums (a link across to a sibling is an album).
+      {&trip, "first.jpg", {"Island, again/"}},
+  };
+  engine::ListingPtr island;
+  for (const auto& level : levels) {
+    history_.clear();
+    const engine::ListingPtr listed = browser_.BrowseAlbum(**level.parent, level.album);
+    ASSERT_NE(listed, nullptr) << level.album;
+    EXPECT_EQ(Shown(listed), level.shown) << level.album;
+    EXPECT_TRUE(history_.empty()) << level.album;
+    if (!island) island = listed;
+  }
+  // Three levels down, every link up is left out.
+  const engine::ListingPtr beach = browser_.BrowseAlbum(*island, "Beach");
+  EXPECT_EQ(Shown(beach), (Names{"sand.jpg"}));
+  // A photo is no album to open.
+  EXPECT_EQ(browser_.BrowseAlbum(*trip, "first (2).jpg"), nullptr);
+}
+
 TEST_F(HostileSite, RequestPathsAreSentEncodedAndAddressesKeepTheirBytes) {
   // Utf=0: names are in the code page, addresses are still never converted.
   ASSERT_EQ(Browse("enc/"), 1);
@@ -808,14 +896,25 @@ TEST_F(Analysis, ModeAndPagePath) {
   request_.url = "http://h.example.test/users/x/";
   engine::DeterminePagePath(tools_, &request_);
   EXPECT_EQ(request_.pagePath.str(), "users/x/");
-  // Nothing after the host's "/": reported with the address, and the path emptied.
+  // Nothing after the host's "/": reported with the address (for a site with users), and
+  // the path emptied.
   history_.clear();
+  script_.userGroup = 1;
   request_.url = "http://h.example.test/";
   engine::DeterminePagePath(tools_, &request_);
   EXPECT_EQ(request_.pagePath.str(), "");
   ASSERT_EQ(history_.size(), 1u);
   EXPECT_EQ(history_[0].message, report::msg::kPagePath);
   EXPECT_EQ(history_[0].url, "http://h.example.test/");
+  // A site without users: the bare host is the gallery's top, nothing to report.
+  history_.clear();
+  script_.userGroup = 0;
+  for (const char* top : {"http://h.example.test/", "http://h.example.test"}) {
+    request_.url = top;
+    engine::DeterminePagePath(tools_, &request_);
+    EXPECT_EQ(request_.pagePath.str(), "") << top;
+  }
+  EXPECT_TRUE(history_.empty());
 }
 
 TEST_F(Analysis, UserAndAlbumFromTheModesAddressExpression) {
