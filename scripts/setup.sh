@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs every package the build, the tests and the demo need. Idempotent; run as root.
+#   setup.sh          everything (scripts/test.sh)
+#   setup.sh --demo   only what scripts/demo.sh needs
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 
@@ -22,11 +24,18 @@ packages=(
   imagemagick lazygal llgal jigl fgallery liblcms2-utils zip
 )
 
+# --demo: only what scripts/demo.sh builds and runs (the native module, its matching
+# library and the host program, and the demo site's server with its test CA).
+if [ "${1:-}" = --demo ]; then
+  packages=(build-essential cmake ninja-build pkg-config libcurl4-openssl-dev python3 openssl
+            ca-certificates)
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [ "${1:-}" != --demo ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
   missing+=(wine32)
 fi
@@ -62,8 +71,8 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 # Wine takes its ANSI code page from the locale: ru_RU gives Windows-1251. The native tests
 # run under ru_RU.CP1251, whose character set the POSIX layer takes as its code page.
-if ! locale -a 2>/dev/null | grep -qix 'ru_RU.utf8' || ! locale -a 2>/dev/null | grep -qix 'ru_RU.cp1251'; then
+if [ "${1:-}" != --demo ] && { ! locale -a 2>/dev/null | grep -qix 'ru_RU.utf8' || ! locale -a 2>/dev/null | grep -qix 'ru_RU.cp1251'; }; then
   sed -i -e 's/^# *ru_RU.UTF-8 UTF-8/ru_RU.UTF-8 UTF-8/' -e 's/^# *ru_RU.CP1251 CP1251/ru_RU.CP1251 CP1251/' /etc/locale.gen
   locale-gen >/dev/null
 fi
-echo "setup: all packages present"
+echo "setup: all packages present${1:+ ($1)}"

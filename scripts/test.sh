@@ -5,18 +5,20 @@
 # wherever the kernel runs 32-bit programs. What did not run, and why, is said at the end.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+echo "== installing packages (scripts/setup.sh)"
 bash "$root/scripts/setup.sh"
-bash "$root/scripts/build.sh"
+bash "$root/scripts/build.sh"  # names each of its four builds as it starts
 source "$root/scripts/wine-arches.sh"
 status=0
 results=("$root/build/linux/results.xml")
 not_run=()
 echo "== native tests (AddressSanitizer, UndefinedBehaviorSanitizer)"
 (cd "$root/build/linux" && ctest --output-on-failure -j 2 --output-junit "$root/build/linux/results.xml") || status=1
-echo "== fuzzing the matching library (bounded)"
+echo "== building build/fuzz (clang, libFuzzer)"
 cmake -S "$root" -B "$root/build/fuzz" -G Ninja -DFL_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_C_COMPILER=clang >/dev/null
 cmake --build "$root/build/fuzz"
+echo "== fuzzing the matching library (bounded)"
 mkdir -p "$root/build/fuzz/corpus"
 "$root/build/fuzz/regex_fuzz" -max_total_time="${FL_FUZZ_SECONDS:-60}" -max_len=4096 -timeout=10 \
   -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$root/build/fuzz/" \

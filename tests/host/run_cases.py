@@ -1,54 +1,14 @@
 #!/usr/bin/env python3
-"""Runs one whole-module case: installs the plug-in into a fresh folder, drives it with the
+"""Runs whole-module cases: installs the plug-in into a fresh folder, drives it with the
 host program and compares what it printed, and the files it left, with the case.
 
-A case is a folder:
-  commands       host-program commands, one per line (UTF-8 here, sent as Windows-1251)
-  expected       the exact output expected (lines; "@DIR@" stands for the install folder;
-                 in "after", "@LIB@" stands for the matching library's file name; a line
-                 "@MANY@ LINE" stands for LINE any number of times, none included: the
-                 progress questions a call asks once a second while it waits on a server;
-                 "@PERCENT@" stands for any progress figure)
-  expected.windows  optional: what the Windows module prints instead, where the two differ
-                 (icons exist only there)
-  module         optional: "relative" starts the host with the module's bare file name,
-                 from the install folder, instead of its full path
-  host-args      optional: further arguments for the host program ("--offer accept"); with
-                 "--wide" the host drives the wide functions, and the commands are sent
-                 and the output read as UTF-8
-  no-settings    optional: start without the shipped frameleaf.ini (installed otherwise)
-  files/         files put beside the module before the run (frameleaf.tab, language/...,
-                 scripts/ with the case's own site script)
-  sites/         the case's own web sites: sites/<host>/<path>, served by the fixture web
-                 server for the length of the case (with the server's .http sidecars)
-  library        optional: which matching library to install: "project" (the default:
-                 the project's frameleaf.dll when it is built), "none", or the name of a
-                 stand-in that lacks one export ("missing-matchcount", ...)
-  platforms      optional: "native" when the case runs on the native build only (with why)
-  file-size-limit  optional: a byte count; the host runs with the system's file-size limit
-                 set to it, so that a write past it fails as on a full disk (native only:
-                 under Wine the limit would reach the emulator's own files too)
-  after          optional checks on files after the run, one per line:
-                   contains FILE TEXT     FILE holds TEXT (Windows-1251 text allowed)
-                   lacks FILE TEXT        FILE does not hold TEXT
-                   equals FILE CASEFILE   FILE is byte for byte the case's CASEFILE
-                   sha256 FILE HEX        FILE's SHA-256 is HEX
-                   absent FILE            FILE does not exist
-                   requested LINE         the fixture web server received the request
-                                          line LINE during the case ("GET http://... HTTP/1.1")
-                   not-requested LINE     it did not receive that request line
-                   request-count N        it received exactly N requests during the case
-                   request-order L1 || L2 || ...   it received these request lines in this
-                                          order (others may come between them); a step
-                                          "L1 && L2 && ..." is lines received in any order
-                                          among themselves (requests made together), all
-                                          after the step before and before the step after
-                   posted URL BODY        it received a POST of URL whose body is exactly BODY
-                   sent-header URL NAME: VALUE   a request of URL carried that header exactly
-                   no-header URL NAME     no request of URL carried a header NAME
-                   requested-after NAME LINE   ... between the host's "sync: NAME" line and
-                                          its next sync line (or the end)
-                   requests-after NAME N  the server received exactly N requests there
+The format of a case folder (its files, the checks of "after", the placeholders) is defined
+in docs/testing.md. Every case is checked against that format before it runs; a case that
+does not keep to it fails with the case, the file and the line named.
+
+  run_cases.py --host H --module M --fixtures F --source S [--emulator E] CASE
+  run_cases.py --check [CASE...]     only checks the format (every case when none is named)
+
 Exit status: 0 pass, 1 fail, 77 skipped (the emulator cannot run the host).
 """
 import argparse
@@ -76,6 +36,168 @@ def module_name(args):
 
 def library_name(args):
     return "frameleaf64.dll" if module_name(args).endswith(".wfx64") else "frameleaf.dll"
+
+
+# ---- The case format (docs/testing.md) ------------------------------------------------------
+# The files a case folder may hold; any other name must be a file that an "equals" check of
+# "after" names, inside the case folder.
+CASE_FILES = ("commands", "expected", "expected.windows", "after", "module", "host-args",
+              "no-settings", "library", "platforms", "file-size-limit")
+CASE_FOLDERS = ("files", "sites")
+REQUIRED = ("commands", "expected")
+# The checks of "after" and how many words each takes before its rest of line.
+FILE_CHECKS = ("contains", "lacks", "equals", "sha256", "absent")
+REQUEST_CHECKS = ("requested", "not-requested", "request-count", "request-order", "posted",
+                  "sent-header", "no-header", "requested-after", "requests-after")
+# The placeholders each file may use, as the runner replaces them there.
+PLACEHOLDERS = {
+    "commands": ("@DIR@",),
+    "expected": ("@DIR@", "@TIME@", "@PERCENT@", "@MANY@"),
+    "expected.windows": ("@DIR@", "@TIME@", "@PERCENT@", "@MANY@"),
+    "after": ("@DIR@", "@LIB@"),
+}
+# The host program's commands (tools/host/host_main.cpp).
+HOST_COMMANDS = (
+    "list", "get", "put", "exec", "exec-verb", "mkdir", "rmdir", "delete", "delete-bare",
+    "rename", "rename-bare", "setattr", "settime", "icon", "find-first", "find-next",
+    "find-close", "rootname", "status", "answer", "accept", "cancel", "answer-url",
+    "answer-other", "accept-url", "accept-other", "cancel-url", "cancel-other",
+    "clear-answers", "sync", "reenter-next", "abort-at", "echo")
+# Stand-ins for the matching library, each lacking one export (tests/fixtures/partial_regex.c).
+LIBRARY_STANDINS = ("init", "expression", "exec", "match", "execnext", "matchcount")
+
+
+def read_lines(path):
+    with open(path, encoding="utf-8") as f:
+        return f.read().splitlines()
+
+
+def check_placeholders(name, lines, where):
+    problems = []
+    for number, line in enumerate(lines, 1):
+        for found in re.finditer(r"@[A-Za-z0-9_-]+@", line):
+            word = found.group(0)
+            if word not in PLACEHOLDERS[name]:
+                problems.append(where(name, number) + f"unknown placeholder {word} (in {name}: "
+                                + ", ".join(PLACEHOLDERS[name]) + ")")
+            elif word == "@MANY@" and not (found.start() == 0 and line.startswith("@MANY@ ")):
+                problems.append(where(name, number) + "@MANY@ stands only at a line's start, "
+                                "followed by a blank")
+    return problems
+
+
+def check_after_line(case, line, at):
+    """The problems of one line of "after" (a list of texts)."""
+    verb, _, rest = line.partition(" ")
+    words = rest.split(" ")
+    if verb not in FILE_CHECKS + REQUEST_CHECKS:
+        return [at + f"unknown check {verb!r} (known: " + ", ".join(FILE_CHECKS + REQUEST_CHECKS)
+                + ")"]
+    if not rest.strip():
+        return [at + f"{verb} needs its arguments"]
+    if verb in ("contains", "lacks", "equals", "sha256", "posted", "sent-header",
+                "no-header", "requested-after", "requests-after") and \
+            (len(words) < 2 or not words[1]):
+        return [at + f"{verb} needs two arguments"]
+    if verb == "absent" and len(words) != 1:
+        return [at + "absent takes one file name"]
+    if verb == "sha256" and not re.fullmatch(r"[0-9a-f]{64}", rest.split(" ", 1)[1]):
+        return [at + "sha256 takes 64 lowercase hexadecimal digits"]
+    if verb == "request-count" and not re.fullmatch(r"[0-9]+", rest):
+        return [at + "request-count takes a count"]
+    if verb == "requests-after" and not re.fullmatch(r"[0-9]+", rest.split(" ", 1)[1]):
+        return [at + "requests-after takes a sync name and a count"]
+    if verb == "sent-header" and ":" not in rest.split(" ", 1)[1]:
+        return [at + "sent-header takes URL NAME: VALUE"]
+    if verb == "equals":
+        casefile = rest.split(" ", 1)[1]
+        if not os.path.isfile(os.path.join(case, casefile)):
+            return [at + f"equals names {casefile!r}, which the case folder lacks"]
+    return []
+
+
+def check_case(case):
+    """The problems of one case folder against the case format, each naming the case, the
+    file and, where there is one, the line; an empty list when the case keeps to it."""
+    name = os.path.basename(os.path.normpath(case))
+
+    def where(file, number=None):
+        return f"{name}/{file}" + (f":{number}" if number else "") + ": "
+
+    if not os.path.isdir(case):
+        return [f"{name}: no such case folder"]
+    problems = []
+    for required in REQUIRED:
+        if not os.path.isfile(os.path.join(case, required)):
+            problems.append(where(required) + "missing (every case has one)")
+    # The case's own files that "equals" compares with: relative paths inside the folder.
+    compared = set()
+    after = os.path.join(case, "after")
+    after_lines = read_lines(after) if os.path.isfile(after) else []
+    for number, line in enumerate(after_lines, 1):
+        if not line.strip() or line.startswith("#"):
+            continue
+        problems += check_after_line(case, line, where("after", number))
+        if line.startswith("equals ") and " " in line[len("equals "):]:
+            casefile = os.path.normpath(line.split(" ", 2)[2])
+            if not casefile.startswith(".."):
+                compared.add(casefile.split(os.sep)[0])
+    for entry in sorted(os.listdir(case)):
+        path = os.path.join(case, entry)
+        if entry in CASE_FOLDERS:
+            if not os.path.isdir(path):
+                problems.append(where(entry) + "must be a folder")
+        elif entry in CASE_FILES:
+            if not os.path.isfile(path):
+                problems.append(where(entry) + "must be a file")
+        elif entry not in compared:
+            problems.append(where(entry) + "unknown file in a case folder (known: "
+                            + ", ".join(CASE_FILES + tuple(f + "/" for f in CASE_FOLDERS))
+                            + ", and files that an 'equals' check names)")
+    for file in PLACEHOLDERS:
+        path = os.path.join(case, file)
+        if os.path.isfile(path):
+            problems += check_placeholders(file, read_lines(path), where)
+    commands = os.path.join(case, "commands")
+    if os.path.isfile(commands):
+        for number, line in enumerate(read_lines(commands), 1):
+            word = line.split(" ", 1)[0].rstrip("\r")
+            if word and not word.startswith("#") and word not in HOST_COMMANDS:
+                problems.append(where("commands", number) + f"unknown host command {word!r}")
+
+    def one_line(file):
+        path = os.path.join(case, file)
+        return open(path, encoding="utf-8").read().split("\n")[0].strip() \
+            if os.path.isfile(path) else None
+
+    module = one_line("module")
+    if module is not None and module != "relative":
+        problems.append(where("module", 1) + f"{module!r}: the only value is 'relative'")
+    library = one_line("library")
+    known_libraries = ["project", "none"] + ["missing-" + e for e in LIBRARY_STANDINS]
+    if library is not None and library not in known_libraries:
+        problems.append(where("library", 1) + f"{library!r}: one of " + ", ".join(known_libraries))
+    platforms = one_line("platforms")
+    if platforms is not None and platforms.split()[:1] != ["native"]:
+        problems.append(where("platforms", 1) + "the first word is 'native'")
+    limit = one_line("file-size-limit")
+    if limit is not None and not re.fullmatch(r"[0-9]+", limit.split(" ")[0]):
+        problems.append(where("file-size-limit", 1) + "a byte count")
+    host_args = os.path.join(case, "host-args")
+    if os.path.isfile(host_args):
+        words = open(host_args, encoding="utf-8").read().split()
+        i = 0
+        while i < len(words):
+            if words[i] in ("--wide", "--both-inits"):
+                i += 1
+            elif words[i] == "--offer" and i + 1 < len(words) and \
+                    words[i + 1] in ("accept", "decline", "leave"):
+                i += 2
+            else:
+                problems.append(where("host-args", 1) + f"unknown host argument {words[i]!r} "
+                                "(known: --wide, --both-inits, --offer accept|decline|leave)")
+                break
+    return problems
 
 
 def install(args, case, root):
@@ -299,17 +421,41 @@ def run_host(command, root, limit=None, encoding="cp1251"):
     return proc.returncode, bytes(out), b"".join(errors), steps
 
 
+def check_cases(cases):
+    """--check: every named case, or every case beside this script, against the format."""
+    if not cases:
+        folder = os.path.join(os.path.dirname(os.path.abspath(__file__)), "cases")
+        cases = [os.path.join(folder, c) for c in sorted(os.listdir(folder))]
+    problems = [problem for case in cases for problem in check_case(case)]
+    for problem in problems:
+        print(problem)
+    print(f"{len(cases)} cases checked, {len(problems)} problems")
+    return 1 if problems else 0
+
+
 def main():
     # Output of the wide cases holds letters the test locale's character set lacks.
     sys.stdout.reconfigure(errors="backslashreplace")
     p = argparse.ArgumentParser()
-    p.add_argument("--host", required=True)
-    p.add_argument("--module", required=True)
-    p.add_argument("--fixtures", required=True)
-    p.add_argument("--source", required=True)
+    p.add_argument("--check", action="store_true",
+                   help="only check the cases' format (every case when none is named)")
+    p.add_argument("--host")
+    p.add_argument("--module")
+    p.add_argument("--fixtures")
+    p.add_argument("--source")
     p.add_argument("--emulator", default="")
-    p.add_argument("case")
+    p.add_argument("case", nargs="*")
     args = p.parse_args()
+    if args.check:
+        return check_cases(args.case)
+    if len(args.case) != 1 or not all((args.host, args.module, args.fixtures, args.source)):
+        p.error("a run takes --host, --module, --fixtures, --source and one case")
+    args.case = args.case[0]
+    problems = check_case(args.case)
+    if problems:
+        for problem in problems:
+            print("FAIL: case format:", problem)
+        return 1
 
     platforms = os.path.join(args.case, "platforms")
     if args.emulator and os.path.exists(platforms) and \

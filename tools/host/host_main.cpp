@@ -7,7 +7,7 @@
 // finds them does: commands are read and names printed in UTF-8. With --both-inits the host
 // starts the module through FsInit and then FsInitW, as one file manager does.
 //
-// Without -c or -f the commands come from standard input. See README.md for the language.
+// Without -c or -f the commands come from standard input. See docs/fl-host.md for the language.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
