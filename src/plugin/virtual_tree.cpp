@@ -19,12 +19,12 @@ using platform::FindData;
 
 constexpr char kExampleAddress[] = "http://photos.example.test/user/demo/album/harbour/";
 
-// What a listing walks. It is told by the handle, never by the names the handle holds: an
+// What a find handle walks. It is told by the handle, never by the names the handle holds: an
 // album may be called like any fixed entry.
-enum class Listing { kRoot, kUpdate, kLanguageFolder, kTyped, kSite, kError };
+enum class HandleKind { kRoot, kUpdate, kLanguageFolder, kTyped, kSite, kError };
 
 struct FindHandle {
-  Listing listing;
+  HandleKind kind;
   char name[kPathSize];
   std::int32_t cursor;
   platform::DirectorySearch* search;  // the language folder listing only
@@ -63,12 +63,12 @@ void SetDirectory(FindData* record, const char* name) {
   SetEntry(record, platform::kAttributeDirectory, kNoTime, 0, name);
 }
 
-std::intptr_t NewHandle(Listing listing, const char* name, std::int32_t cursor, NameSide side,
+std::intptr_t NewHandle(HandleKind kind, const char* name, std::int32_t cursor, NameSide side,
                         platform::DirectorySearch* search = nullptr,
                         engine::ListingPtr site = nullptr) {
   auto* h = new FindHandle;
   h->side = side;
-  h->listing = listing;
+  h->kind = kind;
   CopyCut(h->name, name);
   h->cursor = cursor;
   h->search = search;
@@ -92,14 +92,14 @@ std::intptr_t SiteListing(engine::ListingPtr listing, FindData* record, NameSide
   if (!listing) {
     SetEntry(record, 0, platform::FileTime{0, 0}, 0, State().language.ErrorEntry().c_str());
     ShowOwnName(record, side);
-    return NewHandle(Listing::kError, record->fileName, 1, side);
+    return NewHandle(HandleKind::kError, record->fileName, 1, side);
   }
   if (!listing->entries.empty()) {
     SiteEntry(*listing, 0, record, side);
   } else {
     record->fileName[0] = '\0';
   }
-  return NewHandle(Listing::kSite, record->fileName, 1, side, nullptr, std::move(listing));
+  return NewHandle(HandleKind::kSite, record->fileName, 1, side, nullptr, std::move(listing));
 }
 
 // The address folder's entry i: the folder of the i-th address typed (oldest first). False
@@ -125,7 +125,7 @@ std::intptr_t AddressFolder(const char* path, FindData* record, NameSide side) {
   // A folder forgotten to make room takes what was kept under it along.
   if (!forgotten.empty()) s.listings.DropUnder((std::string(path) + "\\" + forgotten).c_str());
   if (!TypedEntry(0, record, side)) return kInvalidHandle;
-  return NewHandle(Listing::kTyped, record->fileName, 1, side);
+  return NewHandle(HandleKind::kTyped, record->fileName, 1, side);
 }
 
 bool UpdateListing(FindData* record, std::intptr_t* handle, NameSide side) {
@@ -133,7 +133,7 @@ bool UpdateListing(FindData* record, std::intptr_t* handle, NameSide side) {
   if (!u.pending) return false;
   SetEntry(record, platform::kAttributeNormal, kNoTime, u.size, u.fileName);
   ShowOwnName(record, side);
-  *handle = NewHandle(Listing::kUpdate, "0", -1, side);
+  *handle = NewHandle(HandleKind::kUpdate, "0", -1, side);
   return true;
 }
 
@@ -158,7 +158,7 @@ std::intptr_t FindFirst(const char* path, FindData* record, NameSide side) {
       SetDirectory(record, lang.UrlFolder().c_str());
       ShowOwnName(record, side);
       CopyCut(s.urlBuffer, kExampleAddress);
-      return NewHandle(Listing::kRoot, record->fileName, 1, side);
+      return NewHandle(HandleKind::kRoot, record->fileName, 1, side);
     }
     if (lang.UrlFolderPath() == path) return AddressFolder(path, record, side);
     if (lang.BookmarkFolderPath() == path) {
@@ -173,7 +173,7 @@ std::intptr_t FindFirst(const char* path, FindData* record, NameSide side) {
       if (!search) return kInvalidHandle;
       platform::CopyFindData(record, found);
       ShowOwnName(record, side);
-      return NewHandle(Listing::kLanguageFolder, lang.LanguageFolderPath().c_str(), 0, side,
+      return NewHandle(HandleKind::kLanguageFolder, lang.LanguageFolderPath().c_str(), 0, side,
                        search);
     }
   }
@@ -208,21 +208,21 @@ int FindNext(std::intptr_t value, FindData* record) {
   const settings::LanguageStrings& lang = s.language;
 
   // The error listing and the update listing end after their single entry.
-  if (h->listing == Listing::kError || h->listing == Listing::kUpdate) return 0;
-  if (h->listing == Listing::kTyped) {
+  if (h->kind == HandleKind::kError || h->kind == HandleKind::kUpdate) return 0;
+  if (h->kind == HandleKind::kTyped) {
     if (h->cursor < 0 || !TypedEntry(std::size_t(h->cursor), record, h->side)) return 0;
     ++h->cursor;
     CopyCut(h->name, record->fileName);
     return 1;
   }
-  if (h->listing == Listing::kLanguageFolder) {
+  if (h->kind == HandleKind::kLanguageFolder) {
     FindData found{};
     if (!platform::FindNextEntry(h->search, &found)) return 0;
     platform::CopyFindData(record, found);
     ShowOwnName(record, h->side);
     return 1;
   }
-  if (h->listing == Listing::kRoot) {
+  if (h->kind == HandleKind::kRoot) {
     // The root's cursor counts the entries handed out: the three folders and the settings
     // entry in this order, then bookmark n as entry 4 + n. Counting, not comparing names,
     // keeps the walk going forward whatever the language texts are.
@@ -257,7 +257,7 @@ int FindNext(std::intptr_t value, FindData* record) {
 int FindClose(std::intptr_t value) {
   if (value == 0 || value == kInvalidHandle) return 0;
   FindHandle* h = reinterpret_cast<FindHandle*>(value);
-  if (h->listing == Listing::kLanguageFolder) platform::FindClose(h->search);
+  if (h->kind == HandleKind::kLanguageFolder) platform::FindClose(h->search);
   delete h;
   return 0;
 }
