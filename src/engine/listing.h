@@ -19,6 +19,28 @@ enum Mode : int { kModeNone = 0, kModeAlbums = 1, kModePhotos = 2 };
 // the wide ones in UTF-16 (kept here as UTF-8, converted at the export boundary).
 enum class NameSide { kAnsi, kWide };
 
+// An entry's three names. ConvertEntries leaves the name as the site gave it in `name`;
+// SettleNames (site_browser.cpp) then makes all three, and MakeListing makes the two the
+// host sees unique within the listing:
+// - utf8Name: the site's name in UTF-8 (converted from the code page when the site does not
+//   speak UTF-8), not made safe: the source the other two are made from, never shown.
+// - name: what the ANSI calls show, in the system's code page. From a UTF-8 site it is made
+//   safe (SafeUtf8Name) before the conversion to the code page and again (SafeName) after
+//   it, since the conversion can bring back what the first pass took out (a full-width
+//   "．．／" becomes "../") and a letter the code page lacks comes out as "?", which the
+//   second pass turns into "_". From a code-page site it is made safe once, in its own
+//   bytes. Then it is cut to extract::kMaxNameLength bytes and made unique; the host gets it
+//   as it is, and finds an entry by it without regard to letter case.
+// - wideName: what the wide calls show, kept in UTF-8: utf8Name made safe (SafeUtf8Name,
+//   which also bounds it to kMaxNameLength UTF-16 units) and unique, all before the one
+//   conversion it still has: to UTF-16 at the export boundary (plugin::ToWideRecord), which
+//   therefore never has to cut it. A wide path coming in goes the other way, UTF-16 to
+//   UTF-8 (plugin::CorePath), and its site names are matched against wideName as they are;
+//   only the module's own names in it (the root's, the language files', the typed
+//   addresses' folders, the error entry) are converted to the code page.
+// Album names also lose trailing blanks and dots (TrimNameEnd): the ANSI name after it is
+// made safe, the wide name before. On POSIX the boundary changes only the separators of
+// paths ("/" to "\"), never a name.
 struct Entry {
   // The name as the site gives it, UTF-8 whatever the site's own encoding; made by
   // ConvertEntries (in the site's encoding) and settled by the listing.

@@ -1,3 +1,10 @@
+// The HTTP session: requests to one server after another with the session's own cookies,
+// redirects and failures. Sections, in order: the headers every request sends; helpers for
+// statuses, origins, redirect hops, time and failures; the rounds of header queries asked
+// together (AskRound); the session's connection and cookies (Connect, Close*, UseHost,
+// MoveTo, TakeCookies); one request and its body (Send, Get, Post, ReadAll, Status); the
+// header queries of photos (QueryFileInfo, QueryFileInfos); pages fetched together
+// (GetPages); and the cookie the host may read (ReadCookie).
 #include "net/http_session.h"
 
 #include <cstring>

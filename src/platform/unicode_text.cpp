@@ -38,44 +38,46 @@ void AppendUtf8(std::uint32_t cp, std::string* out) {
 
 }  // namespace
 
+bool DecodeUtf8(const std::string& text, std::size_t* i, std::uint32_t* cp) {
+  const std::size_t n = text.size();
+  const unsigned char c = static_cast<unsigned char>(text[*i]);
+  std::size_t len;
+  if (c < 0x80) {
+    *cp = c, len = 1;
+  } else if (c >= 0xC2 && c <= 0xDF) {
+    *cp = c & 0x1F, len = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    *cp = c & 0x0F, len = 3;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    *cp = c & 0x07, len = 4;
+  } else {
+    ++*i;  // a stray continuation, or a lead byte no character starts with
+    return false;
+  }
+  // The second byte's range rules out overlong forms (C0 AF for "/", E0 80 80 for NUL),
+  // surrogates and code points past U+10FFFF.
+  const unsigned char low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+  const unsigned char high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+  std::size_t k = 1;
+  for (; k < len && *i + k < n; ++k) {
+    const unsigned char b = static_cast<unsigned char>(text[*i + k]);
+    if (k == 1 ? (b < low || b > high) : (b & 0xC0) != 0x80) break;
+    *cp = (*cp << 6) | (b & 0x3F);
+  }
+  *i += k;
+  return k == len;
+}
+
 std::u16string Utf8ToUtf16(const std::string& utf8) {
   std::u16string out;
   out.reserve(utf8.size());
-  const std::size_t n = utf8.size();
-  std::size_t i = 0;
-  while (i < n) {
-    const unsigned char c = static_cast<unsigned char>(utf8[i]);
-    std::uint32_t cp;
-    std::size_t len;
-    if (c < 0x80) {
-      cp = c, len = 1;
-    } else if (c >= 0xC2 && c <= 0xDF) {
-      cp = c & 0x1F, len = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      cp = c & 0x0F, len = 3;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      cp = c & 0x07, len = 4;
-    } else {
-      out += kReplacement;
-      ++i;
-      continue;
-    }
-    // The second byte's range rules out overlong forms, surrogates and code points past
-    // U+10FFFF; the longest valid start of a sequence becomes one U+FFFD.
-    const unsigned char low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
-    const unsigned char high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
-    std::size_t k = 1;
-    for (; k < len && i + k < n; ++k) {
-      const unsigned char b = static_cast<unsigned char>(utf8[i + k]);
-      if (k == 1 ? (b < low || b > high) : (b & 0xC0) != 0x80) break;
-      cp = (cp << 6) | (b & 0x3F);
-    }
-    if (k == len) {
+  for (std::size_t i = 0; i < utf8.size();) {
+    std::uint32_t cp = 0;
+    if (DecodeUtf8(utf8, &i, &cp)) {
       AppendUtf16(cp, &out);
     } else {
       out += kReplacement;
     }
-    i += k;
   }
   return out;
 }

@@ -4,9 +4,17 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace platform {
+
+// Reads the UTF-8 character at text[*i] (with *i < text.size()) into *cp and moves *i past
+// it. A malformed sequence (a stray byte, an overlong form, a surrogate, a code point past
+// U+10FFFF, a sequence cut short) is false, with *i moved past the longest valid start of a
+// sequence (at least one byte): the caller puts one replacement for it, and the bytes after
+// it are read anew, as the Windows decoder does. The one UTF-8 decoder of the module.
+bool DecodeUtf8(const std::string& text, std::size_t* i, std::uint32_t* cp);
 
 // UTF-16 from UTF-8. A malformed sequence (a stray byte, an overlong form, a surrogate, a
 // code point past U+10FFFF) becomes one U+FFFD, so that no "/" or NUL is ever read into a

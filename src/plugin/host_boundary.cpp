@@ -57,18 +57,6 @@ std::string WideNamesToCore(const std::string& utf8Path) {
   return core;
 }
 
-void ToWideRecord(const platform::FindData& core, FindDataW* wide) {
-  std::memset(wide, 0, sizeof *wide);
-  wide->attributes = core.attributes;
-  wide->creationTime = core.creationTime;
-  wide->lastAccessTime = core.lastAccessTime;
-  wide->lastWriteTime = core.lastWriteTime;
-  wide->sizeHigh = core.sizeHigh;
-  wide->sizeLow = core.sizeLow;
-  const std::string name(core.fileName, strnlen(core.fileName, sizeof core.fileName));
-  platform::CopyUtf16(wide->fileName, 260, platform::Utf8ToUtf16(name));
-}
-
 std::atomic<bool>& ExportRunning() {
   static std::atomic<bool> running{false};
   return running;

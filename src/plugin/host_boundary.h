@@ -10,6 +10,7 @@
 
 #include "engine/listing.h"
 #include "platform/platform.h"
+#include "plugin/find_records.h"
 #include "plugin/host_api.h"
 
 namespace plugin {
@@ -44,9 +45,8 @@ std::string HostToCorePath(const char* hostPath, CorePath::Kind kind);
 // core finds it by, as CorePath describes.
 std::string WideNamesToCore(const std::string& utf8Path);
 
-// The UTF-8 name of a core record as the wide calls' record: the name in UTF-16, everything
-// else as it is.
-void ToWideRecord(const platform::FindData& core, FindDataW* wide);
+// A core record of a wide listing (its name in UTF-8) becomes the wide calls' record through
+// ToWideRecord (plugin/find_records.h).
 
 // Runs body for an export: an exception becomes onFailure, and a call that arrives while
 // another export runs is refused at once with onFailure. The host keeps handling messages

@@ -218,7 +218,6 @@ Backtracker::Result Backtracker::TryAt(std::size_t candidate, std::vector<int>* 
   // window must hold that start (a prefix is at most as long as the shortest window).
   const std::size_t skip = std::size_t(program_->leadingBytes);
   if (!windowOpen_ || candidate + skip > windowEnd_) OpenWindow(candidate);
-  const std::vector<Inst>& code = program_->code;
   std::fill(caps_.begin(), caps_.end(), -1);
   jobs_.clear();
   caps_[0] = int(candidate);
@@ -228,91 +227,103 @@ Backtracker::Result Backtracker::TryAt(std::size_t candidate, std::vector<int>* 
     jobs_.pop_back();
     int pc = job.pc;
     std::size_t pos = job.pos;
-    switch (job.kind) {
-      case kRun:
-        break;
-      case kRestore:
-        caps_[std::size_t(job.pc)] = int(std::int32_t(job.pos));
-        continue;
-      case kGreedyExit: {
-        const ByteLoop& loop = program_->loops[std::size_t(program_->loopAt[std::size_t(pc)])];
-        std::size_t hi = job.hi;
-        if (!LongestExit(loop, job.pos, &hi)) continue;
-        if (hi > job.pos) Push(kGreedyExit, pc, job.pos, hi - 1);
-        pc = loop.out;
-        pos = hi;
-        break;
-      }
-      case kLazyMore:
-        if (pos + 1 > windowEnd_) return kOutOfWindow;
-        if (!Visit(pc, pos + 1)) continue;
-        if (!LazyLoop(pc, pos + 1, &pc, &pos)) return kOutOfWindow;
-        if (pc < 0) continue;
-        break;
-    }
-    const std::uint8_t* join = program_->join.data();
-    for (;;) {
-      if (join[pc] ? !Visit(pc, pos) : !Step()) break;
-      const Inst& in = code[std::size_t(pc)];
-      bool next = false;
-      switch (in.op) {
-        case Op::kByte:
-        case Op::kSet:
-          if (pos < limit_ &&
-              (in.op == Op::kByte ? text_[pos] == in.x
-                                  : program_->sets[std::size_t(in.x)][text_[pos]])) {
-            if (pos + 1 > windowEnd_) return kOutOfWindow;
-            ++pos;
-            ++pc;
-            next = true;
-          }
-          break;
-        case Op::kSplit: {
-          if (jobs_.size() >= maxJobs_) {
-            ReleaseJobs();
-            return kOutOfWindow;
-          }
-          const int loop = program_->loopAt[std::size_t(pc)];
-          if (loop >= 0) {
-            const bool ok = program_->loops[std::size_t(loop)].greedy
-                                ? GreedyLoop(pc, pos, &pc, &pos)
-                                : LazyLoop(pc, pos, &pc, &pos);
-            if (!ok) return kOutOfWindow;
-            next = pc >= 0;
-            break;
-          }
-          Push(kRun, in.y, pos, 0);
-          pc = in.x;
-          next = true;
-          break;
-        }
-        case Op::kJmp:
-          pc = in.x;
-          next = true;
-          break;
-        case Op::kSave:
-          Push(kRestore, in.x, std::uint32_t(caps_[std::size_t(in.x)]), 0);
-          caps_[std::size_t(in.x)] = int(pos);
-          ++pc;
-          next = true;
-          break;
-        case Op::kAssert:
-          if (AssertionHolds(in.x, text_, length_, pos)) {
-            ++pc;
-            next = true;
-          }
-          break;
-        case Op::kMatch:
-          if (rejectEmpty_ && pos == start_ && caps_[0] == int(start_)) break;
-          *slots = caps_;
-          ReleaseJobs();
-          return kMatch;
-      }
-      if (!next) break;
-    }
+    const JobStep step = ResumeJob(job, &pc, &pos);
+    if (step == kJobOutOfWindow) return kOutOfWindow;
+    if (step == kJobDone) continue;
+    const Result result = RunThread(pc, pos, slots);
+    if (result != kNoMatch) return result;
   }
   ReleaseJobs();
   return gaveUp_ ? kGaveUp : kNoMatch;
+}
+
+Backtracker::JobStep Backtracker::ResumeJob(const Job& job, int* pc, std::size_t* pos) {
+  switch (job.kind) {
+    case kRun:
+      break;
+    case kRestore:
+      caps_[std::size_t(job.pc)] = int(std::int32_t(job.pos));
+      return kJobDone;
+    case kGreedyExit: {
+      const ByteLoop& loop = program_->loops[std::size_t(program_->loopAt[std::size_t(*pc)])];
+      std::size_t hi = job.hi;
+      if (!LongestExit(loop, job.pos, &hi)) return kJobDone;
+      if (hi > job.pos) Push(kGreedyExit, *pc, job.pos, hi - 1);
+      *pc = loop.out;
+      *pos = hi;
+      break;
+    }
+    case kLazyMore:
+      if (*pos + 1 > windowEnd_) return kJobOutOfWindow;
+      if (!Visit(*pc, *pos + 1)) return kJobDone;
+      if (!LazyLoop(*pc, *pos + 1, pc, pos)) return kJobOutOfWindow;
+      if (*pc < 0) return kJobDone;
+      break;
+  }
+  return kThread;
+}
+
+Backtracker::Result Backtracker::RunThread(int pc, std::size_t pos, std::vector<int>* slots) {
+  const std::vector<Inst>& code = program_->code;
+  const std::uint8_t* join = program_->join.data();
+  for (;;) {
+    if (join[pc] ? !Visit(pc, pos) : !Step()) break;
+    const Inst& in = code[std::size_t(pc)];
+    bool next = false;
+    switch (in.op) {
+      case Op::kByte:
+      case Op::kSet:
+        if (pos < limit_ && (in.op == Op::kByte ? text_[pos] == in.x
+                                                : program_->sets[std::size_t(in.x)][text_[pos]])) {
+          if (pos + 1 > windowEnd_) return kOutOfWindow;
+          ++pos;
+          ++pc;
+          next = true;
+        }
+        break;
+      case Op::kSplit: {
+        if (jobs_.size() >= maxJobs_) {
+          ReleaseJobs();
+          return kOutOfWindow;
+        }
+        const int loop = program_->loopAt[std::size_t(pc)];
+        if (loop >= 0) {
+          const bool ok = program_->loops[std::size_t(loop)].greedy ? GreedyLoop(pc, pos, &pc, &pos)
+                                                                    : LazyLoop(pc, pos, &pc, &pos);
+          if (!ok) return kOutOfWindow;
+          next = pc >= 0;
+          break;
+        }
+        Push(kRun, in.y, pos, 0);
+        pc = in.x;
+        next = true;
+        break;
+      }
+      case Op::kJmp:
+        pc = in.x;
+        next = true;
+        break;
+      case Op::kSave:
+        Push(kRestore, in.x, std::uint32_t(caps_[std::size_t(in.x)]), 0);
+        caps_[std::size_t(in.x)] = int(pos);
+        ++pc;
+        next = true;
+        break;
+      case Op::kAssert:
+        if (AssertionHolds(in.x, text_, length_, pos)) {
+          ++pc;
+          next = true;
+        }
+        break;
+      case Op::kMatch:
+        if (rejectEmpty_ && pos == start_ && caps_[0] == int(start_)) break;
+        *slots = caps_;
+        ReleaseJobs();
+        return kMatch;
+    }
+    if (!next) break;
+  }
+  return kNoMatch;
 }
 
 void Backtracker::ReleaseJobs() {

@@ -102,6 +102,14 @@ class Backtracker {
   void ClearVisited();
   void ReleaseJobs();
 
+  // What a job taken from the stack leaves: a thread to run from (*pc, *pos), nothing more
+  // to do (a restore, or a loop with no way left), or a window too small for it.
+  enum JobStep { kThread, kJobDone, kJobOutOfWindow };
+  JobStep ResumeJob(const Job& job, int* pc, std::size_t* pos);
+  // Runs one thread from (pc, pos) until it dies (kNoMatch: the next job goes on), matches
+  // (kMatch, slots filled) or leaves the window (kOutOfWindow).
+  Result RunThread(int pc, std::size_t pos, std::vector<int>* slots);
+
   const Program* program_ = nullptr;
   const unsigned char* text_ = nullptr;
   std::size_t length_ = 0;

@@ -1,3 +1,8 @@
+// The lazily built DFA that finds where matches end (forward) and start (reverse).
+// Sections, in order: the reversed program a reverse DFA runs (ReverseProgram); the state
+// cache (Init, ClearCache, BeginSearch, ResetCache, Intern); the states and their
+// transitions (StartState, Step); the skips a state allows (WorkOutAccel, SkipForward,
+// SkipBackward); and the two searches (SearchForward, SearchReverse).
 #include "regexlib/dfa.h"
 
 #include <algorithm>

@@ -1,3 +1,10 @@
+// The matcher: one compiled pattern searched over a text by whichever engine suits the
+// place. Sections, in order: the budgets (steps, windows, DFA caches, the inner-run
+// heuristics' thresholds) and the pattern's set-up; Search, which finds a match's span with
+// the DFAs and has the capturing engines fill its groups; the inner-run scans (ZeroBytes,
+// FindInnerPair, FindInnerRun, InnerSearch); the capturing engines over a span (FillGroups,
+// QuickTry, SearchEngines); and the calls the exports make (Exec, ExecNext, the groups,
+// MatchCount, Reset).
 #include "regexlib/matcher.h"
 
 #include <cstring>

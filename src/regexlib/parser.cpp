@@ -1,3 +1,9 @@
+// Pattern text to syntax tree. Sections, in order: case folding of Windows-1251 letters
+// (OtherCase); the parser's helpers (flags, group frames, the class shorthands, hex digits);
+// the Parser class: its main loop (Run), node building (NewNode, SetNode, Literal, Add,
+// AddAssert, Finish), groups and flags (ReadFlags, OpenGroup, CloseGroup), repeats
+// (ApplyRepeat, Quantifier, Number, BraceOrLiteral), escapes (EscapeValue, Escape) and
+// bracket classes (Class); and Parse, its entry point.
 #include "regexlib/parser.h"
 
 #include <cctype>

@@ -2,12 +2,19 @@
 // commands, one per line, printing what the plug-in answers in plain, stable lines.
 //
 //   fl-host MODULE [-c COMMAND]... [-f FILE] [--wide] [--both-inits]
+//   fl-host --help                  the options and the commands
 //
 // With --wide the host drives the module's wide (UTF-16) functions, as a file manager that
 // finds them does: commands are read and names printed in UTF-8. With --both-inits the host
 // starts the module through FsInit and then FsInitW, as one file manager does.
 //
 // Without -c or -f the commands come from standard input. See docs/fl-host.md for the language.
+//
+// Sections, in order: the plug-in's functions (Plugin); the prompt answers and the three
+// callbacks; entries and times as printed; command lines read into words (Words, RestOfLine,
+// ParseTime, CopyFlags); the listing handles kept between commands and the re-entry;
+// Host, one member per command, and its table kCommands, which also prints --help; the wide
+// adapters that drive the wide functions through the ANSI signatures; and main.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +30,7 @@
 
 #include "platform/platform.h"
 #include "platform/unicode_text.h"
+#include "plugin/find_records.h"
 #include "plugin/host_api.h"
 #include "tools/host/host_window.h"
 
@@ -341,167 +349,298 @@ void Reenter() {
   }
 }
 
+// One command line as the commands read it: its words, and the rest of the line after the
+// command word (commands that take one path take the rest, so paths may hold blanks).
+struct CommandLine {
+  std::string line;  // as read, without a trailing CR
+  std::vector<std::string> words;
+  std::string rest;
+  std::string arg(std::size_t i) const { return i < words.size() ? words[i] : std::string(); }
+};
+
 class Host {
  public:
   Host(const Plugin& p, void* module, bool syncWait)
       : p_(p), module_(module), syncWait_(syncWait) {}
+
+  // One command of the table: its name, its arguments and what it does (for --help), and
+  // the member that runs it; false from the member means the command could not be run.
+  struct Command {
+    const char* name;
+    const char* arguments;
+    const char* description;
+    bool (Host::*run)(const CommandLine&);
+  };
+  static const Command kCommands[];
+  static const std::size_t kCommandCount;
+
+  // Prints the command table, as fl-host --help shows it.
+  static void PrintCommands();
 
   void Status(const std::string& path, int phase, int operation) {
     std::string copy = path;
     p_.statusInfo(&copy[0], phase, operation);
   }
 
+  // Runs one line: blank lines and comments are skipped, anything else is echoed and run.
+  // False when the command is unknown or could not be run.
   bool Run(const std::string& rawLine) {
-    std::string line = rawLine;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty() || line[0] == '#') return true;
-    Out("$ " + line);
-    const std::vector<std::string> w = Words(line);
-    if (w.empty()) return true;
-    const std::string& cmd = w[0];
-    auto arg = [&](std::size_t i) { return i < w.size() ? w[i] : std::string(); };
-    // Commands that take one path take the rest of the line, so paths may hold blanks.
-    const std::string rest = RestOfLine(line);
-    if (cmd == "list") {
-      List(rest);
-    } else if (cmd == "get") {
-      const int flags = CopyFlags(w);
-      std::string remote = arg(1), local = arg(2);
-      Operation("get", remote, kOpGetSingle,
-                [&] { return p_.getFile(&remote[0], &local[0], flags, nullptr); });
-    } else if (cmd == "put") {
-      const int flags = CopyFlags(w);
-      std::string local = arg(1), remote = arg(2);
-      Operation("put", remote, kOpPutSingle,
-                [&] { return p_.putFile(&local[0], &remote[0], flags); });
-    } else if (cmd == "exec") {
-      std::string path = rest, verb = "open";
-      Operation("exec", path, kOpExecute,
-                [&] { return p_.executeFile(HostWindow(), &path[0], &verb[0]); });
-    } else if (cmd == "exec-verb") {
-      std::string verb = arg(1), path = arg(2);
-      Operation("exec-verb", path, kOpExecute,
-                [&] { return p_.executeFile(HostWindow(), &path[0], &verb[0]); });
-    } else if (cmd == "mkdir") {
-      std::string path = rest;
-      Operation("mkdir", path, kOpMkDir, [&] { return p_.mkDir(&path[0]); });
-    } else if (cmd == "rmdir") {
-      std::string path = rest;
-      Operation("rmdir", path, kOpDelete, [&] { return p_.removeDir(&path[0]); });
-    } else if (cmd == "delete") {
-      std::string path = rest;
-      Operation("delete", path, kOpDelete, [&] { return p_.deleteFile(&path[0]); });
-    } else if (cmd == "delete-bare") {
-      std::string path = rest;
-      Out("delete-bare: " + std::to_string(p_.deleteFile(&path[0])));
-    } else if (cmd == "rename") {
-      std::string from = arg(1), to = arg(2);
-      Operation("rename", from, kOpRenameSingle,
-                [&] { return p_.renMovFile(&from[0], &to[0], 0, 0, nullptr); });
-    } else if (cmd == "rename-bare") {
-      std::string from = arg(1), to = arg(2);
-      Out("rename-bare: " + std::to_string(p_.renMovFile(&from[0], &to[0], 0, 0, nullptr)));
-    } else if (cmd == "setattr") {
-      std::string path = arg(1);
-      const int attributes = int(std::strtol(arg(2).c_str(), nullptr, 0));
-      Operation("setattr", path, kOpAttributes, [&] { return p_.setAttr(&path[0], attributes); });
-    } else if (cmd == "settime") {
-      std::string path = arg(1);
-      platform::FileTime times[3] = {};
-      platform::FileTime* given[3] = {};
-      for (std::size_t i = 0; i < 3; ++i) {
-        const std::string t = arg(2 + i);
-        if (t.empty() || t == "-") continue;
-        if (!ParseTime(t, &times[i])) {
-          Out("error: not a time " + Quote(t.c_str()));
-          return false;
-        }
-        given[i] = &times[i];
-      }
-      Operation("settime", path, kOpAttributes,
-                [&] { return p_.setTime(&path[0], given[0], given[1], given[2]); });
-    } else if (cmd == "icon") {
-      std::string path = rest;
-      void* icon = nullptr;
-      int r = p_.extractCustomIcon(&path[0], 0, &icon);
-      Out("icon: " + std::to_string(r) + (icon ? " handle" : ""));
-      if (icon) {
-        const int id = IconResourceId(module_, icon);
-        Out("icon-resource: " + (id ? std::to_string(id) : std::string("unknown")));
-      }
-    } else if (cmd == "find-first") {
-      FindFirst(rest);
-    } else if (cmd == "find-next" || cmd == "find-close") {
-      auto at = OpenHandles().find(std::atoi(arg(1).c_str()));
-      if (at == OpenHandles().end()) {
-        Out("error: no handle " + Quote(arg(1).c_str()));
+    CommandLine c;
+    c.line = rawLine;
+    if (!c.line.empty() && c.line.back() == '\r') c.line.pop_back();
+    if (c.line.empty() || c.line[0] == '#') return true;
+    Out("$ " + c.line);
+    c.words = Words(c.line);
+    if (c.words.empty()) return true;
+    c.rest = RestOfLine(c.line);
+    for (std::size_t i = 0; i < kCommandCount; ++i) {
+      if (c.words[0] == kCommands[i].name) return (this->*kCommands[i].run)(c);
+    }
+    Out("error: unknown command " + Quote(c.words[0].c_str()));
+    return false;
+  }
+
+ private:
+  // ---- Listings ---------------------------------------------------------------------------
+  bool CmdList(const CommandLine& c) {
+    List(c.rest);
+    return true;
+  }
+
+  bool CmdFindFirst(const CommandLine& c) {
+    FindFirst(c.rest);
+    return true;
+  }
+
+  // The listing handle kept under the number in the command's first argument; false (and an
+  // error printed) when there is none.
+  bool KeptHandle(const CommandLine& c, std::map<int, std::intptr_t>::iterator* at) {
+    *at = OpenHandles().find(std::atoi(c.arg(1).c_str()));
+    if (*at != OpenHandles().end()) return true;
+    Out("error: no handle " + Quote(c.arg(1).c_str()));
+    return false;
+  }
+
+  bool CmdFindNext(const CommandLine& c) {
+    std::map<int, std::intptr_t>::iterator at;
+    if (!KeptHandle(c, &at)) return false;
+    FindData d;
+    FillRecord(&d);
+    const int r = p_.findNext(at->second, &d);
+    CheckRecordEnd(d);
+    if (r) PrintEntry(d);
+    Out("find-next: " + std::to_string(r));
+    return true;
+  }
+
+  bool CmdFindClose(const CommandLine& c) {
+    std::map<int, std::intptr_t>::iterator at;
+    if (!KeptHandle(c, &at)) return false;
+    const int r = p_.findClose(at->second);
+    OpenHandles().erase(at);
+    Out("find-close: " + std::to_string(r));
+    return true;
+  }
+
+  // ---- Files and folders ------------------------------------------------------------------
+  bool CmdGet(const CommandLine& c) {
+    const int flags = CopyFlags(c.words);
+    std::string remote = c.arg(1), local = c.arg(2);
+    Operation("get", remote, kOpGetSingle,
+              [&] { return p_.getFile(&remote[0], &local[0], flags, nullptr); });
+    return true;
+  }
+
+  bool CmdPut(const CommandLine& c) {
+    const int flags = CopyFlags(c.words);
+    std::string local = c.arg(1), remote = c.arg(2);
+    Operation("put", remote, kOpPutSingle,
+              [&] { return p_.putFile(&local[0], &remote[0], flags); });
+    return true;
+  }
+
+  bool CmdExec(const CommandLine& c) {
+    std::string path = c.rest, verb = "open";
+    Operation("exec", path, kOpExecute,
+              [&] { return p_.executeFile(HostWindow(), &path[0], &verb[0]); });
+    return true;
+  }
+
+  bool CmdExecVerb(const CommandLine& c) {
+    std::string verb = c.arg(1), path = c.arg(2);
+    Operation("exec-verb", path, kOpExecute,
+              [&] { return p_.executeFile(HostWindow(), &path[0], &verb[0]); });
+    return true;
+  }
+
+  bool CmdMkDir(const CommandLine& c) {
+    std::string path = c.rest;
+    Operation("mkdir", path, kOpMkDir, [&] { return p_.mkDir(&path[0]); });
+    return true;
+  }
+
+  bool CmdRmDir(const CommandLine& c) {
+    std::string path = c.rest;
+    Operation("rmdir", path, kOpDelete, [&] { return p_.removeDir(&path[0]); });
+    return true;
+  }
+
+  bool CmdDelete(const CommandLine& c) {
+    std::string path = c.rest;
+    Operation("delete", path, kOpDelete, [&] { return p_.deleteFile(&path[0]); });
+    return true;
+  }
+
+  bool CmdDeleteBare(const CommandLine& c) {
+    std::string path = c.rest;
+    Out("delete-bare: " + std::to_string(p_.deleteFile(&path[0])));
+    return true;
+  }
+
+  bool CmdRename(const CommandLine& c) {
+    std::string from = c.arg(1), to = c.arg(2);
+    Operation("rename", from, kOpRenameSingle,
+              [&] { return p_.renMovFile(&from[0], &to[0], 0, 0, nullptr); });
+    return true;
+  }
+
+  bool CmdRenameBare(const CommandLine& c) {
+    std::string from = c.arg(1), to = c.arg(2);
+    Out("rename-bare: " + std::to_string(p_.renMovFile(&from[0], &to[0], 0, 0, nullptr)));
+    return true;
+  }
+
+  bool CmdSetAttr(const CommandLine& c) {
+    std::string path = c.arg(1);
+    const int attributes = int(std::strtol(c.arg(2).c_str(), nullptr, 0));
+    Operation("setattr", path, kOpAttributes, [&] { return p_.setAttr(&path[0], attributes); });
+    return true;
+  }
+
+  bool CmdSetTime(const CommandLine& c) {
+    std::string path = c.arg(1);
+    platform::FileTime times[3] = {};
+    platform::FileTime* given[3] = {};
+    for (std::size_t i = 0; i < 3; ++i) {
+      const std::string t = c.arg(2 + i);
+      if (t.empty() || t == "-") continue;
+      if (!ParseTime(t, &times[i])) {
+        Out("error: not a time " + Quote(t.c_str()));
         return false;
       }
-      if (cmd == "find-next") {
-        FindData d;
-        FillRecord(&d);
-        const int r = p_.findNext(at->second, &d);
-        CheckRecordEnd(d);
-        if (r) PrintEntry(d);
-        Out("find-next: " + std::to_string(r));
-      } else {
-        const int r = p_.findClose(at->second);
-        OpenHandles().erase(at);
-        Out("find-close: " + std::to_string(r));
-      }
-    } else if (cmd == "rootname") {
-      int size = std::atoi(arg(1).c_str());
-      std::vector<char> buffer(std::size_t(size > 0 ? size : 0) + 8, '#');
-      p_.getDefRootName(buffer.data(), size);
-      const std::size_t n = size > 0 ? strnlen(buffer.data(), std::size_t(size)) : 0;
-      const bool overflow = buffer[std::size_t(size > 0 ? size : 0)] != '#';
-      Out("rootname: " + Quote(std::string(buffer.data(), n).c_str()) +
-          (overflow ? " OVERFLOW" : ""));
-    } else if (cmd == "status") {
-      Status(arg(1), std::atoi(arg(2).c_str()), std::atoi(arg(3).c_str()));
-      Out("status: " + arg(2) + " " + arg(3));
-    } else if (cmd == "answer") {
-      const std::size_t at = line.find("answer") + 6;
-      std::string text = at < line.size() ? line.substr(at + 1) : std::string();
-      answers.push_back(Answer{false, false, text});
-    } else if (cmd == "accept") {
-      answers.push_back(Answer{false, true, std::string()});
-    } else if (cmd == "cancel") {
-      answers.push_back(Answer{true, false, std::string()});
-    } else if (cmd == "answer-url" || cmd == "answer-other") {
-      (cmd == "answer-url" ? urlAnswers : otherAnswers).push_back(Answer{false, false, rest});
-    } else if (cmd == "accept-url" || cmd == "accept-other") {
-      (cmd == "accept-url" ? urlAnswers : otherAnswers).push_back(Answer{false, true, ""});
-    } else if (cmd == "cancel-url" || cmd == "cancel-other") {
-      (cmd == "cancel-url" ? urlAnswers : otherAnswers).push_back(Answer{true, false, ""});
-    } else if (cmd == "clear-answers") {
-      const std::size_t n = answers.size() + urlAnswers.size() + otherAnswers.size();
-      answers.clear();
-      urlAnswers.clear();
-      otherAnswers.clear();
-      Out("clear-answers: " + std::to_string(n));
-    } else if (cmd == "sync") {
-      Out("sync: " + rest);  // Out flushes standard output
-      std::fflush(stderr);
-      // A driver that notes what happened up to the marker answers with a line.
-      if (syncWait_) {
-        std::string ack;
-        std::getline(std::cin, ack);
-      }
-    } else if (cmd == "reenter-next") {
-      reenterInto = &p_;
-    } else if (cmd == "abort-at") {
-      abortAt = progressCalls + std::atoi(arg(1).c_str());
-    } else if (cmd == "echo") {
-      Out(line.size() > 5 ? line.substr(5) : std::string());
-    } else {
-      Out("error: unknown command " + Quote(cmd.c_str()));
-      return false;
+      given[i] = &times[i];
+    }
+    Operation("settime", path, kOpAttributes,
+              [&] { return p_.setTime(&path[0], given[0], given[1], given[2]); });
+    return true;
+  }
+
+  bool CmdIcon(const CommandLine& c) {
+    std::string path = c.rest;
+    void* icon = nullptr;
+    int r = p_.extractCustomIcon(&path[0], 0, &icon);
+    Out("icon: " + std::to_string(r) + (icon ? " handle" : ""));
+    if (icon) {
+      const int id = IconResourceId(module_, icon);
+      Out("icon-resource: " + (id ? std::to_string(id) : std::string("unknown")));
     }
     return true;
   }
 
- private:
+  bool CmdRootName(const CommandLine& c) {
+    int size = std::atoi(c.arg(1).c_str());
+    std::vector<char> buffer(std::size_t(size > 0 ? size : 0) + 8, '#');
+    p_.getDefRootName(buffer.data(), size);
+    const std::size_t n = size > 0 ? strnlen(buffer.data(), std::size_t(size)) : 0;
+    const bool overflow = buffer[std::size_t(size > 0 ? size : 0)] != '#';
+    Out("rootname: " + Quote(std::string(buffer.data(), n).c_str()) +
+        (overflow ? " OVERFLOW" : ""));
+    return true;
+  }
+
+  bool CmdStatus(const CommandLine& c) {
+    Status(c.arg(1), std::atoi(c.arg(2).c_str()), std::atoi(c.arg(3).c_str()));
+    Out("status: " + c.arg(2) + " " + c.arg(3));
+    return true;
+  }
+
+  // ---- Answers to the plug-in's prompts ---------------------------------------------------
+  bool CmdAnswer(const CommandLine& c) {
+    // The rest of the line as written: neither quotes nor escapes are read.
+    const std::size_t at = c.line.find("answer") + 6;
+    std::string text = at < c.line.size() ? c.line.substr(at + 1) : std::string();
+    answers.push_back(Answer{false, false, text});
+    return true;
+  }
+  bool CmdAccept(const CommandLine&) {
+    answers.push_back(Answer{false, true, std::string()});
+    return true;
+  }
+  bool CmdCancel(const CommandLine&) {
+    answers.push_back(Answer{true, false, std::string()});
+    return true;
+  }
+  bool CmdAnswerUrl(const CommandLine& c) {
+    urlAnswers.push_back(Answer{false, false, c.rest});
+    return true;
+  }
+  bool CmdAcceptUrl(const CommandLine&) {
+    urlAnswers.push_back(Answer{false, true, ""});
+    return true;
+  }
+  bool CmdCancelUrl(const CommandLine&) {
+    urlAnswers.push_back(Answer{true, false, ""});
+    return true;
+  }
+  bool CmdAnswerOther(const CommandLine& c) {
+    otherAnswers.push_back(Answer{false, false, c.rest});
+    return true;
+  }
+  bool CmdAcceptOther(const CommandLine&) {
+    otherAnswers.push_back(Answer{false, true, ""});
+    return true;
+  }
+  bool CmdCancelOther(const CommandLine&) {
+    otherAnswers.push_back(Answer{true, false, ""});
+    return true;
+  }
+
+  bool CmdClearAnswers(const CommandLine&) {
+    const std::size_t n = answers.size() + urlAnswers.size() + otherAnswers.size();
+    answers.clear();
+    urlAnswers.clear();
+    otherAnswers.clear();
+    Out("clear-answers: " + std::to_string(n));
+    return true;
+  }
+
+  // ---- Driving the run --------------------------------------------------------------------
+  bool CmdSync(const CommandLine& c) {
+    Out("sync: " + c.rest);  // Out flushes standard output
+    std::fflush(stderr);
+    // A driver that notes what happened up to the marker answers with a line.
+    if (syncWait_) {
+      std::string ack;
+      std::getline(std::cin, ack);
+    }
+    return true;
+  }
+
+  bool CmdReenterNext(const CommandLine&) {
+    reenterInto = &p_;
+    return true;
+  }
+
+  bool CmdAbortAt(const CommandLine& c) {
+    abortAt = progressCalls + std::atoi(c.arg(1).c_str());
+    return true;
+  }
+
+  bool CmdEcho(const CommandLine& c) {
+    Out(c.line.size() > 5 ? c.line.substr(5) : std::string());
+    return true;
+  }
+
   // Runs one operation between the start and end notices the file manager sends, and
   // prints its result.
   template <typename Call>
@@ -580,6 +719,74 @@ class Host {
   int handlesOpened_ = 0;
 };
 
+const Host::Command Host::kCommands[] = {
+    {"list", "PATH", "FsFindFirst, FsFindNext until 0, FsFindClose", &Host::CmdList},
+    {"find-first", "PATH", "FsFindFirst alone; the handle is kept under a number (1, 2, ...)",
+     &Host::CmdFindFirst},
+    {"find-next", "N", "FsFindNext on kept handle N, with a record that is not cleared",
+     &Host::CmdFindNext},
+    {"find-close", "N", "FsFindClose on kept handle N, which is then forgotten",
+     &Host::CmdFindClose},
+    {"get", "REMOTE LOCAL [overwrite] [resume] [move]", "FsGetFile, bracketed (operation 2)",
+     &Host::CmdGet},
+    {"put", "LOCAL REMOTE [overwrite] [resume] [move]", "FsPutFile, bracketed (operation 4)",
+     &Host::CmdPut},
+    {"exec", "PATH", "FsExecuteFile with the verb \"open\", bracketed (operation 11)",
+     &Host::CmdExec},
+    {"exec-verb", "VERB PATH", "FsExecuteFile with another verb, bracketed (operation 11)",
+     &Host::CmdExecVerb},
+    {"mkdir", "PATH", "FsMkDir, bracketed (operation 10)", &Host::CmdMkDir},
+    {"rmdir", "PATH", "FsRemoveDir, bracketed (operation 8)", &Host::CmdRmDir},
+    {"delete", "PATH", "FsDeleteFile, bracketed (operation 8)", &Host::CmdDelete},
+    {"delete-bare", "PATH", "FsDeleteFile without the bracket", &Host::CmdDeleteBare},
+    {"rename", "OLD NEW", "FsRenMovFile, bracketed (operation 6)", &Host::CmdRename},
+    {"rename-bare", "OLD NEW", "FsRenMovFile without the bracket", &Host::CmdRenameBare},
+    {"setattr", "PATH ATTR", "FsSetAttr (ATTR decimal or 0x hex), bracketed (operation 9)",
+     &Host::CmdSetAttr},
+    {"settime", "PATH CREATION ACCESS WRITE",
+     "FsSetTime; each time as printed or - for none, bracketed (operation 9)", &Host::CmdSetTime},
+    {"icon", "PATH", "FsExtractCustomIcon; names the module's icon resource it got",
+     &Host::CmdIcon},
+    {"rootname", "SIZE", "FsGetDefRootName with a buffer of SIZE bytes", &Host::CmdRootName},
+    {"status", "PATH PHASE OPERATION", "a bare FsStatusInfo", &Host::CmdStatus},
+    {"answer", "TEXT", "queues TEXT (the rest of the line as written) for the next prompt",
+     &Host::CmdAnswer},
+    {"accept", "", "queues: accept the next prompt's pre-filled value", &Host::CmdAccept},
+    {"cancel", "", "queues: cancel the next prompt (also what happens with nothing queued)",
+     &Host::CmdCancel},
+    {"answer-url", "TEXT", "queues TEXT for the next URL prompt only", &Host::CmdAnswerUrl},
+    {"accept-url", "", "queues: accept the next URL prompt's pre-filled value",
+     &Host::CmdAcceptUrl},
+    {"cancel-url", "", "queues: cancel the next URL prompt", &Host::CmdCancelUrl},
+    {"answer-other", "TEXT", "queues TEXT for the next prompt that is not a URL prompt",
+     &Host::CmdAnswerOther},
+    {"accept-other", "", "queues: accept the next other prompt's pre-filled value",
+     &Host::CmdAcceptOther},
+    {"cancel-other", "", "queues: cancel the next other prompt", &Host::CmdCancelOther},
+    {"clear-answers", "", "drops every queued answer", &Host::CmdClearAnswers},
+    {"sync", "NAME", "prints a marker and flushes the output (--sync-wait: waits for a line)",
+     &Host::CmdSync},
+    {"abort-at", "N", "answers \"abort\" to the N-th progress call from now", &Host::CmdAbortAt},
+    {"reenter-next", "", "the next progress call or prompt first calls the plug-in again",
+     &Host::CmdReenterNext},
+    {"echo", "TEXT", "prints TEXT", &Host::CmdEcho},
+};
+const std::size_t Host::kCommandCount = sizeof Host::kCommands / sizeof Host::kCommands[0];
+
+void Host::PrintCommands() {
+  std::size_t width = 0;
+  for (const Command& c : kCommands) {
+    const std::size_t n = std::strlen(c.name) + 1 + std::strlen(c.arguments);
+    width = n > width ? n : width;
+  }
+  for (const Command& c : kCommands) {
+    std::string usage = std::string(c.name) + (*c.arguments ? " " : "") + c.arguments;
+    usage.resize(width, ' ');
+    std::printf("  %s  %s\n", usage.c_str(), c.description);
+  }
+  std::printf("  %-*s  %s\n", int(width), "# TEXT", "a comment, not echoed");
+}
+
 template <typename Fn>
 bool Find(void* lib, const char* name, Fn* out) {
   *out = reinterpret_cast<Fn>(platform::FindFunction(lib, name));
@@ -630,22 +837,6 @@ std::string Narrow(const WideChar* text, std::size_t max) {
               : std::string();
 }
 
-// The wide record as the ANSI one, its name in UTF-8 (cut to the field between characters).
-void ToNarrow(const plugin::FindDataW& w, FindData* d) {
-  platform::ClearFindData(d);  // the record's own bytes: its padding is the caller's
-  d->attributes = w.attributes;
-  d->creationTime = w.creationTime;
-  d->lastAccessTime = w.lastAccessTime;
-  d->lastWriteTime = w.lastWriteTime;
-  d->sizeHigh = w.sizeHigh;
-  d->sizeLow = w.sizeLow;
-  const std::string name = Narrow(w.fileName, 260);
-  std::size_t n = name.size() < sizeof d->fileName ? name.size() : sizeof d->fileName - 1;
-  while (n > 0 && n < name.size() && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80)
-    --n;
-  std::memcpy(d->fileName, name.data(), n);
-}
-
 int FL_STDCALL OnProgressW(int number, WideChar* source, WideChar* target, int percent) {
   std::string s = Narrow(source, 32768), t = Narrow(target, 32768);
   return OnProgress(number, &s[0], &t[0], percent);
@@ -676,14 +867,14 @@ std::intptr_t FL_STDCALL FindFirst(char* path, FindData* d) {
   plugin::FindDataW w;
   std::memset(&w, 0xA5, sizeof w);  // the plug-in must clear what it hands back
   const std::intptr_t h = findFirstW(&p[0], &w);
-  ToNarrow(w, d);
+  plugin::ToNarrowRecord(w, d);
   return h;
 }
 int FL_STDCALL FindNext(std::intptr_t h, FindData* d) {
   plugin::FindDataW w;
   std::memset(&w, 0xA5, sizeof w);
   const int r = findNextW(h, &w);
-  ToNarrow(w, d);
+  plugin::ToNarrowRecord(w, d);
   return r;
 }
 int FL_STDCALL GetFile(char* remote, char* local, int flags, void* info) {
@@ -768,10 +959,16 @@ bool Bind(void* lib, Plugin* p) {
 
 int main(int argc, char** argv) {
   PrepareConsole();
+  static const char kUsage[] =
+      "usage: fl-host MODULE [-c COMMAND]... [-f FILE] [--offer accept|decline|leave] "
+      "[--sync-wait] [--wide] [--both-inits]\n";
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::printf("%s\ncommands, one a line (no -c or -f: from standard input):\n", kUsage);
+    Host::PrintCommands();
+    return 0;
+  }
   if (argc < 2) {
-    std::fprintf(stderr,
-                 "usage: fl-host MODULE [-c COMMAND]... [-f FILE] [--offer accept|decline|leave] "
-                 "[--sync-wait] [--wide] [--both-inits]\n");
+    std::fprintf(stderr, "%s", kUsage);
     return 2;
   }
   std::vector<std::string> commands;

@@ -5,6 +5,12 @@
 // one curl handle so that its requests share a kept-alive connection. Secure requests check the
 // certificate whole (issuer against the system's trust store, name, dates); CURL_CA_BUNDLE in the
 // environment names another CA file, as for the curl program (the tests' own CA).
+//
+// Sections, in order: the transfer guard (stall rule and watch); the handles (Internet,
+// Connection, Request); curl's callbacks and the error codes as WinINet's (Collect,
+// ErrorOf, KeepHeaders); the options every transfer gets (HeaderList, SetCommonOptions,
+// UrlOf); the Net* calls on one request; and header batches over curl's multi interface
+// (Slot, StartQuery, AnswerOf, NetQueryHeaders).
 #include <curl/curl.h>
 #include <time.h>
 #include <unistd.h>
@@ -21,6 +27,7 @@
 #include <vector>
 
 #include "platform/file_overrides.h"
+#include "platform/header_batch.h"
 #include "platform/internet.h"
 
 namespace platform {
@@ -612,8 +619,7 @@ void StartQuery(CURLM* multi, Slot* slot, std::size_t index, const HeaderQuery& 
   curl_slist_free_all(slot->ownHeaders);
   slot->ownHeaders = nullptr;
   if (!query.cookie.empty()) {
-    const std::string withCookie =
-        std::string(headers ? headers : "") + "Cookie: " + query.cookie + "\r\n";
+    const std::string withCookie = QueryHeaderBlock(headers, query);
     slot->ownHeaders = HeaderList(accept ? accept : "", withCookie.c_str());
   }
   SetCommonOptions(curl, url, agent, slot->ownHeaders ? slot->ownHeaders : list, &slot->guard);
@@ -693,9 +699,8 @@ void NetQueryHeaders(InternetHandle internet, const char* server, int port, std:
                      const TransferWatch* watch) {
   FL_OVERRIDABLE(netQueryHeaders, internet, server, port, flags, headers, accept, queries, answers,
                  watch);
-  answers->assign(queries.size(), HeaderAnswer{});
+  if (!StartHeaderBatch(queries, answers)) return;
   auto* i = static_cast<Internet*>(internet);
-  if (queries.empty()) return;
   if (!i || i->kind != Handle::kInternet || !server || !*server) {
     for (HeaderAnswer& a : *answers)
       a.error = 87;  // ERROR_INVALID_PARAMETER, as a connection to no server
@@ -716,7 +721,7 @@ void NetQueryHeaders(InternetHandle internet, const char* server, int port, std:
   CURLM* multi = i->multi;
   const bool secure = (flags & kRequestFlagSecure) != 0;
   curl_slist* list = HeaderList(accept ? accept : "", headers);
-  std::vector<Slot> slots(std::min(queries.size(), kMaxQueriesInFlight));
+  std::vector<Slot> slots(HeaderBatchWidth(queries.size()));
   std::size_t next = 0, done = 0;
   for (Slot& slot : slots) {
     slot.curl = curl_easy_init();
@@ -755,11 +760,8 @@ void NetQueryHeaders(InternetHandle internet, const char* server, int port, std:
     if (done == queries.size()) break;
     // The batch's watch, asked between waits of at most a second: at its deadline or at its
     // word, every query still on its way or not yet started fails.
-    const bool late = watch && watch->deadline != 0 && NowMilliseconds() >= watch->deadline;
-    if (late ||
-        (watch && watch->proceed && !watch->proceed(watch->context, done, queries.size()))) {
-      for (HeaderAnswer& a : *answers)
-        if (!a.answered && a.error == 0) a.error = kErrorCancelled;
+    if (HeaderBatchStopped(watch, done, std::int64_t(queries.size()))) {
+      CancelUnanswered(answers);
       break;
     }
     curl_multi_poll(multi, nullptr, 0, int(limits::kProgressIntervalMs), nullptr);

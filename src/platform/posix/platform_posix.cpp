@@ -1,5 +1,11 @@
 // The platform layer on POSIX systems: files, folders, libraries and time from libc; no
 // windows, no shell. The host window is a message sink that a host program may export.
+//
+// Sections, in order: errors and names (FromErrno, CopyName, FromUnix, WildcardMatch);
+// files (whole-file writes, open files, moves and copies); the last error; folder listings
+// (FindFirstEntry, FindNextEntry, FindClose) and the module's path; character sets (the
+// Windows-1251 table, UTF-8 to and from the locale's set); time; and libraries, icons,
+// windows and the offer dialog, which a host program may provide.
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -436,42 +442,16 @@ std::string Utf8ToCharset(const std::string& utf8, const std::string& charset) {
   const std::string set = Normalised(charset);
   std::string out;
   out.reserve(utf8.size());
-  std::size_t i = 0;
-  const std::size_t n = utf8.size();
-  while (i < n) {
-    unsigned char c = utf8[i];
-    std::uint32_t cp;
-    std::size_t len;
-    if (c < 0x80) {
-      cp = c, len = 1;
-    } else if (c >= 0xC2 && c <= 0xDF) {
-      cp = c & 0x1F, len = 2;
-    } else if ((c & 0xF0) == 0xE0) {
-      cp = c & 0x0F, len = 3;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      cp = c & 0x07, len = 4;
-    } else {
-      out += '?';  // a stray continuation, or a lead byte no character starts with
-      ++i;
-      continue;
-    }
-    // The second byte's range rules out overlong forms (C0 AF for "/", E0 80 80 for NUL),
-    // surrogates and code points past U+10FFFF. As the Windows decoder does, the longest
-    // valid start of a sequence becomes one "?" and the bytes after it are read anew.
-    const unsigned char low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
-    const unsigned char high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
-    std::size_t k = 1;
-    for (; k < len && i + k < n; ++k) {
-      const unsigned char b = static_cast<unsigned char>(utf8[i + k]);
-      if (k == 1 ? (b < low || b > high) : (b & 0xC0) != 0x80) break;
-      cp = (cp << 6) | (b & 0x3F);
-    }
-    if (k == len) {
-      AppendInCharset(&out, cp, utf8.data() + i, len, set);
+  for (std::size_t i = 0; i < utf8.size();) {
+    // As the Windows decoder does, the longest valid start of a malformed sequence (a stray
+    // byte, an overlong form such as C0 AF for "/") becomes one "?".
+    const std::size_t start = i;
+    std::uint32_t cp = 0;
+    if (DecodeUtf8(utf8, &i, &cp)) {
+      AppendInCharset(&out, cp, utf8.data() + start, i - start, set);
     } else {
       out += '?';
     }
-    i += k;
   }
   return out;
 }

@@ -9,6 +9,11 @@
 // (its deadline, its proceed, on the calling thread as the host expects), applies the
 // stall rule (no byte for kStallMs), and closes the request's handle to stop the call,
 // which makes WinINet return at once. Nothing waits INFINITE.
+//
+// Sections, in order: the error codes checked against WinINet's; handles closed once (the
+// lock, the watches, CloseForWatch); calls bounded in time (pinned threads, BoundedCall,
+// WatchCall); the Net* calls on one request; and header batches over a pool of worker
+// threads (HeaderBatch, ReadBody, AskOne, HeaderWorker, NetQueryHeaders).
 #include <windows.h>
 // After windows.h, which it builds on.
 #include <wininet.h>
@@ -22,6 +27,7 @@
 #include <vector>
 
 #include "platform/file_overrides.h"
+#include "platform/header_batch.h"
 #include "platform/internet.h"
 
 namespace platform {
@@ -479,8 +485,7 @@ void AskOne(HeaderBatch& b, std::size_t worker, InternetHandle connection, const
     const Locked locked;
     b.current[worker] = static_cast<HINTERNET>(request);
   }
-  const std::string headers =
-      query.cookie.empty() ? b.headers : b.headers + "Cookie: " + query.cookie + "\r\n";
+  const std::string headers = QueryHeaderBlock(b.headers.c_str(), query);
   const bool sent = request && NetSendRequest(request, headers.c_str(), nullptr, 0);
   if (!sent) {
     a->error = ::GetLastError();
@@ -577,8 +582,7 @@ void NetQueryHeaders(InternetHandle internet, const char* server, int port, std:
                      const TransferWatch* watch) {
   FL_OVERRIDABLE(netQueryHeaders, internet, server, port, flags, headers, accept, queries, answers,
                  watch);
-  answers->assign(queries.size(), HeaderAnswer{});
-  if (queries.empty()) return;
+  if (!StartHeaderBatch(queries, answers)) return;
   auto batch = std::make_shared<HeaderBatch>();
   batch->internet = internet;
   batch->server = server ? server : "";
@@ -588,8 +592,7 @@ void NetQueryHeaders(InternetHandle internet, const char* server, int port, std:
   batch->accept = accept ? accept : "";
   batch->queries = queries;
   batch->answers.assign(queries.size(), HeaderAnswer{});
-  const std::size_t width =
-      queries.size() < kMaxQueriesInFlight ? queries.size() : kMaxQueriesInFlight;
+  const std::size_t width = HeaderBatchWidth(queries.size());
   AllowConnectionsPerServer(DWORD(kMaxQueriesInFlight));
   HANDLE threads[kMaxQueriesInFlight];
   DWORD started = 0;
@@ -612,10 +615,7 @@ void NetQueryHeaders(InternetHandle internet, const char* server, int port, std:
   bool stop = false;
   while (started > 0 &&
          ::WaitForMultipleObjects(started, threads, TRUE, kSliceMs) == WAIT_TIMEOUT) {
-    const bool late = watch && watch->deadline != 0 && NowMilliseconds() >= watch->deadline;
-    if (late || (watch && watch->proceed &&
-                 !watch->proceed(watch->context, std::uint64_t(batch->answered),
-                                 std::int64_t(queries.size())))) {
+    if (HeaderBatchStopped(watch, std::uint64_t(batch->answered), std::int64_t(queries.size()))) {
       stop = true;
       break;
     }
@@ -636,10 +636,7 @@ void NetQueryHeaders(InternetHandle internet, const char* server, int port, std:
     ::CloseHandle(threads[t]);
   const Locked locked;
   *answers = batch->answers;
-  if (stop) {
-    for (HeaderAnswer& a : *answers)
-      if (!a.answered && a.error == 0) a.error = kErrorCancelled;
-  }
+  if (stop) CancelUnanswered(answers);
 }
 
 void SleepMilliseconds(std::uint32_t milliseconds) {
