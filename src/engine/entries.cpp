@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <string>
+#include <utility>
 
 #include "extract/names.h"
 #include "net/address.h"
@@ -184,33 +185,31 @@ void ConvertSubAlbums(Tools& t, const Request& r, const PageWalk& walk,
   }
 }
 
-}  // namespace
-
-bool ConvertEntries(Tools& t, const Request& request, const PageWalk& walk,
-                    std::vector<Entry>* entries) {
-  Request r = request;
-  r.cookieText = walk.cookieText;
-  entries->reserve(walk.raw.size() + walk.subAlbums.size());
-  ConvertSubAlbums(t, r, walk, entries);
-  const bool albums = r.mode == kModeAlbums;
-  const std::vector<std::string> sites = SiteServers(r, albums ? ByteString() : r.photoServer);
-  // Where entry i was found.
-  auto placeOf = [&](std::size_t i) {
-    const std::size_t page = i < walk.pageOf.size() ? walk.pageOf[i] : 0;
-    return Place{page < walk.pagePaths.size() ? walk.pagePaths[page] : r.pagePath, sites};
-  };
-  auto pageOf = [&](std::size_t i) { return i < walk.pageOf.size() ? walk.pageOf[i] : 0; };
-  Repeats repeats;
-  if (albums || !r.script.fullSize) {
-    for (std::size_t i = 0; i < walk.raw.size(); ++i) {
-      const Entry e =
-          albums ? ConvertAlbum(t, r, walk.page, walk.raw[i], placeOf(i), RulesFor(r, false))
-                 : ConvertPhoto(t, r, walk.page, walk.raw[i], walk.unlocked, r.photoServer,
-                                placeOf(i));
-      if (!repeats.Merge(pageOf(i), e, entries)) entries->push_back(e);
-    }
-    return true;
+// Where each raw entry of a walk was found: its page, and the servers its links may name.
+class EntryPlaces {
+ public:
+  EntryPlaces(const Request& r, const PageWalk& walk, std::vector<std::string> sites)
+      : r_(r), walk_(walk), sites_(std::move(sites)) {}
+  std::size_t PageOf(std::size_t i) const { return i < walk_.pageOf.size() ? walk_.pageOf[i] : 0; }
+  Place PlaceOf(std::size_t i) const {
+    const std::size_t page = PageOf(i);
+    return Place{page < walk_.pagePaths.size() ? walk_.pagePaths[page] : r_.pagePath, sites_};
   }
+
+ private:
+  const Request& r_;
+  const PageWalk& walk_;
+  std::vector<std::string> sites_;
+};
+
+// Full-size mode: each photo entry stands for the entry on the photo's own page, whose
+// pages are asked a batch at a time. False after a report when there is no photo and no
+// album.
+bool ConvertFullSize(Tools& t, const Request& r, const PageWalk& walk, const EntryPlaces& at,
+                     std::vector<Entry>* entries) {
+  auto placeOf = [&](std::size_t i) { return at.PlaceOf(i); };
+  auto pageOf = [&](std::size_t i) { return at.PageOf(i); };
+  Repeats repeats;
   if (walk.raw.empty()) {
     // An album holding only albums has no photo to take apart.
     if (!entries->empty()) return true;
@@ -290,6 +289,28 @@ bool ConvertEntries(Tools& t, const Request& request, const PageWalk& walk,
       if (!repeats.Merge(pageOf(i), e, entries)) entries->push_back(e);
     }
     first = end;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ConvertEntries(Tools& t, const Request& request, const PageWalk& walk,
+                    std::vector<Entry>* entries) {
+  Request r = request;
+  r.cookieText = walk.cookieText;
+  entries->reserve(walk.raw.size() + walk.subAlbums.size());
+  ConvertSubAlbums(t, r, walk, entries);
+  const bool albums = r.mode == kModeAlbums;
+  const EntryPlaces at(r, walk, SiteServers(r, albums ? ByteString() : r.photoServer));
+  if (!albums && r.script.fullSize) return ConvertFullSize(t, r, walk, at, entries);
+  Repeats repeats;
+  for (std::size_t i = 0; i < walk.raw.size(); ++i) {
+    const Entry e =
+        albums ? ConvertAlbum(t, r, walk.page, walk.raw[i], at.PlaceOf(i), RulesFor(r, false))
+               : ConvertPhoto(t, r, walk.page, walk.raw[i], walk.unlocked, r.photoServer,
+                              at.PlaceOf(i));
+    if (!repeats.Merge(at.PageOf(i), e, entries)) entries->push_back(e);
   }
   return true;
 }
