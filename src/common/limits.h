@@ -85,6 +85,9 @@ constexpr std::size_t kMaxTypedAddresses = 64;
 constexpr std::size_t kMaxTypedNameLength = 100;
 // Hosts whose password cookies are kept; the oldest goes first.
 constexpr std::size_t kMaxCookieHosts = 64;
+// Photo servers whose way of telling a size (HEAD, or GET only) is remembered for the
+// module's life; past it the lessons start again.
+constexpr std::size_t kMaxLearnedServers = 256;
 // No walk of the bookmark keys goes further than this, whatever the file's "count" says.
 constexpr long kMaxBookmarkCount = 100000;
 

@@ -429,8 +429,10 @@ std::vector<FileInfo> HttpSession::QueryFileInfos(const std::vector<FileQuery>& 
   CloseConnection();
   if (!internet_) internet_ = platform::NetOpen(kUserAgent);
   if (!internet_) return infos;
-  // How each server is asked, by the server as given: HEAD until it refuses it.
-  std::map<std::string, SizeMethod> methods;
+  // How each server is asked, by the server as given: HEAD until it refuses it. What one
+  // batch learnt holds for the next: a server is taught the session once, not per listing.
+  if (sizeMethods_.size() > limits::kMaxLearnedServers) sizeMethods_.clear();
+  std::map<std::string, SizeMethod>& methods = sizeMethods_;
   // Two waves: each server's first queries (as many as are in flight at once) learn whether
   // it takes HEAD before the rest are asked; then all the others.
   std::vector<std::size_t> waves[2];

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -99,7 +100,8 @@ class HttpSession {
   // platform::kMaxQueriesInFlight in flight to one server, on connections of the batch's
   // own, the session's own connection closed first). Each server is asked with HEAD; one
   // that refuses it (405 or 501, or an answer without the length a GET gives) is asked
-  // with a GET whose body is not read, for the rest of the batch. Redirects are followed
+  // with a GET whose body is not read, for the rest of the session's life: a later batch
+  // asks it with GET at once. Redirects are followed
   // as for a photo. The results are those that one QueryFileInfo after another would give
   // (an error status included), and nothing of the batch is left running on return.
   std::vector<FileInfo> QueryFileInfos(const std::vector<FileQuery>& queries);
@@ -174,6 +176,8 @@ class HttpSession {
   std::int64_t announced_ = -1;
   platform::TransferWatch watch_;
   std::vector<std::string> givenUp_;
+  // How each photo server tells a size, as its answers taught (HEAD until they say GET).
+  std::map<std::string, SizeMethod> sizeMethods_;
   const std::string headers_;
   CookieJar cookies_;
   std::unique_ptr<char[]> readBuffer_;
