@@ -22,6 +22,10 @@ packages=(
   # fgallery converts previews to sRGB with tificc (liblcms2-utils, only recommended) and
   # zips with zip, both needed by its defaults.
   imagemagick lazygal llgal jigl fgallery liblcms2-utils zip
+  # Real gallery programs: Apache::Gallery under a private apache2 with mod_perl, and
+  # thumbsup (from npm into a cache folder, by the test), which needs GraphicsMagick and
+  # exiftool, and builds its native module with node-gyp where no prebuilt one downloads.
+  apache2 libapache2-mod-perl2 libapache-gallery-perl graphicsmagick libimage-exiftool-perl
 )
 
 # --demo: only what scripts/demo.sh builds and runs (the native module, its matching

@@ -169,7 +169,8 @@ class Repeats {
 };
 
 // A nested script's sub-albums, as the walk found them beside the photos, listed before
-// them: the same address twice on a page is one album.
+// them: the same address twice is one album, on one page or on several (galleries that page
+// their photos show the album's albums again on every page).
 void ConvertSubAlbums(Tools& t, const Request& r, const PageWalk& walk,
                       std::vector<Entry>* entries) {
   const SiteScript& s = r.script;
@@ -181,7 +182,7 @@ void ConvertSubAlbums(Tools& t, const Request& r, const PageWalk& walk,
     const std::size_t page = i < walk.subAlbumPageOf.size() ? walk.subAlbumPageOf[i] : 0;
     const Place place{page < walk.pagePaths.size() ? walk.pagePaths[page] : r.pagePath, sites};
     const Entry e = ConvertAlbum(t, r, walk.page, walk.subAlbums[i], place, rules);
-    if (!repeats.Merge(page, e, entries)) entries->push_back(e);
+    if (!repeats.Merge(0, e, entries)) entries->push_back(e);  // every page as one
   }
 }
 

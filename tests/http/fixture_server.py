@@ -44,6 +44,9 @@ one directive a line:
                           style of that server's own folder index (Apache's mod_autoindex
                           as Debian sets it up, nginx's autoindex, Python's http.server);
                           without it such a folder answers 403
+  forward PORT            every request for the host is passed to the web server on
+                          127.0.0.1:PORT (a real gallery program a test runs) and its answer
+                          is passed back as it came; the host's folder serves nothing itself
 There the request path is percent-decoded (UTF-8), every file carries Last-Modified from
 its file time and a Content-Type from its extension, a folder asked for without its
 closing "/" is redirected (301) to it, and a missing file answers 404 with an HTML body.
@@ -85,6 +88,7 @@ import argparse
 import email.utils
 import functools
 import html
+import http.client
 import json
 import mimetypes
 import os
@@ -385,6 +389,8 @@ class Handler(BaseHTTPRequestHandler):
             base = mounted
         root = os.path.realpath(os.path.join(base, host))
         served_as = read_served_as(root)
+        if served_as is not None and "forward" in served_as:
+            return self.forward(int(served_as["forward"]), body)
         if served_as is not None:
             return self.serve_folder(root, path, served_as)
         file = os.path.realpath(os.path.join(root, path.lstrip("/")))
@@ -393,6 +399,42 @@ class Handler(BaseHTTPRequestHandler):
         if not file.startswith(root + os.sep) or not os.path.isfile(file):
             return self.send(404, b"<html>not found</html>")
         return self.serve_file(root, file, body)
+
+    def forward(self, port, body):
+        """Passes the request to a web server on loopback and its answer back: the status,
+        the headers (the connection's own aside) and the body whole."""
+        url = urllib.parse.urlsplit(self.path)
+        target = urllib.parse.urlunsplit(("", "", url.path or "/", url.query, ""))
+        if not url.scheme:
+            target = self.path
+        headers = {k: v for k, v in self.headers.items()
+                   if k.lower() not in ("connection", "proxy-connection", "keep-alive")}
+        upstream = http.client.HTTPConnection("127.0.0.1", port, timeout=60)
+        try:
+            upstream.request(self.command, target, body=body or None, headers=headers)
+            answer = upstream.getresponse()
+            data = answer.read()
+        except OSError as e:
+            return self.send(502, f"forward to port {port}: {e}".encode())
+        finally:
+            upstream.close()
+        passed = [(k, v) for k, v in answer.getheaders()
+                  if k.lower() not in ("connection", "keep-alive", "transfer-encoding",
+                                       "content-length")]
+        self.send_response(answer.status, answer.reason)
+        for k, v in passed:
+            self.send_header(k, v)
+        if self.command == "HEAD":
+            length = answer.getheader("Content-Length")
+            if length is not None:  # a HEAD answered without a length stays without one
+                self.send_header("Content-Length", length)
+        else:
+            self.send_header("Content-Length", str(len(data)))
+        self.end_headers()
+        if self.command != "HEAD":
+            self.body_sent(len(data))
+            self.wfile.write(data)
+        return None
 
     def serve_folder(self, root, path, served_as):
         """A request on a host served as a real web server serves its folder. Paths are
