@@ -2,9 +2,11 @@
 """Browses real galleries end to end: makes them (make_galleries.py), serves them with the
 fixture web server, installs the plug-in with the shipped site scripts and binds each
 gallery's host to its generator's script in frameleaf.ini's [sites] section, then drives
-the real module with the host program:
+the real module with the host program through the module's wide functions (names in
+UTF-8: Greek names have no place in the Windows-1251 code page of the tests):
 
-  - the gallery's top lists every album, with its readable name;
+  - the gallery's top lists every album, with its readable name, at each of its addresses
+    (its folder, its page's name);
   - every album lists every photo, with the served file's size and time;
   - one photo of each album copies out byte for byte the served file.
 
@@ -31,9 +33,10 @@ import run_cases  # noqa: E402  (the host-case runner's install and host driving
 ENTRY = re.compile(r"entry (dir |file) attr=\S+ size=(\d+) time=(\S+) (.*)")
 
 
-def tab_name(host):
-    """A bookmark per gallery: its host with blanks for dots."""
-    return host.replace(".", " ")
+def tab_name(host, n=0):
+    """A bookmark per top page address: its host with blanks for dots, and the number of
+    the address after the first."""
+    return host.replace(".", " ") + (f" {n + 1}" if n else "")
 
 
 def quoted(path):
@@ -56,11 +59,11 @@ def make_case(case, args, hosts):
     settings += "\n[sites]\n" + "".join(f"{h['host']}={h['script']}\n" for h in hosts)
     with open(os.path.join(files, "frameleaf.ini"), "w", encoding="utf-8") as f:
         f.write(settings)
+    tabs = [(tab_name(h["host"], n), url) for h in hosts for n, url in enumerate(h["urls"])]
     with open(os.path.join(files, "frameleaf.tab"), "w", encoding="cp1251") as f:
-        f.write("[tabs]\n" + "".join(f"{i + 1}={tab_name(h['host'])}\n"
-                                     for i, h in enumerate(hosts)))
-        for h in hosts:
-            f.write(f"[{tab_name(h['host'])}]\nurl={h['url']}\n")
+        f.write("[tabs]\n" + "".join(f"{i + 1}={tab}\n" for i, (tab, _) in enumerate(tabs)))
+        for tab, url in tabs:
+            f.write(f"[{tab}]\nurl={url}\n")
 
 
 def commands_for(hosts, target):
@@ -68,7 +71,7 @@ def commands_for(hosts, target):
     lines, downloads = [], []
     for h in hosts:
         tab = "\\" + tab_name(h["host"])
-        lines.append("list " + tab)
+        lines += ["list \\" + tab_name(h["host"], n) for n in range(len(h["urls"]))]
         for album in h["albums"]:
             lines.append("list " + tab + "\\" + album["name"])
         for n, album in enumerate(h["albums"]):
@@ -117,13 +120,15 @@ def check(hosts, output, downloads, root, sites):
         tab = "\\" + tab_name(h["host"])
         style = f" ({h['index']} folder index)" if "index" in h else ""
         where = f"{h['host']}{style}"
-        top = got.get(tab, [])
-        albums = sorted(name for kind, _, _, name in top if kind == "dir")
         want = sorted(a["name"] for a in h["albums"])
-        if albums != want or len(top) != len(want):
-            failures.append(f"{where}: the albums listed are {[e[3] for e in top]}, "
-                            f"not {want}")
-            unlisted.add(h["host"])
+        for n, url in enumerate(h["urls"]):
+            top = got.get("\\" + tab_name(h["host"], n), [])
+            albums = sorted(name for kind, _, _, name in top if kind == "dir")
+            if albums != want or len(top) != len(want):
+                failures.append(f"{where}: the albums listed at {url} are "
+                                f"{[e[3] for e in top]}, not {want}")
+                unlisted.add(h["host"])
+        if h["host"] in unlisted:
             continue
         for album in h["albums"]:
             entries = got.get(tab + "\\" + album["name"], [])
@@ -189,16 +194,16 @@ def main():
         lines, downloads = commands_for(hosts, seen + separator + "dl" + separator)
         commands = os.path.join(root, "commands.txt")
         with open(commands, "wb") as out:
-            out.write(("\n".join(lines) + "\n").encode("cp1251"))
+            out.write(("\n".join(lines) + "\n").encode("utf-8"))
         module = (seen + "\\" if args.emulator else seen + "/") + run_cases.module_name(args)
         command = ([args.emulator] if args.emulator else []) + [
-            args.host, module, "-f", run_cases.windows_path(commands) if args.emulator
+            args.host, module, "--wide", "-f", run_cases.windows_path(commands) if args.emulator
             else commands]
         returncode, stdout, stderr, _ = run_cases.run_host(command, root)
         if returncode == 77:
             sys.stderr.write(stderr.decode(errors="replace"))
             return 77
-        output = stdout.decode("cp1251").replace("\r\n", "\n")
+        output = stdout.decode("utf-8").replace("\r\n", "\n")
         failures = check(hosts, output, downloads, root, sites)
         if returncode != 0:
             failures.append(f"host exited {returncode}: {stderr.decode(errors='replace')}")

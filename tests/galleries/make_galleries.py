@@ -1,16 +1,21 @@
 #!/usr/bin/env python3
 """Makes real galleries to browse: photos drawn with ImageMagick into albums with awkward
-names, each of four Debian gallery generators run over them with its defaults, and the
-results laid out as web sites for the fixture web server (WORK/sites/<host>/...).
+names, each of four Debian gallery generators run over them with its defaults and with
+option sets people commonly use (originals published, other sizes, paging by rows and
+columns, sub-galleries), and the results laid out as web sites for the fixture web server
+(WORK/sites/<host>/...), a host per option set.
 
 What each site should list is read back from the files the generators actually wrote (their
 names, sizes and times), never from a list kept here: another version of a generator may
-name or scale its files otherwise. WORK/manifest.json holds, per host: the script that
-serves it, its address, and per album the readable name and each photo's listed name, served
-path, size and time.
+name or scale its files otherwise. Each photo is expected as the largest file its gallery
+publishes: the original where there is one, else the largest copy. WORK/manifest.json
+holds, per host: the script that serves it, the addresses its top page is opened at (its
+folder, its page's name), and per album the readable name and each photo's listed name,
+served path, size and time.
 
 A generator that writes no page listing the albums is served with the web server's own
-folder index, once in each server's style (Apache, nginx, Python's http.server).
+folder index: with its defaults once in each server's style (Apache, nginx, Python's
+http.server), with other options in one of them.
 
 Usage: make_galleries.py --work DIR
 The work folder is reused while this file is unchanged (its digest is kept there), so that
@@ -20,23 +25,32 @@ import argparse
 import hashlib
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
 import zlib
 
 # Album names with a blank, &, #, +, ', Cyrillic letters and a name longer than nginx's
-# folder index shows (50 characters). The first album holds enough photos to page.
+# folder index shows (50 characters); photo names with a blank, &, %, Greek and Cyrillic
+# letters. The first album holds enough photos to page; the last a panorama, which fgallery
+# publishes at full size even by default.
 LONG = "Summer holidays by the sea with the whole family and friends, 2024"
 ALBUMS = [
     ("Harbour", ["pier at dawn"] + [f"IMG_{n:04d}" for n in range(1, 10)]),
     ("Mountains & Lakes", ["lake", "ridge", "IMG_0100"]),
     ("Городские улицы", ["Мост на закате", "tram", "IMG_0200"]),
-    ("Tom's #1 + friends", ["party", "cake & candles", "IMG_0300"]),
-    (LONG, ["beach", "IMG_0400", "sunset"]),
+    ("Tom's #1 + friends", ["party", "cake & candles", "50% off", "Ακρόπολη τη νύχτα",
+                            "IMG_0300"]),
+    (LONG, ["beach", "IMG_0400", "sunset panorama"]),
 ]
-# lazygal pages its albums only when asked: this many photos a page.
-LAZYGAL_PER_PAGE = 4
+PANORAMA = "sunset panorama"
+# The galleries of the other option sets hold fewer albums, to keep the test short: the one
+# that pages, and the ones with the most awkward names.
+PAGED = [ALBUMS[0][0], ALBUMS[3][0]]
+AWKWARD = [ALBUMS[2][0], ALBUMS[3][0]]
+# Photos a page where a generator pages its albums.
+PER_PAGE = 4
 FOLDER_INDEX_STYLES = ("apache", "nginx", "python")
 # A file beside the albums, which a folder index lists and a script must pass over.
 STRAY_FILE = "notes.txt"
@@ -57,7 +71,8 @@ def make_photos(src):
         os.makedirs(os.path.join(src, album))
         for stem in photos:
             seed += 1
-            run(["convert", "-seed", str(seed), "-size", "400x300", "plasma:fractal",
+            size = "1200x300" if stem == PANORAMA else "400x300"
+            run(["convert", "-seed", str(seed), "-size", size, "plasma:fractal",
                  os.path.join(src, album, stem + ".jpg")])
 
 
@@ -83,84 +98,208 @@ def album_photos(root, album, folder, pick):
         name = pick(file)
         if name:
             found.append(photo(root, os.path.join(album, folder, file), name))
+    if len(found) != len(dict(ALBUMS)[album]):
+        sys.exit(f"{root}: {len(found)} photos published for {album}, not "
+                 f"{len(dict(ALBUMS)[album])}")
     return found
 
 
+def subset(work, src, albums):
+    """A source folder holding only ALBUMS (hard links to the photos: the same files)."""
+    folder = os.path.join(work, "src-" + "-".join(str(n) for n, (a, _) in enumerate(ALBUMS)
+                                                   if a in albums))
+    if not os.path.isdir(folder):
+        for album in albums:
+            shutil.copytree(os.path.join(src, album), os.path.join(folder, album),
+                            copy_function=os.link)
+    return folder
+
+
+def host_entry(host, script, albums, urls=("",), index=None):
+    """A host of the manifest: its top page is opened at each of URLS (paths from "/"), the
+    first of which its albums are listed under."""
+    entry = {"host": host, "script": script, "albums": albums,
+             "urls": [f"http://{host}/{u}" for u in urls]}
+    if index:
+        entry["index"] = index
+    return entry
+
+
+# lazygal: what is published and where the top page is. The largest published file of a
+# photo is its original with -O, else the copy of the last size (lazygal's own "medium",
+# or the last size given with -s), which is named after the source file with ".jpg".
+LAZYGAL = [
+    ("www", ["-n", str(PER_PAGE)], "medium", "", None),
+    ("originals", ["-O", "-z", "-n", str(PER_PAGE)], "original", "photos/", PAGED),
+    ("sizes", ["-s", "small=320x240,large=1280x960"], "large", "", AWKWARD),
+    ("one-size", ["-s", "big=640x480", "-n", str(PER_PAGE)], "big", "gallery/", PAGED),
+]
+
+
 def lazygal(work, src):
-    """lazygal -n 4: the album pages hold 4 photos each. The photos are the "medium" copies
-    (lazygal's largest without -O); each is named after its source file, as the page's
-    thumbnail text says."""
-    site = os.path.join(work, "sites", "www.lazygal.test")
-    run(["lazygal", "--quiet", "-o", site, "-n", str(LAZYGAL_PER_PAGE), src])
-    # The first album must page, or the browse would not test paging at all.
-    pages = [f for f in os.listdir(os.path.join(site, ALBUMS[0][0])) if f.startswith("index_")
-             and f[len("index_"):-len(".html")].isdigit()]
-    if len(pages) < 2:
-        sys.exit(f"lazygal wrote {len(pages) + 1} pages for {ALBUMS[0][0]}, not 3 or more")
-    albums = []
-    for album, _ in ALBUMS:
-        pick = lambda f: f[:-len("_medium.jpg")] + ".jpg" if f.endswith("_medium.jpg") else None
-        albums.append({"name": album, "photos": album_photos(site, album, "", pick)})
-    return [{"host": "www.lazygal.test", "script": "lazygal", "albums": albums}]
+    """lazygal with each option set of LAZYGAL: the top page lists the albums, the album
+    pages (4 photos each with -n 4) lead to each photo's own page."""
+    hosts = []
+    for name, options, largest, folder, only in LAZYGAL:
+        host = f"{name}.lazygal.test"
+        site = os.path.join(work, "sites", host, folder)
+        run(["lazygal", "--quiet", "-o", site] + options + [subset(work, src, only) if only
+                                                             else src])
+        if "-n" in options:  # the first album must page, or paging would go untested
+            pages = [f for f in os.listdir(os.path.join(site, ALBUMS[0][0]))
+                     if re.fullmatch(r"index_[0-9]+\.html", f)]
+            if len(pages) < 2:
+                sys.exit(f"lazygal wrote {len(pages) + 1} pages for {ALBUMS[0][0]}, not 3")
+        albums = []
+        for album, stems in ALBUMS:
+            if only and album not in only:
+                continue
+            if largest == "original":
+                pick = lambda f, s=stems: f if f[:-len(".jpg")] in s else None
+            else:
+                pick = lambda f, end=f"_{largest}.jpg": \
+                    f[:-len(end)] + ".jpg" if f.endswith(end) else None
+            albums.append({"name": album,
+                           "photos": album_photos(site, album, "", pick)})
+            for p in albums[-1]["photos"]:
+                p["path"] = folder + p["path"]
+        hosts.append(host_entry(host, "lazygal", albums, (folder, folder + "index.html")))
+    return hosts
 
 
 def llgal(work, src):
-    """llgal run in each album's folder with no options: the photos stay where they are,
-    the thumbnails go to .llgal/. No page lists the albums."""
-    out = os.path.join(work, "out", "llgal")
-    shutil.copytree(src, out)
-    albums = []
-    for album, _ in ALBUMS:
-        run(["llgal"], cwd=os.path.join(out, album))
-        pick = lambda f: f if f.endswith(".jpg") else None
-        albums.append({"name": album, "photos": album_photos(out, album, "", pick)})
-    return served_by_folder_index(work, out, "llgal", albums)
+    """llgal run in each album's folder (the photos stay where they are, the thumbnails go
+    to .llgal/; no page lists the albums): with no options, and with scaled slides (--sx,
+    --sy). And llgal over the folder of albums with its sub-galleries and direct links to
+    the photos (-R -S -s), whose top page lists the albums: at the host's top, and under a
+    folder with its pages named otherwise (-i). The photos are the originals."""
+    pick = lambda f: f if f.endswith(".jpg") else None
+    hosts = []
+    for name, options, style, only in ((None, [], None, None),
+                                       ("scaled", ["--sx", "200", "--sy", "150"], "nginx",
+                                        AWKWARD)):
+        out = os.path.join(work, "out", "llgal-" + (name or "defaults"))
+        shutil.copytree(subset(work, src, only) if only else src, out)
+        albums = []
+        for album, _ in ALBUMS:
+            if only and album not in only:
+                continue
+            run(["llgal"] + options, cwd=os.path.join(out, album))
+            albums.append({"name": album, "photos": album_photos(out, album, "", pick)})
+        hosts += served_by_folder_index(work, out, "llgal", albums,
+                                        (style,) if style else FOLDER_INDEX_STYLES, name)
+    for name, options, folder, urls, only in (
+            ("sub", ["-R", "-S", "-s"], "", ["", "index.html"], None),
+            ("named", ["-R", "-S", "-s", "-i", "gallery"], "galleries/",
+             ["galleries/gallery.html"], AWKWARD)):
+        host = f"{name}.llgal.test"
+        site = os.path.join(work, "sites", host, folder)
+        shutil.copytree(subset(work, src, only) if only else src, site)
+        run(["llgal"] + options, cwd=site)
+        albums = []
+        for album, _ in ALBUMS:
+            if only and album not in only:
+                continue
+            albums.append({"name": album, "photos": album_photos(site, album, "", pick)})
+            for p in albums[-1]["photos"]:
+                p["path"] = folder + p["path"]
+        hosts.append(host_entry(host, "llgal", albums, urls))
+    return hosts
 
 
 def jigl(work, src):
-    """jigl over all the albums with its defaults (slides and info pages), answering its
-    question about blanks in file names with "no" (-rs n): the names stay. Each album's
-    web/ folder is what is published, under the album's name; the slides are its photos."""
-    out = os.path.join(work, "out", "jigl")
-    shutil.copytree(src, out)
-    run(["jigl", "-rs", "n"] + [album for album, _ in ALBUMS], cwd=out)
-    published = os.path.join(work, "out", "jigl-web")
-    albums = []
-    for album, _ in ALBUMS:
-        shutil.copytree(os.path.join(out, album, "web"), os.path.join(published, album))
-        pick = lambda f: f[len("slide_"):] if f.startswith("slide_") else None
-        albums.append({"name": album, "photos": album_photos(published, album, "slides", pick)})
-    return served_by_folder_index(work, published, "jigl", albums)
+    """jigl over all the albums, answering its question about blanks in file names with
+    "no" (-rs n): the names stay. With its defaults (slides and info pages) each album's
+    web/ folder is what is published, under the album's name, and the slides are its
+    photos; with the originals linked (-lo) or made the slides (-uo) jigl writes into the
+    album's folder, which is published whole, and the originals are its photos. The
+    option sets with -ir and -iw page the index in rows and columns."""
+    hosts = []
+    for name, options, style, only in (
+            ("", [], None, [a for a, _ in ALBUMS]),
+            ("originals", ["-lo", "-ir", "2", "-iw", "3"], "nginx", PAGED),
+            ("as-slides", ["-uo", "-ir", "1", "-iw", "4"], "apache", AWKWARD)):
+        out = os.path.join(work, "out", "jigl-" + (name or "defaults"))
+        shutil.copytree(src, out)
+        run(["jigl", "-rs", "n"] + options + only, cwd=out)
+        published = os.path.join(work, "out", "jigl-web-" + (name or "defaults"))
+        albums = []
+        for album, stems in ALBUMS:
+            if album not in only:
+                continue
+            if options:
+                shutil.copytree(os.path.join(out, album), os.path.join(published, album))
+                folder, pick = "", lambda f, s=stems: f if f[:-len(".jpg")] in s else None
+            else:
+                shutil.copytree(os.path.join(out, album, "web"),
+                                os.path.join(published, album))
+                folder = "slides"
+                pick = lambda f: f[len("slide_"):] if f.startswith("slide_") else None
+            albums.append({"name": album,
+                           "photos": album_photos(published, album, folder, pick)})
+        # An album must page, or paging by rows and columns would go untested.
+        if "-ir" in options and not any(os.path.exists(os.path.join(published, a, "index1.html"))
+                                        for a in only):
+            sys.exit(f"jigl {' '.join(options)} wrote one index page for each album")
+        if not name:
+            hosts += served_by_folder_index(work, published, "jigl", albums)
+        else:
+            hosts += served_by_folder_index(work, published, "jigl", albums, (style,), name)
+    return hosts
 
 
 def fgallery(work, src):
-    """fgallery SOURCE OUTPUT NAME for each album, with its defaults; the album's photos
-    are described by its data.json (the page itself is a script). The photos are the
-    scaled copies in imgs/, under the names fgallery gave them."""
-    out = os.path.join(work, "out", "fgallery")
-    os.makedirs(out)
-    albums = []
-    for album, _ in ALBUMS:
-        run(["fgallery", os.path.join(src, album), os.path.join(out, album), album])
-        with open(os.path.join(out, album, "data.json"), encoding="utf-8") as f:
-            data = json.load(f)
-        photos = [photo(out, os.path.join(album, entry["img"][0]),
-                        os.path.basename(entry["img"][0])) for entry in data["data"]]
-        albums.append({"name": album, "photos": photos})
-    return served_by_folder_index(work, out, "fgallery", albums)
+    """fgallery SOURCE OUTPUT NAME for each album: with its defaults, with the originals
+    included (-i), and slim (-s, nothing at full size) with smaller copies. An album's
+    photos are described by its data.json (the page itself is a script): each photo is its
+    original where data.json names one (files/: every photo with -i, by default the
+    panorama), else its scaled copy (imgs/), under the names fgallery gave them."""
+    hosts = []
+    for name, options, style, only in (
+            ("", [], None, None),
+            ("originals", ["-i", "-d"], "python", AWKWARD),
+            ("slim", ["-s", "--max-full", "320x240"], "nginx", AWKWARD)):
+        out = os.path.join(work, "out", "fgallery-" + (name or "defaults"))
+        os.makedirs(out)
+        albums = []
+        for album, _ in ALBUMS:
+            if only and album not in only:
+                continue
+            run(["fgallery"] + options + [os.path.join(src, album), os.path.join(out, album),
+                                          album])
+            with open(os.path.join(out, album, "data.json"), encoding="utf-8") as f:
+                data = json.load(f)
+            photos = []
+            for entry in data["data"]:
+                largest = entry.get("file", entry["img"])[0]
+                photos.append(photo(out, os.path.join(album, largest),
+                                    os.path.basename(largest)))
+            albums.append({"name": album, "photos": photos})
+        files = [p for a in albums for p in a["photos"] if "/files/" in p["path"]]
+        want = {"": 1, "originals": sum(len(s) for a, s in ALBUMS if a in AWKWARD),
+                "slim": 0}[name]
+        if len(files) != want:
+            sys.exit(f"fgallery {' '.join(options)} published {len(files)} originals, "
+                     f"not {want}")
+        if not name:
+            hosts += served_by_folder_index(work, out, "fgallery", albums)
+        else:
+            hosts += served_by_folder_index(work, out, "fgallery", albums, (style,), name)
+    return hosts
 
 
-def served_by_folder_index(work, out, generator, albums):
-    """One host per folder-index style, each holding the galleries (hard links: the same
-    files with the same times)."""
+def served_by_folder_index(work, out, generator, albums, styles=FOLDER_INDEX_STYLES,
+                           name=None):
+    """A host per folder-index style (named after the style, or NAME with one style), each
+    holding the galleries (hard links: the same files with the same times)."""
     with open(os.path.join(out, STRAY_FILE), "w") as f:
         f.write("not an album\n")
     hosts = []
-    for style in FOLDER_INDEX_STYLES:
-        host = f"{style}.{generator}.test"
+    for style in styles:
+        host = f"{name or style}.{generator}.test"
         site = os.path.join(work, "sites", host)
         shutil.copytree(out, site, copy_function=os.link)
-        hosts.append({"host": host, "script": generator, "index": style, "albums": albums})
+        hosts.append(host_entry(host, generator, albums, index=style))
     return hosts
 
 
@@ -186,7 +325,6 @@ def main():
         site = os.path.join(work, "sites", entry["host"])
         with open(os.path.join(site, ".served-as"), "w") as f:
             f.write(f"index {entry['index']}\n" if "index" in entry else "")
-        entry["url"] = f"http://{entry['host']}/"
     with open(manifest, "w", encoding="utf-8") as f:
         json.dump(hosts, f, ensure_ascii=False, indent=1)
     with open(stamp, "w") as f:
