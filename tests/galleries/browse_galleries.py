@@ -5,10 +5,13 @@ gallery's host to its generator's script in frameleaf.ini's [sites] section, the
 the real module with the host program through the module's wide functions (names in
 UTF-8: Greek names have no place in the Windows-1251 code page of the tests):
 
-  - the gallery's top lists every album, with its readable name, at each of its addresses
-    (its folder, its page's name);
-  - every album lists every photo, with the served file's size and time;
-  - one photo of each album copies out byte for byte the served file.
+  - the gallery's top lists every album, with its readable name, and the photos beside
+    them, at each of its addresses (its folder, its page's name);
+  - every album, and every album inside an album, lists the albums it holds and every
+    photo, with the served file's size and time;
+  - an album's own address, opened as a bookmark (as one made before, or typed), lists
+    that album;
+  - one photo of each folder with photos copies out byte for byte the served file.
 
 Expectations come from the manifest the maker wrote from the generated files.
 
@@ -34,9 +37,21 @@ ENTRY = re.compile(r"entry (dir |file) attr=\S+ size=(\d+) time=(\S+) (.*)")
 
 
 def tab_name(host, n=0):
-    """A bookmark per top page address: its host with blanks for dots, and the number of
-    the address after the first."""
+    """A bookmark per address of the host (its top page's, then its albums'): its host
+    with blanks for dots, and the number of the address after the first."""
     return host.replace(".", " ") + (f" {n + 1}" if n else "")
+
+
+def bookmarks(h):
+    """The addresses of the host's bookmarks, and per bookmark the path of names of the
+    folder it lists."""
+    return h["urls"] + [d["url"] for d in h["direct"]], \
+        [[]] * len(h["urls"]) + [d["path"] for d in h["direct"]]
+
+
+def folder_path(h, names):
+    """The host path of a folder inside the gallery (names from its top)."""
+    return "\\" + "\\".join([tab_name(h["host"])] + names)
 
 
 def quoted(path):
@@ -59,7 +74,8 @@ def make_case(case, args, hosts):
     settings += "\n[sites]\n" + "".join(f"{h['host']}={h['script']}\n" for h in hosts)
     with open(os.path.join(files, "frameleaf.ini"), "w", encoding="utf-8") as f:
         f.write(settings)
-    tabs = [(tab_name(h["host"], n), url) for h in hosts for n, url in enumerate(h["urls"])]
+    tabs = [(tab_name(h["host"], n), url) for h in hosts
+            for n, url in enumerate(bookmarks(h)[0])]
     with open(os.path.join(files, "frameleaf.tab"), "w", encoding="cp1251") as f:
         f.write("[tabs]\n" + "".join(f"{i + 1}={tab}\n" for i, (tab, _) in enumerate(tabs)))
         for tab, url in tabs:
@@ -67,19 +83,19 @@ def make_case(case, args, hosts):
 
 
 def commands_for(hosts, target):
-    """The host commands, and per download (host, album, photo, local file name)."""
+    """The host commands, and per download (host, folder, photo, local file name)."""
     lines, downloads = [], []
     for h in hosts:
-        tab = "\\" + tab_name(h["host"])
-        lines += ["list \\" + tab_name(h["host"], n) for n in range(len(h["urls"]))]
-        for album in h["albums"]:
-            lines.append("list " + tab + "\\" + album["name"])
-        for n, album in enumerate(h["albums"]):
-            photo = chosen_photo(album["photos"])
+        lines += ["list \\" + tab_name(h["host"], n) for n in range(len(bookmarks(h)[0]))]
+        for folder in h["folders"]:
+            if folder["path"]:
+                lines.append("list " + folder_path(h, folder["path"]))
+        for n, folder in enumerate(f for f in h["folders"] if f["photos"]):
+            photo = chosen_photo(folder["photos"])
             local = f"{h['host']}-{n}.jpg"
-            lines.append(f"get {quoted(tab + chr(92) + album['name'] + chr(92) + photo['name'])} "
+            lines.append(f"get {quoted(folder_path(h, folder['path'] + [photo['name']]))} "
                          f"{quoted(target + local)}")
-            downloads.append((h, album, photo, local))
+            downloads.append((h, folder, photo, local))
     return lines, downloads
 
 
@@ -112,47 +128,54 @@ def error_page(root):
     return re.sub(r"\s+", " ", re.sub(r"<[^>]*>", " ", text)).strip()
 
 
+def differences(entries, folder):
+    """What a listing got wrong against the folder it should show, or None."""
+    dirs = sorted(name for kind, _, _, name in entries if kind == "dir")
+    listed = {name: (size, when) for kind, size, when, name in entries if kind == "file"}
+    wanted = {p["name"]: (p["size"], utc(p["mtime"])) for p in folder["photos"]}
+    if dirs != sorted(folder["dirs"]) or len(entries) != len(wanted) + len(dirs):
+        return (f"lists {[e[3] for e in entries]}, not the albums {sorted(folder['dirs'])} "
+                f"and the photos {sorted(wanted)}")
+    if listed != wanted:
+        missing = {n: v for n, v in wanted.items() if listed.get(n) != v}
+        extra = {n: v for n, v in listed.items() if wanted.get(n) != v}
+        return f"lists {extra} where {missing} was served"
+    return None
+
+
 def check(hosts, output, downloads, root, sites):
     failures = []
     got = listings(output)
-    unlisted = set()  # hosts whose albums were not listed: their copies are not checked
+    unlisted = set()  # folders not listed as they should be: their copies are not checked
     for h in hosts:
-        tab = "\\" + tab_name(h["host"])
         style = f" ({h['index']} folder index)" if "index" in h else ""
         where = f"{h['host']}{style}"
-        want = sorted(a["name"] for a in h["albums"])
-        for n, url in enumerate(h["urls"]):
-            top = got.get("\\" + tab_name(h["host"], n), [])
-            albums = sorted(name for kind, _, _, name in top if kind == "dir")
-            if albums != want or len(top) != len(want):
-                failures.append(f"{where}: the albums listed at {url} are "
-                                f"{[e[3] for e in top]}, not {want}")
-                unlisted.add(h["host"])
-        if h["host"] in unlisted:
+        folders = {tuple(f["path"]): f for f in h["folders"]}
+        for n, (url, path) in enumerate(zip(*bookmarks(h))):
+            wrong = differences(got.get("\\" + tab_name(h["host"], n), []), folders[tuple(path)])
+            if wrong:
+                failures.append(f"{where}: {url} {wrong}")
+                if not path:
+                    unlisted.add((h["host"], ()))
+        for folder in h["folders"]:
+            if not folder["path"] or (h["host"], ()) in unlisted:
+                continue
+            wrong = differences(got.get(folder_path(h, folder["path"]), []), folder)
+            if wrong:
+                failures.append(f"{where}: {'/'.join(folder['path'])!r} {wrong}")
+                unlisted.add((h["host"], tuple(folder["path"])))
+    for h, folder, photo, local in downloads:
+        if {(h["host"], ()), (h["host"], tuple(folder["path"]))} & unlisted:
             continue
-        for album in h["albums"]:
-            entries = got.get(tab + "\\" + album["name"], [])
-            listed = {name: (size, when) for kind, size, when, name in entries if kind == "file"}
-            wanted = {p["name"]: (p["size"], utc(p["mtime"])) for p in album["photos"]}
-            if len(entries) != len(wanted):
-                failures.append(f"{where}: album {album['name']!r} lists {len(entries)} "
-                                f"entries for {len(wanted)} photos: {[e[3] for e in entries]}")
-            elif listed != wanted:
-                missing = {n: v for n, v in wanted.items() if listed.get(n) != v}
-                extra = {n: v for n, v in listed.items() if wanted.get(n) != v}
-                failures.append(f"{where}: album {album['name']!r} lists {extra} where "
-                                f"{missing} was served")
-    for h, album, photo, local in downloads:
-        if h["host"] in unlisted:
-            continue
+        where = "\\".join(folder["path"] + [photo["name"]])
         path = os.path.join(os.fsencode(root), b"dl", local.encode("utf-8"))
         served = os.path.join(os.fsencode(sites), h["host"].encode(), photo["path"].encode())
         data = open(path, "rb").read() if os.path.exists(path) else None
         if data is None:
-            failures.append(f"{h['host']}: {album['name']}\\{photo['name']} was not copied out")
+            failures.append(f"{h['host']}: {where} was not copied out")
         elif data != open(served, "rb").read():
-            failures.append(f"{h['host']}: {album['name']}\\{photo['name']} copied out "
-                            f"{len(data)} bytes that differ from the {photo['size']} served")
+            failures.append(f"{h['host']}: {where} copied out {len(data)} bytes that differ "
+                            f"from the {photo['size']} served")
     return failures
 
 
@@ -215,9 +238,10 @@ def main():
             print(output)
         else:
             print(f"galleries: {len(hosts)} hosts, "
-                  f"{sum(len(h['albums']) for h in hosts)} albums, "
-                  f"{sum(len(a['photos']) for h in hosts for a in h['albums'])} photos listed; "
-                  f"{len(downloads)} copied out intact")
+                  f"{sum(len(h['folders']) for h in hosts)} folders, "
+                  f"{sum(len(h['direct']) for h in hosts)} albums opened directly, "
+                  f"{sum(len(f['photos']) for h in hosts for f in h['folders'])} photos "
+                  f"listed; {len(downloads)} copied out intact")
         return 1 if failures else 0
     finally:
         try:

@@ -10,8 +10,10 @@ names, sizes and times), never from a list kept here: another version of a gener
 name or scale its files otherwise. Each photo is expected as the largest file its gallery
 publishes: the original where there is one, else the largest copy. WORK/manifest.json
 holds, per host: the script that serves it, the addresses its top page is opened at (its
-folder, its page's name), and per album the readable name and each photo's listed name,
-served path, size and time.
+folder, its page's name), the addresses of albums opened directly (as a bookmark or a typed
+address would), and per folder (the top, each album, each album inside an album) its path
+of readable names, the names of the albums it holds and each photo's listed name, served
+path, size and time.
 
 A generator that writes no page listing the albums is served with the web server's own
 folder index: with its defaults once in each server's style (Apache, nginx, Python's
@@ -29,6 +31,7 @@ import re
 import shutil
 import subprocess
 import sys
+import urllib.parse
 import zlib
 
 # Album names with a blank, &, #, +, ', Cyrillic letters and a name longer than nginx's
@@ -49,6 +52,14 @@ PANORAMA = "sunset panorama"
 # that pages, and the ones with the most awkward names.
 PAGED = [ALBUMS[0][0], ALBUMS[3][0]]
 AWKWARD = [ALBUMS[2][0], ALBUMS[3][0]]
+# Folders inside an album, for the generators that nest (lazygal, llgal -R): an album and
+# an album inside it, under an album that does not page (a generator that pages an album
+# repeats its sub-albums on every page). And photos in the top folder beside the albums.
+NESTED = [
+    (("Городские улицы", "Night tram & bridges"), ["last tram", "IMG_0210"]),
+    (("Городские улицы", "Night tram & bridges", "Ночь на мосту"), ["мост 2", "lamp"]),
+]
+TOP_PHOTOS = ["cover"]
 # Photos a page where a generator pages its albums.
 PER_PAGE = 4
 FOLDER_INDEX_STYLES = ("apache", "nginx", "python")
@@ -63,17 +74,61 @@ def run(command, cwd=None):
                  f"{done.stdout.decode(errors='replace')}{done.stderr.decode(errors='replace')}")
 
 
-def make_photos(src):
+def make_photos(src, nested):
     """Each photo a different plasma picture (a fixed seed each), large enough that no
-    photo is mistaken for a small error answer."""
+    photo is mistaken for a small error answer. SRC holds the albums; NESTED the same
+    photos (hard links) with the folders of NESTED and TOP_PHOTOS added."""
     seed = 0
-    for album, photos in ALBUMS:
-        os.makedirs(os.path.join(src, album))
+    folders = [((album,), photos) for album, photos in ALBUMS]
+    for path, photos in folders + NESTED + [((), TOP_PHOTOS)]:
+        base = src if path and path[0] in dict(ALBUMS) and len(path) == 1 else nested
+        os.makedirs(os.path.join(base, *path), exist_ok=True)
         for stem in photos:
             seed += 1
             size = "1200x300" if stem == PANORAMA else "400x300"
             run(["convert", "-seed", str(seed), "-size", size, "plasma:fractal",
-                 os.path.join(src, album, stem + ".jpg")])
+                 os.path.join(base, *path, stem + ".jpg")])
+        if base == src:
+            shutil.copytree(os.path.join(src, *path), os.path.join(nested, *path),
+                            copy_function=os.link, dirs_exist_ok=True)
+
+
+def source_folders(albums, nested):
+    """The folders a gallery of ALBUMS shows, top first: (path of names, the names of the
+    albums it holds, the stems of its photos). With NESTED the albums' folders inside them
+    and the top's photos too."""
+    paths = [((a,), s) for a, s in ALBUMS if a in albums]
+    if nested:
+        paths += [(p, s) for p, s in NESTED if p[0] in albums]
+    paths.insert(0, ((), TOP_PHOTOS if nested else []))
+    return [(p, [q[-1] for q, _ in paths if len(q) == len(p) + 1 and q[:len(p)] == p], s)
+            for p, s in paths]
+
+
+def folders_of(root, albums, nested, pick, prefix=""):
+    """The manifest's folders of a gallery published at ROOT, which lays its folders out as
+    its source does: pick(file name, stems) gives the listed name of a file that is a photo
+    of a folder with photos STEMS, else None. PREFIX goes before each served path."""
+    folders = []
+    for path, dirs, stems in source_folders(albums, nested):
+        found = []
+        for file in sorted(f for f in os.listdir(os.path.join(root, *path))
+                           if os.path.isfile(os.path.join(root, *path, f))):
+            name = pick(file, stems)
+            if name:
+                found.append(photo(root, os.path.join(*path, file), name))
+                found[-1]["path"] = prefix + found[-1]["path"]
+        if len(found) != len(stems):
+            sys.exit(f"{root}: {len(found)} photos published in {'/'.join(path)}, not "
+                     f"{len(stems)}")
+        folders.append({"path": list(path), "dirs": dirs, "photos": found})
+    return folders
+
+
+def flat(albums):
+    """The manifest's folders of a gallery whose top lists ALBUMS (with their photos)."""
+    return [{"path": [], "dirs": [a["name"] for a in albums], "photos": []}] + [
+        {"path": [a["name"]], "dirs": [], "photos": a["photos"]} for a in albums]
 
 
 # Served photos get fixed times of their own in 2024. A photo written in the very second the
@@ -105,21 +160,33 @@ def album_photos(root, album, folder, pick):
 
 
 def subset(work, src, albums):
-    """A source folder holding only ALBUMS (hard links to the photos: the same files)."""
-    folder = os.path.join(work, "src-" + "-".join(str(n) for n, (a, _) in enumerate(ALBUMS)
-                                                   if a in albums))
+    """A source folder holding only ALBUMS of SRC (hard links to the photos: the same
+    files), and the photos of SRC's top folder."""
+    folder = os.path.join(work, os.path.basename(src) + "-" + "-".join(
+        str(n) for n, (a, _) in enumerate(ALBUMS) if a in albums))
     if not os.path.isdir(folder):
         for album in albums:
             shutil.copytree(os.path.join(src, album), os.path.join(folder, album),
                             copy_function=os.link)
+        for file in os.listdir(src):
+            if os.path.isfile(os.path.join(src, file)):
+                os.link(os.path.join(src, file), os.path.join(folder, file))
     return folder
 
 
-def host_entry(host, script, albums, urls=("",), index=None):
+def address(path):
+    """A path as a typed address holds it: percent-encoded UTF-8."""
+    return urllib.parse.quote(path, safe="/?")
+
+
+def host_entry(host, script, folders, urls=("",), index=None, direct=()):
     """A host of the manifest: its top page is opened at each of URLS (paths from "/"), the
-    first of which its albums are listed under."""
-    entry = {"host": host, "script": script, "albums": albums,
-             "urls": [f"http://{host}/{u}" for u in urls]}
+    first of which its folders are listed under; each (path from "/", path of names) of
+    DIRECT is an album's address opened directly."""
+    entry = {"host": host, "script": script, "folders": folders,
+             "urls": [f"http://{host}/{u}" for u in urls],
+             "direct": [{"url": f"http://{host}/{address(u)}", "path": list(names)}
+                        for u, names in direct]}
     if index:
         entry["index"] = index
     return entry
@@ -127,83 +194,85 @@ def host_entry(host, script, albums, urls=("",), index=None):
 
 # lazygal: what is published and where the top page is. The largest published file of a
 # photo is its original with -O, else the copy of the last size (lazygal's own "medium",
-# or the last size given with -s), which is named after the source file with ".jpg".
+# or the last size given with -s), which is named after the source file with ".jpg". The
+# galleries marked nested hold albums inside albums and photos beside the top's albums;
+# each opens an album's address directly (its folder, or a page of its own; one as an
+# earlier version of the script marked it, with the query "?album").
 LAZYGAL = [
-    ("www", ["-n", str(PER_PAGE)], "medium", "", None),
-    ("originals", ["-O", "-z", "-n", str(PER_PAGE)], "original", "photos/", PAGED),
-    ("sizes", ["-s", "small=320x240,large=1280x960"], "large", "", AWKWARD),
-    ("one-size", ["-s", "big=640x480", "-n", str(PER_PAGE)], "big", "gallery/", PAGED),
+    ("www", ["-n", str(PER_PAGE)], "medium", "", None, True,
+     [("Городские улицы/", NESTED[0][0][:1]),
+      ("Городские улицы/Night tram & bridges/Ночь на мосту/index.html", NESTED[1][0])]),
+    ("originals", ["-O", "-z", "-n", str(PER_PAGE)], "original", "photos/", PAGED, False,
+     [("photos/Harbour/index.html?album", ("Harbour",))]),
+    ("sizes", ["-s", "small=320x240,large=1280x960"], "large", "", AWKWARD, True,
+     [("Городские улицы/Night tram & bridges/index.html", NESTED[0][0])]),
+    ("one-size", ["-s", "big=640x480", "-n", str(PER_PAGE)], "big", "gallery/", PAGED, False,
+     []),
 ]
 
 
-def lazygal(work, src):
-    """lazygal with each option set of LAZYGAL: the top page lists the albums, the album
-    pages (4 photos each with -n 4) lead to each photo's own page."""
+def lazygal(work, src, nested_src):
+    """lazygal with each option set of LAZYGAL: a gallery page lists the albums it holds
+    and its photos, 4 a page with -n 4, each leading to the photo's own page."""
     hosts = []
-    for name, options, largest, folder, only in LAZYGAL:
+    for name, options, largest, folder, only, nested, direct in LAZYGAL:
         host = f"{name}.lazygal.test"
         site = os.path.join(work, "sites", host, folder)
-        run(["lazygal", "--quiet", "-o", site] + options + [subset(work, src, only) if only
-                                                             else src])
+        base = nested_src if nested else src
+        run(["lazygal", "--quiet", "-o", site] + options + [subset(work, base, only) if only
+                                                             else base])
         if "-n" in options:  # the first album must page, or paging would go untested
             pages = [f for f in os.listdir(os.path.join(site, ALBUMS[0][0]))
                      if re.fullmatch(r"index_[0-9]+\.html", f)]
             if len(pages) < 2:
                 sys.exit(f"lazygal wrote {len(pages) + 1} pages for {ALBUMS[0][0]}, not 3")
-        albums = []
-        for album, stems in ALBUMS:
-            if only and album not in only:
-                continue
-            if largest == "original":
-                pick = lambda f, s=stems: f if f[:-len(".jpg")] in s else None
-            else:
-                pick = lambda f, end=f"_{largest}.jpg": \
-                    f[:-len(end)] + ".jpg" if f.endswith(end) else None
-            albums.append({"name": album,
-                           "photos": album_photos(site, album, "", pick)})
-            for p in albums[-1]["photos"]:
-                p["path"] = folder + p["path"]
-        hosts.append(host_entry(host, "lazygal", albums, (folder, folder + "index.html")))
+        if largest == "original":
+            pick = lambda f, stems: f if f[:-len(".jpg")] in stems else None
+        else:
+            pick = lambda f, stems, end=f"_{largest}.jpg": \
+                f[:-len(end)] + ".jpg" if f.endswith(end) else None
+        folders = folders_of(site, only or dict(ALBUMS), nested, pick, folder)
+        hosts.append(host_entry(host, "lazygal", folders, (folder, folder + "index.html"),
+                                direct=direct))
     return hosts
 
 
-def llgal(work, src):
+def llgal(work, src, nested_src):
     """llgal run in each album's folder (the photos stay where they are, the thumbnails go
     to .llgal/; no page lists the albums): with no options, and with scaled slides (--sx,
-    --sy). And llgal over the folder of albums with its sub-galleries and direct links to
-    the photos (-R -S -s), whose top page lists the albums: at the host's top, and under a
-    folder with its pages named otherwise (-i). The photos are the originals."""
-    pick = lambda f: f if f.endswith(".jpg") else None
+    --sy). And llgal over the folder of albums with its sub-galleries at every level and
+    direct links to the photos (-R -S -s), whose top page lists the albums beside its own
+    photos: at the host's top, and under a folder with its pages named otherwise (-i). The
+    photos are the originals."""
+    pick = lambda f, stems: f if f.endswith(".jpg") else None
     hosts = []
     for name, options, style, only in ((None, [], None, None),
                                        ("scaled", ["--sx", "200", "--sy", "150"], "nginx",
                                         AWKWARD)):
         out = os.path.join(work, "out", "llgal-" + (name or "defaults"))
         shutil.copytree(subset(work, src, only) if only else src, out)
-        albums = []
-        for album, _ in ALBUMS:
-            if only and album not in only:
-                continue
+        for album in only or dict(ALBUMS):
             run(["llgal"] + options, cwd=os.path.join(out, album))
-            albums.append({"name": album, "photos": album_photos(out, album, "", pick)})
-        hosts += served_by_folder_index(work, out, "llgal", albums,
-                                        (style,) if style else FOLDER_INDEX_STYLES, name)
-    for name, options, folder, urls, only in (
-            ("sub", ["-R", "-S", "-s"], "", ["", "index.html"], None),
+        folders = folders_of(out, only or dict(ALBUMS), False, pick)
+        # An album's folder, as a bookmark of an album made before holds it.
+        album = (only or [a for a, _ in ALBUMS])[-1]
+        hosts += served_by_folder_index(work, out, "llgal", folders,
+                                        (style,) if style else FOLDER_INDEX_STYLES, name,
+                                        [(album + "/", (album,))])
+    for name, options, folder, urls, only, direct in (
+            ("sub", ["-R", "-S", "-s"], "", ["", "index.html"], None,
+             [("Городские улицы/", NESTED[0][0][:1]),
+              ("Городские улицы/Night tram & bridges/index.html", NESTED[0][0])]),
             ("named", ["-R", "-S", "-s", "-i", "gallery"], "galleries/",
-             ["galleries/gallery.html"], AWKWARD)):
+             ["galleries/gallery.html"], AWKWARD,
+             [("galleries/Городские улицы/Night tram & bridges/Ночь на мосту/gallery.html",
+               NESTED[1][0])])):
         host = f"{name}.llgal.test"
         site = os.path.join(work, "sites", host, folder)
-        shutil.copytree(subset(work, src, only) if only else src, site)
+        shutil.copytree(subset(work, nested_src, only) if only else nested_src, site)
         run(["llgal"] + options, cwd=site)
-        albums = []
-        for album, _ in ALBUMS:
-            if only and album not in only:
-                continue
-            albums.append({"name": album, "photos": album_photos(site, album, "", pick)})
-            for p in albums[-1]["photos"]:
-                p["path"] = folder + p["path"]
-        hosts.append(host_entry(host, "llgal", albums, urls))
+        folders = folders_of(site, only or dict(ALBUMS), True, pick, folder)
+        hosts.append(host_entry(host, "llgal", folders, urls, direct=direct))
     return hosts
 
 
@@ -241,10 +310,10 @@ def jigl(work, src):
         if "-ir" in options and not any(os.path.exists(os.path.join(published, a, "index1.html"))
                                         for a in only):
             sys.exit(f"jigl {' '.join(options)} wrote one index page for each album")
-        if not name:
-            hosts += served_by_folder_index(work, published, "jigl", albums)
-        else:
-            hosts += served_by_folder_index(work, published, "jigl", albums, (style,), name)
+        direct = [(ALBUMS[0][0] + "/index.html", ALBUMS[0][:1])] if not name else []
+        hosts += served_by_folder_index(work, published, "jigl", flat(albums),
+                                        (style,) if name else FOLDER_INDEX_STYLES, name or None,
+                                        direct)
     return hosts
 
 
@@ -281,15 +350,15 @@ def fgallery(work, src):
         if len(files) != want:
             sys.exit(f"fgallery {' '.join(options)} published {len(files)} originals, "
                      f"not {want}")
-        if not name:
-            hosts += served_by_folder_index(work, out, "fgallery", albums)
-        else:
-            hosts += served_by_folder_index(work, out, "fgallery", albums, (style,), name)
+        direct = [(ALBUMS[1][0] + "/data.json", ALBUMS[1][:1])] if not name else []
+        hosts += served_by_folder_index(work, out, "fgallery", flat(albums),
+                                        (style,) if name else FOLDER_INDEX_STYLES, name or None,
+                                        direct)
     return hosts
 
 
-def served_by_folder_index(work, out, generator, albums, styles=FOLDER_INDEX_STYLES,
-                           name=None):
+def served_by_folder_index(work, out, generator, folders, styles=FOLDER_INDEX_STYLES,
+                           name=None, direct=()):
     """A host per folder-index style (named after the style, or NAME with one style), each
     holding the galleries (hard links: the same files with the same times)."""
     with open(os.path.join(out, STRAY_FILE), "w") as f:
@@ -299,7 +368,7 @@ def served_by_folder_index(work, out, generator, albums, styles=FOLDER_INDEX_STY
         host = f"{name or style}.{generator}.test"
         site = os.path.join(work, "sites", host)
         shutil.copytree(out, site, copy_function=os.link)
-        hosts.append(host_entry(host, generator, albums, index=style))
+        hosts.append(host_entry(host, generator, folders, index=style, direct=direct))
     return hosts
 
 
@@ -315,11 +384,11 @@ def main():
         return 0
     if os.path.isdir(work):
         shutil.rmtree(work)
-    src = os.path.join(work, "src")
+    src, nested = os.path.join(work, "src"), os.path.join(work, "nested")
     os.makedirs(src)
-    make_photos(src)
-    hosts = []
-    for make in (lazygal, llgal, jigl, fgallery):
+    make_photos(src, nested)
+    hosts = lazygal(work, src, nested) + llgal(work, src, nested)
+    for make in (jigl, fgallery):
         hosts += make(work, src)
     for entry in hosts:
         site = os.path.join(work, "sites", entry["host"])
