@@ -176,7 +176,7 @@ def subset(work, src, albums):
 
 def address(path):
     """A path as a typed address holds it: percent-encoded UTF-8."""
-    return urllib.parse.quote(path, safe="/?")
+    return urllib.parse.quote(path, safe="/")
 
 
 def host_entry(host, script, folders, urls=("",), index=None, direct=()):
@@ -196,14 +196,13 @@ def host_entry(host, script, folders, urls=("",), index=None, direct=()):
 # photo is its original with -O, else the copy of the last size (lazygal's own "medium",
 # or the last size given with -s), which is named after the source file with ".jpg". The
 # galleries marked nested hold albums inside albums and photos beside the top's albums;
-# each opens an album's address directly (its folder, or a page of its own; one as an
-# earlier version of the script marked it, with the query "?album").
+# each opens an album's address directly (its folder, or a page of its own).
 LAZYGAL = [
     ("www", ["-n", str(PER_PAGE)], "medium", "", None, True,
      [("Городские улицы/", NESTED[0][0][:1]),
       ("Городские улицы/Night tram & bridges/Ночь на мосту/index.html", NESTED[1][0])]),
     ("originals", ["-O", "-z", "-n", str(PER_PAGE)], "original", "photos/", PAGED, False,
-     [("photos/Harbour/index.html?album", ("Harbour",))]),
+     [("photos/Harbour/index.html", ("Harbour",))]),
     ("sizes", ["-s", "small=320x240,large=1280x960"], "large", "", AWKWARD, True,
      [("Городские улицы/Night tram & bridges/index.html", NESTED[0][0])]),
     ("one-size", ["-s", "big=640x480", "-n", str(PER_PAGE)], "big", "gallery/", PAGED, False,
