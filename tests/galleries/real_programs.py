@@ -40,11 +40,11 @@ import urllib.request
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "host"))
 import run_cases  # noqa: E402  (the host-case runner's install and host driving)
+from browse_galleries import listings  # noqa: E402  (what each "$ list" printed)
 
 THUMBSUP_VERSION = "2.18.0"
 PAGE_SIZE = 4
 SKIP = 77
-ENTRY = re.compile(r"entry (dir |file) attr=\S+ size=(\d+) time=(\S+) (.*)")
 
 # The photo tree: folder path -> photo names. Sizes and times come from the files.
 TREE = {
@@ -260,21 +260,6 @@ def quoted(path):
 def chosen_photo(names):
     """The photo of a folder to copy out: the one with the most awkward name."""
     return max(names, key=lambda n: (any(ord(c) > 127 for c in n), "&" in n or "%" in n, n))
-
-
-def listings(output):
-    """What each "$ list PATH" printed: PATH -> [(kind, size, time, name)]."""
-    found, current = {}, None
-    for line in output.splitlines():
-        if line.startswith("$ "):
-            current = line[len("$ list "):] if line.startswith("$ list ") else None
-            if current is not None:
-                found[current] = []
-            continue
-        m = ENTRY.fullmatch(line)
-        if m and current is not None:
-            found[current].append((m.group(1).strip(), int(m.group(2)), m.group(3), m.group(4)))
-    return found
 
 
 def utc(path):
