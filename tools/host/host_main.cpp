@@ -15,6 +15,7 @@
 // ParseTime, CopyFlags); the listing handles kept between commands and the re-entry;
 // Host, one member per command, and its table kCommands, which also prints --help; the wide
 // adapters that drive the wide functions through the ANSI signatures; and main.
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +27,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/platform.h"
@@ -105,10 +107,18 @@ struct Plugin;
 const Plugin* reenterInto = nullptr;
 void Reenter();
 
+// One line of output, whole. A write the pipe refuses for a moment (a reader that fell
+// behind) is tried again for the rest of the line instead of dropping it: the runner reads
+// every line, and a lost one would look like a wrong answer of the plug-in.
 void Out(const std::string& line) {
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
+  const std::string text = line + "\n";
+  std::size_t done = 0;
+  for (int tries = 0; tries < 500; ++tries) {
+    done += std::fwrite(text.data() + done, 1, text.size() - done, stdout);
+    if (done == text.size() && std::fflush(stdout) == 0) return;
+    std::clearerr(stdout);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
 }
 
 std::string Quote(const char* s) {
@@ -959,6 +969,8 @@ bool Bind(void* lib, Plugin* p) {
 
 int main(int argc, char** argv) {
   PrepareConsole();
+  // Unbuffered: a write tells exactly what reached the pipe, so Out can finish a line.
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
   static const char kUsage[] =
       "usage: fl-host MODULE [-c COMMAND]... [-f FILE] [--offer accept|decline|leave] "
       "[--sync-wait] [--wide] [--both-inits]\n";
