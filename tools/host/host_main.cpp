@@ -969,8 +969,6 @@ bool Bind(void* lib, Plugin* p) {
 
 int main(int argc, char** argv) {
   PrepareConsole();
-  // Unbuffered: a write tells exactly what reached the pipe, so Out can finish a line.
-  std::setvbuf(stdout, nullptr, _IONBF, 0);
   static const char kUsage[] =
       "usage: fl-host MODULE [-c COMMAND]... [-f FILE] [--offer accept|decline|leave] "
       "[--sync-wait] [--wide] [--both-inits]\n";

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 
 #include "tools/host/host_window.h"
 
@@ -38,7 +39,10 @@ void BeginOfferAnswers(OfferAnswer answer) {
 }
 void EndOfferAnswers() {}
 
-void PrepareConsole() {}
+// Unbuffered: a write tells exactly what reached the pipe, so each line can be finished.
+void PrepareConsole() {
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+}
 void CreateHostWindow() {}
 void* HostWindow() {
   return nullptr;

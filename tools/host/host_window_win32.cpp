@@ -55,8 +55,11 @@ void EndOfferAnswers() {
   if (offerWatcher.joinable()) offerWatcher.join();
 }
 
+// Bytes as written, unbuffered: a write tells exactly what reached the pipe, so each line
+// can be finished.
 void PrepareConsole() {
   _setmode(_fileno(stdout), _O_BINARY);
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
 }
 
 void CreateHostWindow() {
